@@ -1,0 +1,25 @@
+// String tables: resource id -> text, per deliverable, by language.
+// Japanese for a Japanese locale, else English; a text given in one language
+// only serves both.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zv::companion {
+
+enum class StringTable { Monitor, Dravel, ImportList, KeywordPage, SortFolder, SendFile };
+enum class Language { English, Japanese };
+
+// The user's language from the locale.
+Language UserLanguage();
+// Test hook: force a language (nullptr-like reset with ResetLanguage()).
+void ForceLanguage(Language language);
+void ResetLanguage();
+
+// The text of resource `id`, or "" when the table has none.
+std::string LoadString(StringTable table, int id);
+std::string LoadString(StringTable table, int id, Language language);
+bool HasString(StringTable table, int id);
+
+}  // namespace zv::companion

@@ -1,0 +1,53 @@
+// File and folder operations. The only place (with the lock layer) that calls
+// POSIX file functions.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zv::platform {
+
+bool Exists(const std::string& path);        // follows symbolic links
+bool IsFile(const std::string& path);
+bool IsFolder(const std::string& path);
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// Creates the folder and its missing parents; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+bool MakeFolder(const std::string& path);      // one level
+bool RemoveFile(const std::string& path);      // true when gone afterwards
+bool RemoveFolder(const std::string& path);    // empty folder only
+// Deletes a folder with everything in it (or a file); never follows symbolic
+// links. True when the path is gone afterwards.
+bool RemoveTree(const std::string& path);
+// rename(2); fails when the target exists and overwrite is false.
+bool RenamePath(const std::string& from, const std::string& to, bool overwrite);
+// Copies a file's bytes and mode. With overwrite false an existing target
+// fails. The copy is written to a sibling work file and renamed into place.
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite);
+
+std::optional<std::string> ReadFile(const std::string& path);
+// Replaces the file atomically (sibling work file, fsync, rename, folder
+// fsync), keeping the old file's mode and, where permitted, owner and group.
+// Refuses a read-only target. Where no sibling can be made it writes in place.
+bool WriteFileAtomic(const std::string& path, std::string_view content);
+
+struct DirEntry {
+  std::string name;
+  bool isFolder = false;
+  bool isSymlink = false;
+};
+// Entries of a folder without "." and "..", in name order.
+std::optional<std::vector<DirEntry>> ListFolder(const std::string& path);
+
+struct FileStamp {
+  std::uint64_t device = 0, inode = 0, size = 0;
+  std::int64_t mtimeNs = 0, ctimeNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> Stamp(const std::string& path);
+
+}  // namespace zv::platform
