@@ -29,7 +29,9 @@ bool IsSystemOrTemporary(const std::string& path);
 std::optional<std::int64_t> CreationTimeNs(const std::string& path);
 
 // A file's identity for the lock list: its birth time where recorded, else its
-// modification time together with its inode number, as text.
+// modification time, together with its inode number, as text. (The inode goes
+// with the birth time too: birth times have the kernel's coarse tick, so a
+// replacement made within the same tick would otherwise look the same.)
 std::string FileIdentity(const std::string& path);
 
 }  // namespace zv::platform

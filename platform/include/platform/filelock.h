@@ -39,6 +39,10 @@ class HeldLock {
   bool Release();
   // Closes without deleting (for callers that delete on their own schedule).
   void CloseOnly();
+  // Deletes the file only while the path still names the locked inode (a
+  // file made by a later holder after ours was deleted is left alone); keeps
+  // the descriptor. True when our file is no longer at the path.
+  bool RemoveFileIfOurs();
 
  private:
   HeldLock(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}

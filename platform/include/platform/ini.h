@@ -46,7 +46,9 @@ std::vector<std::pair<std::string, std::string>> SectionEntries(const std::strin
 bool SectionExists(const std::string& file, std::string_view section);
 
 // Sets a key ("" writes "key="). False on failure (read-only file, folder in
-// the way, I/O error); the file is then unchanged.
+// the way, I/O error); the file is then unchanged. Text that would change
+// the file's structure is refused the same way: a line break anywhere, "]" in
+// a section name, "=" in a key or a key starting with "[".
 bool WriteString(const std::string& file, std::string_view section, std::string_view key,
                  std::string_view value);
 bool WriteInt(const std::string& file, std::string_view section, std::string_view key, int value);
@@ -76,6 +78,7 @@ class WriteGroup {
   WriteGroup(const WriteGroup&) = delete;
   WriteGroup& operator=(const WriteGroup&) = delete;
   bool ok() const { return ok_; }
+  // Flushes now; false when the group never opened or the commit failed.
   bool Commit();
 
  private:
@@ -87,7 +90,10 @@ class WriteGroup {
 // Drops every cached parse (tests, or after a process changed its mind).
 void ClearCache();
 
-// Name of the hidden sibling lock file guarding writes to `file`.
+// Name of the hidden sibling lock file guarding writes to `file`:
+// "<dir>/.<name>.lock" (the name part shortened to fit a file name). It exists
+// only while a writer holds it. Where it cannot be created (a writable file in
+// a folder that is not) writers lock the ini file itself instead.
 std::string SiblingLockPath(const std::string& file);
 
 }  // namespace zv::platform::ini

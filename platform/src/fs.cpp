@@ -1,0 +1,432 @@
+// File and folder operations on POSIX.
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "fd_util.h"
+#include "platform/paths.h"
+
+namespace zv::platform {
+
+using detail::UniqueFd;
+
+namespace {
+
+bool StatPath(const std::string& path, struct stat& st) {
+  return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool LstatPath(const std::string& path, struct stat& st) {
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+// Folder part for a sibling file: "." for a bare name.
+std::string FolderOf(const std::string& path) {
+  std::string parent = ParentFolder(path);
+  if (parent.empty()) return path.size() > 0 && path[0] == '/' ? "/" : ".";
+  return parent;
+}
+
+std::string RandomSuffix() {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6];
+  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+    // Entropy not ready (very early boot): fall back on time and pid.
+    struct timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    unsigned long long v = static_cast<unsigned long long>(ts.tv_nsec) * 2654435761ULL ^
+                           static_cast<unsigned long long>(ts.tv_sec) ^
+                           (static_cast<unsigned long long>(::getpid()) << 32);
+    for (auto& b : bytes) {
+      v = v * 6364136223846793005ULL + 1442695040888963407ULL;
+      b = static_cast<unsigned char>(v >> 33);
+    }
+  }
+  std::string s;
+  for (unsigned char b : bytes) s.push_back(kChars[b % (sizeof kChars - 1)]);
+  return s;
+}
+
+// Creates "<dir>/.<name>.XXXXXX" with O_EXCL and mode 0666 (less the umask).
+// The name part is shortened so the result fits NAME_MAX.
+UniqueFd CreateSiblingWorkFile(const std::string& path, std::string& workPath) {
+  std::string dir = FolderOf(path);
+  std::string name = LastComponent(path);
+  constexpr std::size_t kExtra = 1 + 1 + 6;  // ".", ".", suffix
+  if (name.size() + kExtra > NAME_MAX) name.resize(NAME_MAX - kExtra);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    workPath = JoinPath(dir, "." + name + "." + RandomSuffix());
+    int fd = ::open(workPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd >= 0) return UniqueFd(fd);
+    if (errno != EEXIST) break;
+  }
+  workPath.clear();
+  return UniqueFd();
+}
+
+void FsyncFolder(const std::string& dir) {
+  UniqueFd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (d.valid()) ::fsync(d.get());
+}
+
+// Give the work file the old file's owner, group and permission bits. Owner
+// and group only where this process may set them (root, or a group it is in);
+// the mode is set after chown, which may clear set-id bits.
+void CopyOwnershipAndMode(int fd, const struct stat& old) {
+  if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+  }
+  (void)::fchmod(fd, old.st_mode & 07777);
+}
+
+bool OwnerWriteCleared(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+bool RemoveTreeAt(int parentFd, const char* name, int depth);
+
+// Empties the folder open as dirFd; true when every entry went.
+bool EmptyFolderFd(int dirFd, int depth) {
+  int dupFd = ::dup(dirFd);
+  if (dupFd < 0) return false;
+  DIR* dir = ::fdopendir(dupFd);
+  if (!dir) {
+    ::close(dupFd);
+    return false;
+  }
+  std::vector<std::string> names;
+  while (dirent* e = ::readdir(dir)) {
+    if (std::string_view(e->d_name) == "." || std::string_view(e->d_name) == "..") continue;
+    names.emplace_back(e->d_name);
+  }
+  ::closedir(dir);
+  bool ok = true;
+  for (const auto& n : names) {
+    if (!RemoveTreeAt(dirFd, n.c_str(), depth + 1)) ok = false;
+  }
+  return ok;
+}
+
+bool RemoveTreeAt(int parentFd, const char* name, int depth) {
+  constexpr int kMaxDepth = 512;
+  struct stat st;
+  if (::fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) {
+    // Files, symbolic links (even to folders), sockets: the entry itself only.
+    return ::unlinkat(parentFd, name, 0) == 0 || errno == ENOENT;
+  }
+  if (depth > kMaxDepth) return false;
+  UniqueFd sub(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!sub.valid()) {
+    // A folder we own but may not read or search: give ourselves access.
+    if (errno == EACCES && st.st_uid == ::geteuid() &&
+        ::fchmodat(parentFd, name, (st.st_mode & 07777) | S_IRWXU, 0) == 0) {
+      sub.reset(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!sub.valid()) return false;
+  }
+  struct stat opened;
+  // The entry was swapped between fstatat and openat: leave it alone.
+  if (::fstat(sub.get(), &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino)
+    return false;
+  if (OwnerWriteCleared(opened) && opened.st_uid == ::geteuid()) {
+    (void)::fchmod(sub.get(), (opened.st_mode & 07777) | S_IRWXU);
+  }
+  bool emptied = EmptyFolderFd(sub.get(), depth);
+  sub.reset();
+  if (!emptied) return false;
+  return ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0 || errno == ENOENT;
+}
+
+}  // namespace
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool MakeFolder(const std::string& path) {
+  if (path.empty()) return false;
+  std::string p = TrimTrailingSeparator(path);
+  if (::mkdir(p.c_str(), 0777) == 0) return true;
+  return errno == EEXIST && IsFolder(p);
+}
+
+bool MakeFolders(const std::string& path) {
+  if (path.empty()) return false;
+  std::string p = TrimTrailingSeparator(path);
+  if (IsFolder(p)) return true;
+  // Walk down from the top, creating what is missing.
+  std::size_t pos = (p[0] == '/') ? 1 : 0;
+  while (pos <= p.size()) {
+    std::size_t slash = p.find('/', pos);
+    std::string part = p.substr(0, slash == std::string::npos ? p.size() : slash);
+    if (!part.empty() && part != "/" && part.back() != '/') {
+      if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+        if (!IsFolder(part)) return false;
+      }
+    }
+    if (slash == std::string::npos) break;
+    pos = slash + 1;
+  }
+  return IsFolder(p);
+}
+
+bool RemoveFile(const std::string& path) {
+  if (path.empty()) return false;
+  if (::unlink(path.c_str()) == 0) return true;
+  if (errno == ENOENT) return true;
+  struct stat st;
+  return !LstatPath(path, st) && errno == ENOENT;
+}
+
+bool RemoveFolder(const std::string& path) {
+  if (path.empty()) return false;
+  std::string p = TrimTrailingSeparator(path);
+  return ::rmdir(p.c_str()) == 0 || errno == ENOENT;
+}
+
+bool RemoveTree(const std::string& path) {
+  if (path.empty()) return false;
+  std::string p = TrimTrailingSeparator(path);
+  if (p == "/") return false;
+  std::string dir = FolderOf(p);
+  std::string name = LastComponent(p);
+  if (name.empty() || name == "." || name == "..") return false;
+  UniqueFd parent(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!parent.valid()) return errno == ENOENT;
+  RemoveTreeAt(parent.get(), name.c_str(), 0);
+  struct stat st;
+  return ::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+}
+
+bool RenamePath(const std::string& from, const std::string& to, bool overwrite) {
+  if (from.empty() || to.empty()) return false;
+  struct stat target;
+  bool targetExists = LstatPath(to, target);
+  if (targetExists) {
+    if (!overwrite) return false;
+    // A read-only file is never replaced, not even through a rename.
+    if (S_ISREG(target.st_mode) && OwnerWriteCleared(target)) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+  if (overwrite) return ::rename(from.c_str(), to.c_str()) == 0;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without RENAME_NOREPLACE (some network ones): a hard link
+  // claims the name exclusively for files; folders fall back on a checked rename.
+  struct stat src;
+  if (!LstatPath(from, src)) return false;
+  if (!S_ISDIR(src.st_mode)) {
+    if (::link(from.c_str(), to.c_str()) != 0) {
+      if (errno == EEXIST) return false;
+    } else {
+      ::unlink(from.c_str());
+      return true;
+    }
+  }
+  if (LstatPath(to, target)) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
+  if (from.empty() || to.empty()) return false;
+  UniqueFd src(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!src.valid()) return false;
+  struct stat sst;
+  if (::fstat(src.get(), &sst) != 0 || !S_ISREG(sst.st_mode)) return false;
+  struct stat tst;
+  if (StatPath(to, tst)) {
+    if (!overwrite) return false;
+    if (!S_ISREG(tst.st_mode) || OwnerWriteCleared(tst)) return false;
+    if (tst.st_dev == sst.st_dev && tst.st_ino == sst.st_ino) return true;  // copy onto itself
+  }
+  std::string work;
+  UniqueFd dst = CreateSiblingWorkFile(to, work);
+  if (!dst.valid()) return false;
+  bool ok = true;
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(src.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    if (!detail::WriteAll(dst.get(), std::string_view(buf, static_cast<std::size_t>(n)))) {
+      ok = false;
+      break;
+    }
+  }
+  if (ok) ok = ::fchmod(dst.get(), sst.st_mode & 07777) == 0;
+  if (ok) {
+    // The copy keeps the source's modification time.
+    struct timespec times[2] = {sst.st_atim, sst.st_mtim};
+    (void)::futimens(dst.get(), times);
+    ok = ::fsync(dst.get()) == 0;
+  }
+  if (::close(dst.release()) != 0) ok = false;
+  if (ok) {
+    if (overwrite) {
+      ok = ::rename(work.c_str(), to.c_str()) == 0;
+    } else {
+      ok = RenamePath(work, to, false);
+    }
+  }
+  if (!ok) {
+    ::unlink(work.c_str());
+    return false;
+  }
+  FsyncFolder(FolderOf(to));
+  return true;
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+  std::string out;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+  if (!detail::ReadAll(fd.get(), out)) return std::nullopt;
+  return out;
+}
+
+bool WriteFileAtomic(const std::string& pathIn, std::string_view content) {
+  if (pathIn.empty()) return false;
+  std::string path = pathIn;
+  struct stat lst;
+  if (LstatPath(path, lst) && S_ISLNK(lst.st_mode)) {
+    // Write through a symbolic link to the file it names, keeping the link.
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real) {
+      path = real;
+      std::free(real);
+    } else {
+      return false;  // a dangling link: refuse rather than replace the link
+    }
+  }
+  struct stat old;
+  bool exists = StatPath(path, old);
+  if (exists) {
+    if (!S_ISREG(old.st_mode)) return false;
+    if (OwnerWriteCleared(old)) return false;  // a read-only file is never written
+  } else if (errno != ENOENT) {
+    return false;
+  }
+
+  std::string work;
+  UniqueFd fd = CreateSiblingWorkFile(path, work);
+  if (!fd.valid()) {
+    int err = errno;
+    // No sibling possible (a folder we may not write): rewrite in place when
+    // the file itself is writable.
+    if (!exists || (err != EACCES && err != EPERM && err != EROFS)) return false;
+    UniqueFd in(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!in.valid()) return false;
+    if (!detail::WriteAll(in.get(), content)) return false;
+    if (::ftruncate(in.get(), static_cast<off_t>(content.size())) != 0) return false;
+    if (::fsync(in.get()) != 0) return false;
+    return ::close(in.release()) == 0;
+  }
+
+  bool ok = detail::WriteAll(fd.get(), content);
+  if (ok && exists) CopyOwnershipAndMode(fd.get(), old);
+  if (ok) ok = ::fsync(fd.get()) == 0;
+  if (::close(fd.release()) != 0) ok = false;
+  if (ok) {
+    // Re-check: the file may have been made read-only while we wrote.
+    struct stat now;
+    if (StatPath(path, now) && OwnerWriteCleared(now)) ok = false;
+  }
+  if (ok) ok = ::rename(work.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(work.c_str());
+    return false;
+  }
+  FsyncFolder(FolderOf(path));
+  return true;
+}
+
+std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  UniqueFd dfd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dfd.valid()) return std::nullopt;
+  int dupFd = ::dup(dfd.get());
+  if (dupFd < 0) return std::nullopt;
+  DIR* dir = ::fdopendir(dupFd);
+  if (!dir) {
+    ::close(dupFd);
+    return std::nullopt;
+  }
+  std::vector<DirEntry> out;
+  while (dirent* e = ::readdir(dir)) {
+    std::string_view n = e->d_name;
+    if (n == "." || n == "..") continue;
+    DirEntry entry;
+    entry.name = std::string(n);
+    unsigned char type = e->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat st;
+      if (::fstatat(dfd.get(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+      }
+    }
+    entry.isSymlink = type == DT_LNK;
+    if (type == DT_DIR) {
+      entry.isFolder = true;
+    } else if (type == DT_LNK) {
+      struct stat st;
+      entry.isFolder = ::fstatat(dfd.get(), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    out.push_back(std::move(entry));
+  }
+  ::closedir(dir);
+  std::sort(out.begin(), out.end(),
+            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  return out;
+}
+
+std::optional<FileStamp> Stamp(const std::string& path) {
+  struct stat st;
+  if (!StatPath(path, st)) return std::nullopt;
+  FileStamp s;
+  s.device = static_cast<std::uint64_t>(st.st_dev);
+  s.inode = static_cast<std::uint64_t>(st.st_ino);
+  s.size = static_cast<std::uint64_t>(st.st_size);
+  s.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  s.ctimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+  return s;
+}
+
+}  // namespace zv::platform

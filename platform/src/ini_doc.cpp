@@ -1,0 +1,404 @@
+#include "ini_doc.h"
+
+#include <tuple>
+
+#include "platform/text.h"
+
+namespace zv::platform::ini::detail {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+std::string_view EolBytes(Eol e) {
+  switch (e) {
+    case Eol::Lf: return "\n";
+    case Eol::CrLf: return "\r\n";
+    case Eol::Cr: return "\r";
+    case Eol::None: break;
+  }
+  return {};
+}
+
+std::string Join(std::string_view a, std::string_view b, std::string_view c = {}) {
+  std::string s;
+  s.reserve(a.size() + b.size() + c.size());
+  s.append(a).append(b).append(c);
+  return s;
+}
+
+}  // namespace
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+std::string_view TrimBlanks(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::string_view TrimBlanksRight(std::string_view s) {
+  std::size_t e = s.size();
+  while (e > 0 && IsBlank(s[e - 1])) --e;
+  return s.substr(0, e);
+}
+
+bool ParseHeader(std::string_view text, std::string_view& name) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if (i >= text.size() || text[i] != '[') return false;
+  std::string_view rest = text.substr(i + 1);
+  std::size_t close = rest.find(']');
+  // No "]": the rest of the line is the name.
+  name = TrimBlanks(close == std::string_view::npos ? rest : rest.substr(0, close));
+  return true;
+}
+
+bool ParseKey(std::string_view text, std::string_view& name, std::string_view& value) {
+  std::size_t eq = text.find('=');
+  if (eq == std::string_view::npos) return false;
+  std::string_view dummy;
+  if (ParseHeader(text, dummy)) return false;
+  name = TrimBlanks(text.substr(0, eq));
+  value = TrimBlanks(text.substr(eq + 1));
+  return true;
+}
+
+std::string_view Unquote(std::string_view v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+// ------------------------------------------------------------ KeyTable
+
+namespace {
+std::string_view KeyNameOf(const Line& l) {
+  std::string_view name, value;
+  ParseKey(l.text, name, value);
+  return name;
+}
+}  // namespace
+
+std::uint32_t KeyTable::Hash(std::string_view key) {
+  std::uint32_t h = 2166136261u;
+  for (char c : key) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 'A' && u <= 'Z') u = static_cast<unsigned char>(u + ('a' - 'A'));
+    h = (h ^ u) * 16777619u;
+  }
+  return h;
+}
+
+void KeyTable::Reset(std::size_t expected) {
+  std::size_t size = 16;
+  while (size < expected * 2) size *= 2;
+  slots_.assign(size, Slot{});
+  count_ = 0;
+}
+
+std::int64_t KeyTable::Find(std::string_view key, const std::vector<Line>& body) const {
+  if (slots_.empty()) return -1;
+  const std::uint32_t h = Hash(key);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (s.line == 0) return -1;
+    if (s.hash == h && EqualsNoCase(KeyNameOf(body[s.line - 1]), key)) return s.line - 1;
+  }
+}
+
+bool KeyTable::Insert(std::string_view key, std::uint32_t line, const std::vector<Line>& body) {
+  if ((count_ + 1) * 2 > slots_.size()) Grow();
+  const std::uint32_t h = Hash(key);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+    Slot& s = slots_[i];
+    if (s.line == 0) {
+      s = Slot{line + 1, h};
+      ++count_;
+      return true;
+    }
+    if (s.hash == h && EqualsNoCase(KeyNameOf(body[s.line - 1]), key)) return false;
+  }
+}
+
+void KeyTable::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  std::size_t size = old.empty() ? 16 : old.size() * 2;
+  slots_.assign(size, Slot{});
+  const std::size_t mask = size - 1;
+  for (const Slot& s : old) {
+    if (s.line == 0) continue;
+    std::size_t i = s.hash & mask;
+    while (slots_[i].line != 0) i = (i + 1) & mask;
+    slots_[i] = s;
+  }
+}
+
+// ------------------------------------------------------------ Doc
+
+Doc::Doc(const Doc& other) {
+  std::lock_guard<std::mutex> lock(other.mu_);
+  bom_ = other.bom_;
+  style_ = other.style_;
+  preamble_ = other.preamble_;
+  sections_ = other.sections_;
+  sectionIndex_ = other.sectionIndex_;
+  sectionsBuilt_ = other.sectionsBuilt_;
+}
+
+std::unique_ptr<Doc> Doc::Parse(std::string_view b) {
+  auto d = std::make_unique<Doc>();
+  if (b.substr(0, kBom.size()) == kBom) {
+    d->bom_ = true;
+    b.remove_prefix(kBom.size());
+  }
+  bool styleKnown = false;
+  std::size_t pos = 0;
+  while (pos < b.size()) {
+    Line line;
+    std::size_t e = pos;
+    while (e < b.size() && b[e] != '\n' && b[e] != '\r') ++e;
+    if (e == b.size()) {
+      line.text.assign(b.substr(pos));
+      pos = b.size();
+    } else {
+      line.text.assign(b.substr(pos, e - pos));
+      if (b[e] == '\n') {
+        line.eol = Eol::Lf;
+        pos = e + 1;
+      } else if (e + 1 < b.size() && b[e + 1] == '\n') {
+        line.eol = Eol::CrLf;
+        pos = e + 2;
+      } else {
+        line.eol = Eol::Cr;
+        pos = e + 1;
+      }
+      if (!styleKnown) {
+        d->style_ = line.eol;
+        styleKnown = true;
+      }
+    }
+    std::string_view name;
+    if (ParseHeader(line.text, name)) {
+      Section s;
+      s.header = std::move(line);
+      d->sections_.push_back(std::move(s));
+    } else if (d->sections_.empty()) {
+      d->preamble_.push_back(std::move(line));
+    } else {
+      d->sections_.back().body.push_back(std::move(line));
+    }
+  }
+  return d;
+}
+
+std::string Doc::Serialize() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::size_t size = bom_ ? kBom.size() : 0;
+  auto count = [&size](const Line& l) { size += l.text.size() + EolBytes(l.eol).size(); };
+  for (const auto& l : preamble_) count(l);
+  for (const auto& s : sections_) {
+    count(s.header);
+    for (const auto& l : s.body) count(l);
+  }
+  std::string out;
+  out.reserve(size);
+  if (bom_) out.append(kBom);
+  auto put = [&out](const Line& l) { out.append(l.text).append(EolBytes(l.eol)); };
+  for (const auto& l : preamble_) put(l);
+  for (const auto& s : sections_) {
+    put(s.header);
+    for (const auto& l : s.body) put(l);
+  }
+  return out;
+}
+
+void Doc::BuildSectionIndexLocked() const {
+  sectionIndex_.clear();
+  sectionIndex_.reserve(sections_.size());
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    std::string_view name;
+    ParseHeader(sections_[i].header.text, name);
+    sectionIndex_.emplace(ToLowerAscii(name), static_cast<std::uint32_t>(i));
+  }
+  sectionsBuilt_ = true;
+}
+
+std::int64_t Doc::FindSectionIndexLocked(std::string_view section) const {
+  if (!sectionsBuilt_) BuildSectionIndexLocked();
+  auto it = sectionIndex_.find(ToLowerAscii(TrimBlanks(section)));
+  return it == sectionIndex_.end() ? -1 : static_cast<std::int64_t>(it->second);
+}
+
+const Section* Doc::FindSectionLocked(std::string_view section) const {
+  std::int64_t i = FindSectionIndexLocked(section);
+  return i < 0 ? nullptr : &sections_[static_cast<std::size_t>(i)];
+}
+
+void Doc::BuildKeyIndex(Section& s) {
+  s.keys.Reset(s.body.size());
+  s.firstKeyLines.clear();
+  s.firstKeyLines.reserve(s.body.size());
+  s.lastKeyLine = -1;
+  for (std::size_t i = 0; i < s.body.size(); ++i) {
+    std::string_view name, value;
+    if (!ParseKey(s.body[i].text, name, value)) continue;
+    if (s.keys.Insert(name, static_cast<std::uint32_t>(i), s.body))
+      s.firstKeyLines.push_back(static_cast<std::uint32_t>(i));
+    s.lastKeyLine = static_cast<std::int64_t>(i);
+  }
+  s.keysBuilt = true;
+}
+
+std::int64_t Doc::FindKeyLocked(Section& s, std::string_view key) {
+  if (!s.keysBuilt) BuildKeyIndex(s);
+  return s.keys.Find(TrimBlanks(key), s.body);
+}
+
+bool Doc::HasSection(std::string_view section) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return FindSectionLocked(section) != nullptr;
+}
+
+std::optional<std::string> Doc::RawValue(std::string_view section, std::string_view key) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::int64_t si = FindSectionIndexLocked(section);
+  if (si < 0) return std::nullopt;
+  Section& s = sections_[static_cast<std::size_t>(si)];
+  std::int64_t ki = FindKeyLocked(s, key);
+  if (ki < 0) return std::nullopt;
+  std::string_view name, value;
+  ParseKey(s.body[static_cast<std::size_t>(ki)].text, name, value);
+  return std::string(value);
+}
+
+std::vector<std::string> Doc::SectionNames() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!sectionsBuilt_) BuildSectionIndexLocked();
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    std::string_view name;
+    ParseHeader(sections_[i].header.text, name);
+    auto it = sectionIndex_.find(ToLowerAscii(name));
+    if (it != sectionIndex_.end() && it->second == i) out.emplace_back(name);
+  }
+  return out;
+}
+
+std::vector<std::string> Doc::KeyNames(std::string_view section) const {
+  std::vector<std::string> out;
+  for (auto& kv : Entries(section)) out.push_back(std::move(kv.first));
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> Doc::Entries(std::string_view section) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::vector<std::pair<std::string, std::string>> out;
+  std::int64_t si = FindSectionIndexLocked(section);
+  if (si < 0) return out;
+  Section& s = sections_[static_cast<std::size_t>(si)];
+  if (!s.keysBuilt) {
+    // Build the index and collect the entries in one pass.
+    s.keys.Reset(s.body.size());
+    s.firstKeyLines.clear();
+    s.lastKeyLine = -1;
+    out.reserve(s.body.size());
+    s.firstKeyLines.reserve(s.body.size());
+    for (std::size_t i = 0; i < s.body.size(); ++i) {
+      std::string_view name, value;
+      if (!ParseKey(s.body[i].text, name, value)) continue;
+      s.lastKeyLine = static_cast<std::int64_t>(i);
+      if (!s.keys.Insert(name, static_cast<std::uint32_t>(i), s.body)) continue;
+      s.firstKeyLines.push_back(static_cast<std::uint32_t>(i));
+      out.emplace_back(std::piecewise_construct, std::forward_as_tuple(name),
+                       std::forward_as_tuple(Unquote(value)));
+    }
+    s.keysBuilt = true;
+    return out;
+  }
+  out.reserve(s.firstKeyLines.size());
+  for (std::uint32_t i : s.firstKeyLines) {
+    std::string_view name, value;
+    ParseKey(s.body[i].text, name, value);
+    out.emplace_back(std::piecewise_construct, std::forward_as_tuple(name),
+                     std::forward_as_tuple(Unquote(value)));
+  }
+  return out;
+}
+
+Line* Doc::LastLine() {
+  if (!sections_.empty()) {
+    Section& s = sections_.back();
+    return s.body.empty() ? &s.header : &s.body.back();
+  }
+  return preamble_.empty() ? nullptr : &preamble_.back();
+}
+
+bool Doc::Set(std::string_view section, std::string_view key, std::string_view value) {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::string_view sec = TrimBlanks(section);
+  std::string_view k = TrimBlanks(key);
+  std::int64_t si = FindSectionIndexLocked(sec);
+  if (si < 0) {
+    // A new section goes at the end of the file, after a line break.
+    if (Line* last = LastLine(); last && last->eol == Eol::None) last->eol = style_;
+    Section s;
+    s.header = Line{Join("[", sec, "]"), style_};
+    s.body.push_back(Line{Join(k, "=", value), style_});
+    sections_.push_back(std::move(s));
+    if (sectionsBuilt_) {
+      sectionIndex_.emplace(ToLowerAscii(sec), static_cast<std::uint32_t>(sections_.size() - 1));
+    }
+    return true;
+  }
+  Section& s = sections_[static_cast<std::size_t>(si)];
+  std::int64_t ki = FindKeyLocked(s, k);
+  if (ki >= 0) {
+    // Replace the value in place; the name, its spelling and the blanks up
+    // to the value stay.
+    Line& l = s.body[static_cast<std::size_t>(ki)];
+    std::size_t keep = l.text.find('=') + 1;
+    while (keep < l.text.size() && IsBlank(l.text[keep])) ++keep;
+    if (std::string_view(l.text).substr(keep) == value) return false;
+    l.text.resize(keep);
+    l.text.append(value);
+    return true;
+  }
+  // A new key goes after the section's last key line.
+  std::size_t at = static_cast<std::size_t>(s.lastKeyLine + 1);
+  Line& prev = at == 0 ? s.header : s.body[at - 1];
+  if (prev.eol == Eol::None) prev.eol = style_;
+  s.body.insert(s.body.begin() + static_cast<std::ptrdiff_t>(at), Line{Join(k, "=", value), style_});
+  // Only non-key lines follow the insertion point, so no indexed line moved.
+  s.keys.Insert(k, static_cast<std::uint32_t>(at), s.body);
+  s.firstKeyLines.push_back(static_cast<std::uint32_t>(at));
+  s.lastKeyLine = static_cast<std::int64_t>(at);
+  return true;
+}
+
+bool Doc::RemoveKey(std::string_view section, std::string_view key) {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::int64_t si = FindSectionIndexLocked(section);
+  if (si < 0) return false;
+  Section& s = sections_[static_cast<std::size_t>(si)];
+  std::int64_t ki = FindKeyLocked(s, key);
+  if (ki < 0) return false;
+  s.body.erase(s.body.begin() + ki);
+  s.keysBuilt = false;
+  return true;
+}
+
+bool Doc::RemoveSection(std::string_view section) {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::int64_t si = FindSectionIndexLocked(section);
+  if (si < 0) return false;
+  sections_.erase(sections_.begin() + si);
+  sectionsBuilt_ = false;
+  sectionIndex_.clear();
+  return true;
+}
+
+}  // namespace zv::platform::ini::detail

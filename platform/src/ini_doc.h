@@ -1,0 +1,125 @@
+// The in-memory image of one ini file: its raw lines, each with its own line
+// ending, grouped into the text before the first section and the sections.
+// Lookups go through indexes built on first use (lower-cased section name ->
+// first section; per section lower-cased key -> first key line), so reading
+// every key of a big section one by one costs one parse in all.
+//
+// Everything is kept byte for byte; only the lines a change touches are
+// rewritten. Not thread safe for mutation; a document shared read-only between
+// threads may be looked up concurrently (the lazy indexes are built under a
+// per-document mutex).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace zv::platform::ini::detail {
+
+enum class Eol : std::uint8_t { None, Lf, CrLf, Cr };
+
+struct Line {
+  std::string text;  // without the line ending
+  Eol eol = Eol::None;
+};
+
+// Blanks around names and values: space, tab, vertical tab, form feed.
+bool IsBlank(char c);
+std::string_view TrimBlanks(std::string_view s);
+std::string_view TrimBlanksRight(std::string_view s);
+
+// A line whose first non-blank character is "[" opens a section. The name is
+// what stands between "[" and the first "]", trimmed. A header without "]"
+// takes the rest of the line as its name, as Windows does.
+bool ParseHeader(std::string_view text, std::string_view& name);
+// A key line is "name=value" (split at the first "="), not a header line.
+// Name and value come back trimmed; the value still has its quotes.
+bool ParseKey(std::string_view text, std::string_view& name, std::string_view& value);
+// One pair of matching quotes (" or ') around the whole value is dropped.
+std::string_view Unquote(std::string_view value);
+
+// Open-addressing index from key name (ASCII case folded) to the body line
+// that holds it. It stores line numbers only and compares against the lines
+// themselves, so building it allocates nothing per key.
+class KeyTable {
+ public:
+  void Reset(std::size_t expected);
+  // Index of the line holding `key`, or -1.
+  std::int64_t Find(std::string_view key, const std::vector<Line>& body) const;
+  // Adds the key line unless its name is already present; true when added.
+  bool Insert(std::string_view key, std::uint32_t line, const std::vector<Line>& body);
+
+ private:
+  static std::uint32_t Hash(std::string_view key);
+  void Grow();
+  struct Slot {
+    std::uint32_t line = 0;  // line + 1; 0 = empty
+    std::uint32_t hash = 0;
+  };
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
+struct Section {
+  Line header;
+  std::vector<Line> body;
+  // Lazy key index: the first line of each key name, and those lines in
+  // file order.
+  KeyTable keys;
+  std::vector<std::uint32_t> firstKeyLines;
+  bool keysBuilt = false;
+  std::int64_t lastKeyLine = -1;  // valid while keysBuilt
+};
+
+class Doc {
+ public:
+  Doc() = default;
+  Doc(const Doc& other);
+  Doc& operator=(const Doc&) = delete;
+
+  static std::unique_ptr<Doc> Parse(std::string_view bytes);
+  std::string Serialize() const;
+
+  // Lookups (section and key names are trimmed and matched without regard
+  // to ASCII case; the first of duplicates wins).
+  bool HasSection(std::string_view section) const;
+  // The raw (trimmed, still quoted) value, or nullopt when absent.
+  std::optional<std::string> RawValue(std::string_view section, std::string_view key) const;
+  std::vector<std::string> SectionNames() const;
+  std::vector<std::string> KeyNames(std::string_view section) const;
+  std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
+
+  // Changes; each returns true when the image changed.
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
+  bool RemoveKey(std::string_view section, std::string_view key);
+  bool RemoveSection(std::string_view section);
+
+  Eol style() const { return style_; }
+  std::size_t sectionCount() const { return sections_.size(); }
+
+ private:
+  // Both require mu_ held (or exclusive access).
+  const Section* FindSectionLocked(std::string_view section) const;
+  std::int64_t FindSectionIndexLocked(std::string_view section) const;
+  void BuildSectionIndexLocked() const;
+  static void BuildKeyIndex(Section& s);
+  static std::int64_t FindKeyLocked(Section& s, std::string_view key);
+  Line* LastLine();
+
+  bool bom_ = false;
+  Eol style_ = Eol::Lf;
+  std::vector<Line> preamble_;
+  // mutable: the lazy indexes live inside the sections.
+  mutable std::vector<Section> sections_;
+  mutable std::unordered_map<std::string, std::uint32_t> sectionIndex_;
+  mutable bool sectionsBuilt_ = false;
+  mutable std::mutex mu_;
+};
+
+}  // namespace zv::platform::ini::detail

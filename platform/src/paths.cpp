@@ -1,0 +1,242 @@
+// Paths and places of an installation.
+#include "platform/paths.h"
+
+#include "paths_internal.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zv::platform {
+
+namespace {
+
+std::string EnvOrEmpty(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+// The path itself, or its nearest ancestor that exists.
+std::string NearestExisting(const std::string& path) {
+  std::string p = path.empty() ? std::string(".") : path;
+  struct stat st;
+  for (;;) {
+    if (::stat(p.c_str(), &st) == 0) return p;
+    if (errno != ENOENT && errno != ENOTDIR) return p;
+    std::string parent = ParentFolder(p);
+    if (parent.empty()) return IsAbsolutePath(p) ? "/" : ".";
+    if (parent == p) return p;
+    p = parent;
+  }
+}
+
+bool IsNetworkMagic(unsigned long magic) {
+  switch (magic) {
+    case 0x6969UL:        // NFS
+    case 0x517BUL:        // SMB
+    case 0xFF534D42UL:    // CIFS
+    case 0xFE534D42UL:    // SMB2
+    case 0x65735546UL:    // FUSE (sshfs and friends)
+    case 0x01021997UL:    // 9p
+    case 0x5346414FUL:    // AFS
+    case 0x6B414653UL:    // kAFS
+    case 0x73757245UL:    // CODA
+    case 0x564CUL:        // NCP
+    case 0x00C36400UL:    // Ceph
+    case 0x47504653UL:    // GPFS
+    case 0x0BD00BD0UL:    // Lustre
+    case 0x013111A8UL:    // IBRIX
+    case 0x7461636FUL:    // OCFS2
+    case 0x01161970UL:    // GFS2
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+namespace detail {
+
+bool EnsurePrivateFolder(const std::string& dir) {
+  if (dir.empty()) return false;
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat st;
+  if (::lstat(dir.c_str(), &st) != 0) return false;
+  // Someone else's folder or a link planted in /tmp would let them read or
+  // replace our files.
+  if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  if ((st.st_mode & 077) != 0 && ::chmod(dir.c_str(), 0700) != 0) return false;
+  return true;
+}
+
+}  // namespace detail
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  std::string out(folder);
+  while (!name.empty() && name.front() == '/') name.remove_prefix(1);
+  if (out.back() != '/') out.push_back('/');
+  out.append(name);
+  return out;
+}
+
+std::string TrimTrailingSeparator(std::string_view path) {
+  if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  return std::string(path);
+}
+
+std::string LastComponent(std::string_view path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return std::string(path);
+  return std::string(path.substr(slash + 1));
+}
+
+std::string ParentFolder(std::string_view path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {};
+  if (slash == 0) return path.size() > 1 ? "/" : "";
+  return std::string(path.substr(0, slash));
+}
+
+std::string Extension(std::string_view path) {
+  std::string last = LastComponent(path);
+  std::size_t dot = last.rfind('.');
+  if (dot == std::string::npos) return {};
+  return last.substr(dot + 1);
+}
+
+std::string StripExtension(std::string_view name) {
+  std::size_t slash = name.rfind('/');
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+    return std::string(name);
+  return std::string(name.substr(0, dot));
+}
+
+bool IsAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
+
+bool IsNetworkPath(const std::string& path) {
+  if (path.empty()) return false;
+  struct statfs sf;
+  std::string p = NearestExisting(path);
+  if (::statfs(p.c_str(), &sf) != 0) return false;
+  return IsNetworkMagic(static_cast<unsigned long>(sf.f_type) & 0xFFFFFFFFUL);
+}
+
+bool PathAnswers(const std::string& path, int timeoutMs) {
+  if (path.empty()) return false;
+  struct State {
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    bool answered = false;
+  };
+  auto state = std::make_shared<State>();
+  // The stat runs on a detached thread: on a dead hard mount it may never
+  // return, and the caller must not hang with it.
+  try {
+    std::thread([state, path] {
+      std::string p = NearestExisting(path);
+      struct stat st;
+      bool ok = ::stat(p.c_str(), &st) == 0;
+      std::lock_guard<std::mutex> lk(state->m);
+      state->done = true;
+      state->answered = ok;
+      state->cv.notify_all();
+    }).detach();
+  } catch (...) {
+    return false;
+  }
+  std::unique_lock<std::mutex> lk(state->m);
+  state->cv.wait_for(lk, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
+                     [&] { return state->done; });
+  return state->done && state->answered;
+}
+
+std::optional<std::uint64_t> FreeSpace(const std::string& path) {
+  struct statvfs sv;
+  if (path.empty() || ::statvfs(path.c_str(), &sv) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(sv.f_bavail) * static_cast<std::uint64_t>(sv.f_frsize);
+}
+
+std::string ExecutableFolder() {
+  std::vector<char> buf(4096);
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buf.size()) {
+      std::string exe(buf.data(), static_cast<std::size_t>(n));
+      std::string parent = ParentFolder(exe);
+      return parent.empty() ? std::string("/") : parent;
+    }
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::string ProgramFolder() {
+  std::string dir = EnvOrEmpty(kProgramDirVar);
+  if (!dir.empty()) {
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+  }
+  return ExecutableFolder();
+}
+
+std::string TempFolder() {
+  std::string tmp = EnvOrEmpty("TMPDIR");
+  if (!tmp.empty()) return TrimTrailingSeparator(tmp);
+  std::string dir = "/tmp/zorvan-" + std::to_string(::geteuid());
+  return detail::EnsurePrivateFolder(dir) ? dir : std::string();
+}
+
+std::string AppDataFolder() {
+  std::string xdg = EnvOrEmpty("XDG_CONFIG_HOME");
+  if (IsAbsolutePath(xdg)) return TrimTrailingSeparator(xdg);
+  std::string home = EnvOrEmpty("HOME");
+  if (home.empty()) {
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) home = pw->pw_dir;
+  }
+  if (home.empty()) return {};
+  return JoinPath(TrimTrailingSeparator(home), ".config");
+}
+
+std::string RuntimeFolder() {
+  std::string rt = EnvOrEmpty("XDG_RUNTIME_DIR");
+  if (IsAbsolutePath(rt)) return TrimTrailingSeparator(rt);
+  return TempFolder();
+}
+
+std::string UserName() {
+  std::vector<char> buf(16384);
+  passwd pw;
+  passwd* result = nullptr;
+  if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result &&
+      result->pw_name && *result->pw_name)
+    return result->pw_name;
+  std::string user = EnvOrEmpty("USER");
+  if (!user.empty()) return user;
+  return std::to_string(::geteuid());
+}
+
+std::string ComputerName() {
+  char buf[256] = {};
+  if (::gethostname(buf, sizeof buf - 1) != 0) return {};
+  std::string name(buf);
+  std::size_t dot = name.find('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return name;
+}
+
+}  // namespace zv::platform

@@ -1,0 +1,112 @@
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "../src/paths_internal.h"
+#include "platform/fs.h"
+#include "platform_test_util.h"
+
+namespace zv::platform {
+namespace {
+
+using testing::ModeOf;
+using testing::RunningAsRoot;
+using testing::ScratchDir;
+
+class EnvGuard {
+ public:
+  explicit EnvGuard(const char* name) : name_(name) {
+    if (const char* v = getenv(name)) old_ = v;
+  }
+  ~EnvGuard() {
+    if (old_) setenv(name_, old_->c_str(), 1);
+    else unsetenv(name_);
+  }
+  void Set(const std::string& v) { setenv(name_, v.c_str(), 1); }
+  void Unset() { unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(PathText, JoinTrimAndComponents) {
+  EXPECT_EQ(JoinPath("/a/b", "c.pdf"), "/a/b/c.pdf");
+  EXPECT_EQ(JoinPath("/a/b/", "c.pdf"), "/a/b/c.pdf");
+  EXPECT_EQ(JoinPath("/", "etc"), "/etc");
+  EXPECT_EQ(JoinPath("", "c"), "c");
+  EXPECT_EQ(TrimTrailingSeparator("/a/b/"), "/a/b");
+  EXPECT_EQ(TrimTrailingSeparator("/"), "/");
+  EXPECT_EQ(TrimTrailingSeparator("a"), "a");
+  EXPECT_EQ(LastComponent("a/b/c.pdf"), "c.pdf");
+  EXPECT_EQ(LastComponent("c.pdf"), "c.pdf");
+  EXPECT_EQ(LastComponent("a/b/"), "");
+  EXPECT_EQ(ParentFolder("a/b/c.pdf"), "a/b");
+  EXPECT_EQ(ParentFolder("/c.pdf"), "/");
+  EXPECT_EQ(ParentFolder("c.pdf"), "");
+  EXPECT_EQ(Extension("a/b/c.tar.gz"), "gz");
+  EXPECT_EQ(Extension("a.dir/file"), "") << "a dot in a folder name is no extension";
+  EXPECT_EQ(Extension("noext"), "");
+  EXPECT_EQ(Extension("trailing."), "");
+  EXPECT_EQ(StripExtension("c.tar.gz"), "c.tar");
+  EXPECT_EQ(StripExtension("a.dir/file"), "a.dir/file");
+  EXPECT_EQ(StripExtension("plain"), "plain");
+  EXPECT_TRUE(IsAbsolutePath("/x"));
+  EXPECT_FALSE(IsAbsolutePath("x/y"));
+  EXPECT_FALSE(IsAbsolutePath(""));
+}
+
+TEST(FileSystems, LocalPathsAnswerAndAreNotNetwork) {
+  ScratchDir dir;
+  EXPECT_FALSE(IsNetworkPath(dir.path()));
+  EXPECT_FALSE(IsNetworkPath(dir / "not/yet/there")) << "judged by the nearest existing folder";
+  EXPECT_TRUE(PathAnswers(dir.path(), 2000));
+  EXPECT_TRUE(PathAnswers(dir / "missing/child", 2000)) << "the existing ancestor answers";
+  EXPECT_FALSE(PathAnswers("", 100));
+  auto free = FreeSpace(dir.path());
+  ASSERT_TRUE(free);
+  EXPECT_GT(*free, 0u);
+  EXPECT_FALSE(FreeSpace(dir / "missing"));
+}
+
+TEST(Places, ProgramFolderOverrideAndExecutableFolder) {
+  EnvGuard g(kProgramDirVar);
+  g.Unset();
+  std::string exe = ExecutableFolder();
+  EXPECT_TRUE(IsAbsolutePath(exe));
+  EXPECT_TRUE(IsFile(exe + "/paths_test"));
+  EXPECT_EQ(ProgramFolder(), exe);
+  g.Set("/opt/zv/bin//");
+  EXPECT_EQ(ProgramFolder(), "/opt/zv/bin");
+  EXPECT_EQ(ExecutableFolder(), exe) << "sibling programs stay beside the executable";
+  g.Set("");
+  EXPECT_EQ(ProgramFolder(), exe);
+}
+
+TEST(PrivateFolder, CreatedPrivateAndRefusedWhenPlantedOrForeign) {
+  ScratchDir dir;
+  const std::string mine = dir / "zorvan-me";
+  ASSERT_TRUE(detail::EnsurePrivateFolder(mine));
+  EXPECT_EQ(ModeOf(mine), 0700u);
+  ASSERT_EQ(::chmod(mine.c_str(), 0777), 0);
+  EXPECT_TRUE(detail::EnsurePrivateFolder(mine));
+  EXPECT_EQ(ModeOf(mine), 0700u) << "an open own folder is narrowed";
+
+  ASSERT_TRUE(MakeFolder(dir / "elsewhere"));
+  ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (dir / "planted").c_str()), 0);
+  EXPECT_FALSE(detail::EnsurePrivateFolder(dir / "planted"));
+  testing::Put(dir / "afile", "");
+  EXPECT_FALSE(detail::EnsurePrivateFolder(dir / "afile"));
+
+  if (RunningAsRoot()) {
+    ASSERT_TRUE(MakeFolder(dir / "foreign"));
+    ASSERT_EQ(::chown((dir / "foreign").c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(detail::EnsurePrivateFolder(dir / "foreign"));
+  }
+}
+
+}  // namespace
+}  // namespace zv::platform
