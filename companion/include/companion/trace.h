@@ -24,7 +24,9 @@ void TraceLogWrite(const std::string& path, int enabled, std::string_view tag,
                    std::string_view sourceFile, int sourceLine, std::string_view message);
 
 // A line for a result code: "<message> code=<code> value=<value>" tagged
-// with the module file name ("Dravel", "Marloft").
+// with the module file name without extension ("Dravel", "Marloft"), written
+// with the process settings when `level` (below 1 counts as 1) is at most
+// their enabled level. `detail` is not shown.
 void TraceLogWriteCode(int level, std::string_view moduleName, std::string_view sourceFile,
                        int sourceLine, const void* detail, int code, int value,
                        std::string_view message);
@@ -36,12 +38,21 @@ void TraceLogWriteCode(int level, std::string_view moduleName, std::string_view 
 int TraceLogPurge(const std::string& folder, std::string_view mask, int days, int enabled,
                   std::string_view suffix);
 
-// Appends `line` to "<baseFolder>/YYYYMMDD<suffix>.log" (created when missing,
-// folder included). Returns 1 on success, 0 on failure, -1 when disabled.
+// Appends "YYYY-MM-DD hh:mm:ss <line>" to
+// "<TraceLogAppendFolder(baseFolder, suffix)>/YYYYMMDD<suffix>.log" (created
+// when missing, folders included), one write(2) per line like TraceLogWrite.
+// The files live in their own folder so that TraceLogPurge of that folder
+// (the skip log purges "<base>/AutoImpLog_skip") finds them.
+// Returns 1 on success, 0 on failure, -1 when disabled.
 int TraceLogAppend(const std::string& baseFolder, std::string_view suffix, std::string_view line,
                    int enabled);
+// "<baseFolder>/AutoImpLog<suffix>": where TraceLogAppend puts its files.
+std::string TraceLogAppendFolder(const std::string& baseFolder, std::string_view suffix);
 
 // A logger state for callers that keep one (folder check, insertion).
+// TraceLogBegin takes the process settings, the tag and the highest level
+// written; TraceLogLine writes a line of that level or below (no source
+// position: "-:0").
 struct TraceLogger {
   TraceSettings settings;
   std::string tag;

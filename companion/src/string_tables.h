@@ -1,0 +1,24 @@
+// How a deliverable's string table file registers its entries.
+//
+// Each table is an array sorted by id (ascending, no duplicates). A text
+// given in one language only leaves the other pointer null; the lookup then
+// serves the given text for both languages.
+#pragma once
+
+#include <cstddef>
+
+namespace zv::companion::detail {
+
+struct StringEntry {
+  int id;
+  const char* english;   // null: no English text
+  const char* japanese;  // null: no Japanese text
+};
+
+extern const StringEntry kMonitorStrings[];
+extern const std::size_t kMonitorStringsCount;
+
+extern const StringEntry kDravelStrings[];
+extern const std::size_t kDravelStringsCount;
+
+}  // namespace zv::companion::detail
