@@ -1,0 +1,48 @@
+#include "monitor/settings/env_lock.h"
+
+#include "platform/ini.h"
+
+namespace zv::monitor {
+
+namespace {
+// The services' wait between lock polls pumps the caller's messages. Nothing
+// here owns a message queue, so it returns at once: the 100 ms pause of the
+// protocol is the only wait between tries.
+void PumpWait() {}
+}  // namespace
+
+EnvLockHandle AcquireEnvLock(const std::string& folder, const std::string& lockName,
+                             int timeoutSeconds) {
+  return platform::AcquireLockFile(folder, lockName, timeoutSeconds, PumpWait);
+}
+
+int ReleaseEnvLock(EnvLockHandle& handle, const std::string& folder, const std::string& lockName) {
+  return platform::ReleaseLockFile(handle, folder, lockName);
+}
+
+EnvLockGuard::EnvLockGuard(const std::string& folder, std::initializer_list<std::string> files,
+                           int timeoutSeconds, const std::string& lockName)
+    : folder_(folder), lockName_(lockName) {
+  handle_ = AcquireEnvLock(folder_, lockName_, timeoutSeconds);
+  for (const std::string& f : files) {
+    // A group the caller already has open stays the caller's to flush.
+    if (f.empty() || platform::ini::InGroup(f)) continue;
+    // A group that cannot be opened leaves the writes committing one by one,
+    // which is slower but just as safe.
+    if (platform::ini::BeginGroup(f)) files_.push_back(f);
+  }
+}
+
+EnvLockGuard::~EnvLockGuard() { Commit(); }
+
+bool EnvLockGuard::Commit() {
+  if (done_) return ok_;
+  done_ = true;
+  for (const std::string& f : files_) {
+    if (!platform::ini::Flush(f)) ok_ = false;
+  }
+  ReleaseEnvLock(handle_, folder_, lockName_);
+  return ok_;
+}
+
+}  // namespace zv::monitor
