@@ -1,0 +1,304 @@
+// Insertion of a PDF's pages into a binder.
+//
+// Crash safety: the new page files are written first, each one replaced
+// atomically and synced (platform WriteFileAtomic: work file, fsync, rename,
+// folder fsync); the binder ini is replaced atomically last, in one write
+// group. Until that replacement the ini names none of the new files, so a
+// crash at any point leaves a binder whose ini names only complete files.
+// New files get ids above MaxPageID; files with such ids found on disk are
+// leftovers of an interrupted insertion and are removed under the binder's
+// lock before new ones are written, so they never collide.
+#include <algorithm>
+#include <future>
+#include <new>
+#include <optional>
+#include <set>
+
+#include "binderlib/binderini.h"
+#include "binderlib/binderlib.h"
+#include "binderlib/format.h"
+#include "binderlib/locks.h"
+#include "binderlib/moswell.h"
+#include "companion/trace.h"
+#include "pdfwork.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "platform/text.h"
+
+namespace zv::companion::binder {
+
+namespace ini = platform::ini;
+
+namespace {
+
+InsertStepHook g_hook = nullptr;
+
+void Step(const std::string& s) {
+  if (g_hook) g_hook(s.c_str());
+}
+
+int Fail(InsertOutcome* out, int code, const std::string& why) {
+  if (out) out->error = why;
+  ZV_TRACE("_Binderlib", "AddInfoToBinder4: " + why + " (" + std::to_string(code) + ")");
+  return code;
+}
+
+void TraceWarnings(const std::vector<std::string>& w, const std::string& what) {
+  for (const auto& s : w) ZV_TRACE("_Binderlib", "AddInfoToBinder4: qpdf warning (" + what + "): " + s);
+}
+
+// Removes page files with ids above MaxPageID: no ini names them, so they
+// are leftovers of an insertion that died before its ini was written.
+void RemoveOrphans(const BinderSummary& b) {
+  auto entries = platform::ListFolder(b.folder);
+  if (!entries) return;
+  for (const auto& e : *entries) {
+    if (e.isFolder) continue;
+    for (bool secured : {false, true}) {
+      auto id = PageFileIdFromName(b.name, e.name, secured);
+      if (id && *id > b.maxPageId && *id != 1) {
+        platform::RemoveFile(Join(b.folder, e.name));
+      }
+    }
+  }
+}
+
+// Moves every "Page<n><suffix>" key of `section` with n >= from by `shift`.
+// All old keys are deleted before the new ones are written, so no key is
+// overwritten while it still has to move.
+bool ShiftPageKeys(const std::string& iniPath, const char* section, int from, int shift) {
+  const auto entries = ini::SectionEntries(iniPath, section);
+  struct Move {
+    std::string oldKey, newKey, value;
+  };
+  std::vector<Move> moves;
+  for (const auto& [k, v] : entries) {
+    auto p = ParsePageKey(k);
+    if (!p || p->page < from) continue;
+    moves.push_back({k, PageKey(p->page + shift, p->suffix), v});
+  }
+  bool ok = true;
+  for (const auto& m : moves) ok = ini::DeleteKey(iniPath, section, m.oldKey) && ok;
+  for (const auto& m : moves) ok = ini::WriteString(iniPath, section, m.newKey, m.value) && ok;
+  return ok;
+}
+
+int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
+  BinderSummary b = ReadBinder(rq.binderFolder, true);
+  if (!b.exists) return Fail(out, kInsertBinderAccess, "binder ini missing");
+  if (!b.problems.empty()) {
+    return Fail(out, kInsertBinderAccess, "binder inconsistent: " + b.problems.front());
+  }
+  if (b.cardBinder == 1) return Fail(out, kInsertCardBinder, "card-type binder");
+  if (b.unarranged == 1) return Fail(out, kInsertTemporaryBinder, "temporary binder");
+  if (b.version > kSupportedBinderVersion) {
+    return Fail(out, kInsertUnsupported, "binder format version " + std::to_string(b.version));
+  }
+  std::string password;
+  if (b.secured()) {
+    if (!rq.securedBinder) return Fail(out, kInsertUnsupported, "secured binder");
+    auto pw = moswell::DecodePassword(b.password);
+    if (!pw || pw->empty()) return Fail(out, kInsertUnsupported, "binder password unreadable");
+    password = *pw;
+  }
+
+  auto src = detail::OpenPdf(rq.pdfPath);
+  TraceWarnings(src.warnings, "open");
+  if (!src.error.empty()) return Fail(out, kInsertBadSource, src.error);
+  const int n = static_cast<int>(src.pages.size());
+  if (n > kMaxPagesPerInsertion) return Fail(out, kInsertTooManyPages, "too many pages");
+  const int maxUpload = b.maxUploadPage < 0 ? kDefaultMaxUploadPageImport : b.maxUploadPage;
+  const int current = static_cast<int>(b.pages.size());
+  if (maxUpload <= 0 || current + n > maxUpload) {
+    return Fail(out, kInsertPageLimit,
+                std::to_string(current) + " + " + std::to_string(n) + " pages exceed " +
+                    std::to_string(maxUpload));
+  }
+  if (!rq.pageKeywords.empty() && static_cast<int>(rq.pageKeywords.size()) != n) {
+    return Fail(out, kInsertKeywords, "keyword list does not match the page count");
+  }
+  // Texts that cannot be stored in an ini line are refused before anything
+  // is written.
+  auto oneLine = [](const std::string& t) { return t.find_first_of("\r\n") == std::string::npos; };
+  for (const auto& k : rq.pageKeywords) {
+    if (!oneLine(k)) return Fail(out, kInsertKeywords, "keyword with a line break");
+  }
+  if (rq.toc.add && !oneLine(rq.toc.text)) {
+    return Fail(out, kInsertKeywords, "contents text with a line break");
+  }
+  const bool front = rq.insertPos == kInsertFront;
+  const bool multi = b.filePageMode != 0;
+
+  // 1. Page files.
+  std::vector<int> ids;
+  std::vector<std::string> warnings;
+  std::optional<std::string> oldMain;  // single-file binder: the file before
+  auto rollback = [&] {
+    if (oldMain) platform::WriteFileAtomic(MainPageFilePath(b.folder, b.secured()), *oldMain);
+    // Nothing names the files written so far: remove them (the main file
+    // goes back to its empty state).
+    for (int done : ids) {
+      const std::string f = PageFilePath(b.folder, done, b.secured());
+      if (done == 1) platform::WriteFileAtomic(f, "");
+      else platform::RemoveFile(f);
+    }
+  };
+  if (multi) {
+    RemoveOrphans(b);
+    // Pages are made one after another (qpdf objects are not shared between
+    // threads) and written in batches whose writes run side by side, so
+    // their syncs overlap.
+    constexpr int kBatch = 8;
+    for (int start = 0; start < n; start += kBatch) {
+      const int end = std::min(n, start + kBatch);
+      std::vector<std::string> bytes;
+      try {
+        for (int i = start; i < end; ++i) {
+          bytes.push_back(detail::WritePages(src, {static_cast<std::size_t>(i)}, password, warnings));
+        }
+      } catch (...) {
+        rollback();
+        throw;
+      }
+      std::vector<std::future<bool>> writes;
+      for (int i = start; i < end; ++i) {
+        const std::string path = PageFilePath(b.folder, b.maxPageId + 1 + i, b.secured());
+        writes.push_back(std::async(std::launch::async, [path, &data = bytes[i - start]] {
+          return platform::WriteFileAtomic(path, data);
+        }));
+      }
+      bool allWritten = true;
+      for (int i = start; i < end; ++i) {
+        const bool written = writes[i - start].get();
+        allWritten = allWritten && written;
+        ids.push_back(b.maxPageId + 1 + i);  // rolled back below if any failed
+      }
+      if (!allWritten) {
+        rollback();
+        return Fail(out, kInsertBinderAccess, "page file could not be written");
+      }
+      Step("page-file:" + std::to_string(ids.back()));
+    }
+  } else {
+    // Single-file binder: <name>.pdf rebuilt with the old and new pages.
+    const std::string main = MainPageFilePath(b.folder, b.secured());
+    detail::OpenedPdf old;
+    const auto size = platform::FileSize(main);
+    std::vector<detail::PageRef> refs;
+    if (size && *size > 0) {
+      old = detail::OpenPdf(main, password);
+      TraceWarnings(old.warnings, "binder file");
+      if (!old.error.empty()) return Fail(out, kInsertBinderAccess, "binder file: " + old.error);
+    }
+    std::vector<detail::PageRef> added;
+    for (int i = 0; i < n; ++i) added.push_back({&src, static_cast<std::size_t>(i)});
+    if (front) refs = added;
+    for (std::size_t i = 0; i < old.pages.size(); ++i) refs.push_back({&old, i});
+    if (!front) refs.insert(refs.end(), added.begin(), added.end());
+    std::string bytes = detail::WritePageList(refs, password, warnings);
+    oldMain = platform::ReadFile(main);
+    if (!oldMain) oldMain = std::string();
+    if (!platform::WriteFileAtomic(main, bytes)) {
+      return Fail(out, kInsertBinderAccess, "binder file could not be written");
+    }
+  }
+  TraceWarnings(warnings, "write");
+  Step("pages-written");
+
+  // 2. The binder ini, replaced once.
+  const std::string& iniPath = b.iniPath;
+  ini::WriteGroup group(iniPath, 60'000);
+  if (!group.ok()) return Fail(out, kInsertBinderAccess, "binder ini locked");
+  bool ok = true;
+  const int first = front ? 1 : current + 1;
+  if (front && current > 0) {
+    ok = ShiftPageKeys(iniPath, kSecPageInfo, 1, n) && ok;
+    ok = ShiftPageKeys(iniPath, kSecEBookInfo, 1, n) && ok;
+    ok = ShiftPageKeys(iniPath, kSecOcrText, 1, n) && ok;
+  }
+  const std::string name = b.name;
+  for (int i = 0; i < n; ++i) {
+    const int page = first + i;
+    ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(page, kSufFlag), 0) && ok;
+    if (multi) {
+      const int id = ids[i];
+      ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(page, kSufFilePageID), id) && ok;
+      ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufFilePageName),
+                            FolderName(PageFilePath(b.folder, id, b.secured()))) && ok;
+      ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(page, kSufFilePageNumber), 1) && ok;
+    } else {
+      ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufFilePageName),
+                            FolderName(MainPageFilePath(b.folder, b.secured()))) && ok;
+    }
+    if (!rq.pageKeywords.empty()) {
+      ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufContent),
+                            rq.pageKeywords[i]) && ok;
+    }
+  }
+  if (rq.toc.add) {
+    ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(first, kSufContentFlag), rq.toc.flag) && ok;
+    ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(first, kSufContentType), rq.toc.type) && ok;
+    ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(first, kSufContentNoPage), first) && ok;
+    ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(first, kSufContentText), rq.toc.text) && ok;
+    ok = ini::WriteInt(iniPath, kSecPageInfo, kKeyContentTotal, b.contentTotal + 1) && ok;
+  }
+  ok = ini::WriteInt(iniPath, kSecBinderInfo, kKeyPageTotal, current + n) && ok;
+  if (multi) ok = ini::WriteInt(iniPath, kSecPageInfo, kKeyMaxPageID, b.maxPageId + n) && ok;
+  if (!ok) ZV_TRACE("_Binderlib", "AddInfoToBinder4: a page key was refused by the ini layer");
+  if (!group.Commit()) {
+    // The ini is unchanged, so the new page files are orphans: remove them.
+    rollback();
+    return Fail(out, kInsertBinderAccess, "binder ini could not be written");
+  }
+  Step("ini-written");
+  if (out) {
+    out->pagesInserted = n;
+    out->firstPage = first;
+    out->newIds = ids;
+  }
+  return kInsertOk;
+}
+
+}  // namespace
+
+void SetInsertStepHook(InsertStepHook hook) { g_hook = hook; }
+
+int AddInfoToBinder4(const InsertRequest& rq, InsertOutcome* out) {
+  try {
+    if (rq.binderFolder.empty() || rq.pdfPath.empty()) {
+      return Fail(out, kInsertParameter, "empty binder or file path");
+    }
+    if (rq.insertPos != kInsertFront && rq.insertPos != kInsertBack) {
+      return Fail(out, kInsertParameter, "bad insert position");
+    }
+    if (!platform::IsFile(rq.pdfPath)) return Fail(out, kInsertParameter, "source file missing");
+    if (!platform::IsFolder(rq.binderFolder)) return Fail(out, kInsertBinderAccess, "binder folder missing");
+    if (TestBinderOpen(rq.binderFolder) != OpenState::Free) {
+      return Fail(out, kInsertBusy, "binder open in the viewer");
+    }
+    if (SendOperationActive(rq.binderFolder)) return Fail(out, kInsertBusy, "send operation running");
+    ShortLock lock(rq.binderFolder, rq.lockTimeoutSeconds);
+    if (!lock) return Fail(out, kInsertBusy, "binder locked");
+    return InsertLocked(rq, out);
+  } catch (const std::bad_alloc&) {
+    return Fail(out, kInsertMemory, "out of memory");
+  } catch (const std::exception& e) {
+    // qpdf failing while writing a page: the source is damaged in a way
+    // opening did not show.
+    return Fail(out, kInsertBadSource, std::string("PDF could not be written: ") + e.what());
+  }
+}
+
+int AddInfoToBinder(const std::string& binderFolder, const std::string& pdfPath,
+                    const std::string& sourcePath, int dataChange, int insertPos, int a3b4) {
+  InsertRequest rq;
+  rq.binderFolder = binderFolder;
+  rq.pdfPath = pdfPath;
+  rq.sourcePath = sourcePath;
+  rq.dataChange = dataChange;
+  rq.insertPos = insertPos;
+  rq.a3b4 = a3b4;
+  return AddInfoToBinder4(rq, nullptr);
+}
+
+}  // namespace zv::companion::binder

@@ -1,0 +1,161 @@
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <map>
+
+#include "binderlib/binderlib.h"
+#include "companion/trace.h"
+#include "pdfwork.h"
+
+namespace zv::companion::binder {
+
+namespace detail {
+
+namespace {
+
+void TakeWarnings(QPDF& pdf, std::vector<std::string>& out) {
+  if (!pdf.anyWarnings()) return;
+  for (auto& w : pdf.getWarnings()) out.push_back(w.what());
+}
+
+}  // namespace
+
+OpenedPdf OpenPdf(const std::string& path, const std::string& password) {
+  OpenedPdf o;
+  o.pdf = std::make_unique<QPDF>();
+  o.pdf->setSuppressWarnings(true);
+  o.pdf->setAttemptRecovery(true);
+  try {
+    o.pdf->processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+  } catch (const QPDFExc& e) {
+    TakeWarnings(*o.pdf, o.warnings);
+    // A damaged file can surface as a password error; the warnings recorded
+    // before it was thrown tell the two apart.
+    if (e.getErrorCode() == qpdf_e_password && o.warnings.empty()) {
+      o.needsPassword = true;
+      o.error = "the document needs a password";
+    } else {
+      o.error = std::string("damaged PDF: ") + e.what();
+    }
+    return o;
+  } catch (const std::exception& e) {
+    TakeWarnings(*o.pdf, o.warnings);
+    o.error = std::string("unreadable PDF: ") + e.what();
+    return o;
+  }
+  TakeWarnings(*o.pdf, o.warnings);
+  try {
+    // Walks the page tree; /Count is never consulted. Inherited resources
+    // are pushed to the pages so every copied page stands on its own.
+    o.pdf->pushInheritedAttributesToPage();
+    o.pages = o.pdf->getAllPages();
+  } catch (const std::exception& e) {
+    TakeWarnings(*o.pdf, o.warnings);
+    o.pages.clear();
+    o.error = std::string("damaged page tree: ") + e.what();
+    return o;
+  }
+  TakeWarnings(*o.pdf, o.warnings);
+  if (o.pages.empty()) o.error = "the document has no pages";
+  return o;
+}
+
+std::string WritePageList(const std::vector<PageRef>& pages, const std::string& password,
+                          std::vector<std::string>& warnings) {
+  QPDF out;
+  out.setSuppressWarnings(true);
+  out.emptyPDF();
+  std::map<QPDF*, std::shared_ptr<QPDFAcroFormDocumentHelper>> sourceForms;
+  std::shared_ptr<QPDFAcroFormDocumentHelper> outForm;
+  for (const auto& ref : pages) {
+    QPDF* src = ref.doc->pdf.get();
+    auto it = sourceForms.find(src);
+    if (it == sourceForms.end()) {
+      auto afdh = std::make_shared<QPDFAcroFormDocumentHelper>(*src);
+      it = sourceForms.emplace(src, afdh->hasAcroForm() ? afdh : nullptr).first;
+    }
+    QPDFObjectHandle page = ref.doc->pages.at(ref.index);
+    out.addPage(page, false);
+    if (it->second) {
+      // Widgets shared with other pages must not come along as orphans.
+      if (!outForm) outForm = std::make_shared<QPDFAcroFormDocumentHelper>(out);
+      QPDFPageObjectHelper newPage(out.getAllPages().back());
+      outForm->fixCopiedAnnotations(newPage.getObjectHandle(), page, *it->second);
+    }
+  }
+  TakeWarnings(out, warnings);
+  QPDFWriter w(out);
+  w.setOutputMemory();
+  if (password.empty()) {
+    w.setDeterministicID(true);
+  } else {
+    // AES-256 (R6); encrypted output carries random salts, so it cannot be
+    // byte-for-byte deterministic.
+    w.setR6EncryptionParameters(password.c_str(), password.c_str(), true, true, true, true, true,
+                                true, qpdf_r3p_full, true);
+  }
+  w.write();
+  for (const auto& ref : pages) TakeWarnings(*ref.doc->pdf, warnings);
+  TakeWarnings(out, warnings);
+  std::unique_ptr<Buffer> buf(w.getBuffer());
+  return std::string(reinterpret_cast<const char*>(buf->getBuffer()), buf->getSize());
+}
+
+std::string WritePages(OpenedPdf& source, const std::vector<std::size_t>& pageIndexes,
+                       const std::string& password, std::vector<std::string>& warnings) {
+  std::vector<PageRef> refs;
+  for (auto i : pageIndexes) refs.push_back({&source, i});
+  return WritePageList(refs, password, warnings);
+}
+
+}  // namespace detail
+
+PdfCheck CheckPdf(const std::string& path) {
+  PdfCheck c;
+  auto o = detail::OpenPdf(path);
+  c.repaired = !o.warnings.empty();
+  c.needsPassword = o.needsPassword;
+  c.error = o.error;
+  if (o.error.empty()) {
+    c.pages = static_cast<int>(o.pages.size());
+    try {
+      c.encrypted = o.pdf->isEncrypted();
+      c.printRestricted = c.encrypted && !o.pdf->allowPrintHighRes() && !o.pdf->allowPrintLowRes();
+    } catch (const std::exception&) {
+    }
+  } else if (c.needsPassword) {
+    c.encrypted = true;
+  }
+  return c;
+}
+
+int PdfPageCount(const std::string& path) {
+  try {
+    auto c = CheckPdf(path);
+    return c.error.empty() ? c.pages : -1;
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+int PdfPageCountA3B4(const std::string& path, int /*a3b4*/) {
+  try {
+    auto o = detail::OpenPdf(path);
+    if (!o.error.empty()) return -1;
+    for (auto& page : o.pages) {
+      QPDFObjectHandle box = page.getKey("/MediaBox");
+      if (!box.isRectangle()) return -1;
+      auto r = box.getArrayAsRectangle();
+      if (!(r.urx - r.llx > 0 && r.ury - r.lly > 0)) {
+        if (!(r.llx - r.urx > 0 && r.lly - r.ury > 0)) return -1;
+      }
+    }
+    return static_cast<int>(o.pages.size());
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+}  // namespace zv::companion::binder

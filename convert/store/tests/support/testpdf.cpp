@@ -1,0 +1,2 @@
+// The store tests share the binder library's test helpers.
+#include "../../../../companion/binderlib/tests/support/testpdf.cpp"
