@@ -1,0 +1,297 @@
+// dravel: inspect and change a binder store from the command line.
+//
+// Exit status: 0 success; otherwise non-zero with a one-line reason on
+// standard error. `insert` exits 0 filed, 1 skipped because the binder is
+// busy, 2 refused or failed; `check` exits 1 when it lists problems.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "binderlib/binderlib.h"
+#include "binderlib/format.h"
+#include "dravel/core.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "store/store.h"
+
+namespace {
+
+namespace binder = zv::companion::binder;
+namespace platform = zv::platform;
+namespace store = zv::store;
+namespace dravel = zv::dravel;
+
+constexpr int kExitFailed = 2;
+
+struct Command {
+  const char* name;
+  const char* usage;
+  const char* help;
+  int (*run)(const std::vector<std::string>& args);
+};
+
+int Fail(const std::string& command, const std::string& reason) {
+  std::cerr << "dravel " << command << ": " << reason << "\n";
+  return kExitFailed;
+}
+
+// A title as lists show it: the two line-break bytes as "..".
+std::string ShownTitle(std::string title) {
+  const std::string brk{binder::kTitleBreak1, binder::kTitleBreak2};
+  const std::string shown = dravel::Message(73);
+  for (std::size_t at = title.find(brk); at != std::string::npos; at = title.find(brk, at + shown.size()))
+    title.replace(at, brk.size(), shown);
+  return title;
+}
+
+std::string Clean(const std::string& path) { return platform::TrimTrailingSeparator(path); }
+
+void PrintProblems(const std::vector<std::string>& problems, const std::string& indent) {
+  for (const auto& p : problems) std::cout << indent << "! " << p << "\n";
+}
+
+int RunLs(const std::vector<std::string>& args) {
+  const std::string link = Clean(args[0]);
+  if (!platform::IsFolder(link)) return Fail("ls", "not a folder: " + link);
+  std::cout << link << "\n";
+  const store::Listing libraries = store::ListLibraries(link);
+  PrintProblems(libraries.problems, "  ");
+  for (const auto& lib : libraries.children) {
+    std::cout << "  library " << lib.name << (lib.exists ? "" : "  (missing)") << "\n";
+    if (!lib.exists) continue;
+    const store::Listing cabinets = store::ListCabinets(lib.path);
+    PrintProblems(cabinets.problems, "    ");
+    for (const auto& cab : cabinets.children) {
+      std::cout << "    cabinet " << cab.name << (cab.exists ? "" : "  (missing)") << "\n";
+      if (!cab.exists) continue;
+      for (const auto& b : store::ListBindersWithInfo(cab.path)) {
+        std::cout << "      binder " << b.child.position << " \"" << ShownTitle(b.title) << "\" " << b.pageTotal
+                  << (b.pageTotal == 1 ? " page" : " pages") << (b.secured ? " secured" : "")
+                  << (b.child.exists ? "" : " (missing)") << "  " << b.child.path << "\n";
+        PrintProblems(b.problems, "        ");
+      }
+    }
+  }
+  return 0;
+}
+
+int RunShow(const std::vector<std::string>& args) {
+  const std::string folder = Clean(args[0]);
+  const binder::BinderSummary s = binder::ReadBinder(folder, true);
+  if (!s.exists) return Fail("show", "no binder ini in " + folder);
+  std::cout << "binder " << s.folder << "\n"
+            << "ini " << s.iniPath << "\n"
+            << "title \"" << ShownTitle(s.title) << "\"\n"
+            << "kind " << binder::BinderKind(folder) << "\n"
+            << "mode " << (s.filePageMode != 0 ? "multi-file" : "single-file") << (s.secured() ? " secured" : "")
+            << "\n";
+  for (const char* section : {binder::kSecVersion, binder::kSecBinderInfo}) {
+    std::cout << "[" << section << "]\n";
+    for (const auto& [key, value] : platform::ini::SectionEntries(s.iniPath, section)) {
+      // The stored password stays out of the listing.
+      if (platform::EqualsNoCase(key, binder::kKeyPassword) && !value.empty()) {
+        std::cout << "  " << key << "=(set)\n";
+        continue;
+      }
+      std::cout << "  " << key << "=" << (platform::EqualsNoCase(key, binder::kKeyTitle) ? ShownTitle(value) : value)
+                << "\n";
+    }
+  }
+  std::cout << "pages " << s.pages.size() << "\n";
+  for (const auto& p : s.pages) {
+    std::cout << "  page " << p.number << " flag " << p.flag << " id " << p.fileId;
+    if (!p.filePath.empty()) std::cout << " file " << platform::LastComponent(p.filePath);
+    if (!p.keyword.empty()) std::cout << " keyword \"" << p.keyword << "\"";
+    std::cout << "\n";
+  }
+  PrintProblems(s.problems, "");
+  return 0;
+}
+
+int PrintCreated(const std::string& command, const store::CreateResult& r) {
+  if (!r.ok()) return Fail(command, store::CreateStatusText(r.status));
+  std::cout << r.path << "\n";
+  return 0;
+}
+
+int RunMklib(const std::vector<std::string>& args) {
+  return PrintCreated("mklib", store::CreateLibrary(Clean(args[0]), args[1]));
+}
+
+int RunMkcab(const std::vector<std::string>& args) {
+  return PrintCreated("mkcab", store::CreateCabinet(Clean(args[0]), args[1]));
+}
+
+int RunMkbinder(const std::vector<std::string>& args) {
+  binder::BinderDescription d;
+  d.title = args[1];
+  return PrintCreated("mkbinder", store::CreateBinder(Clean(args[0]), d));
+}
+
+int RunInsert(const std::vector<std::string>& args) {
+  std::string file, binderFolder, keyword;
+  int pos = binder::kInsertBack;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--front") {
+      pos = binder::kInsertFront;
+    } else if (args[i] == "--back") {
+      pos = binder::kInsertBack;
+    } else if (args[i] == "--keyword") {
+      if (i + 1 >= args.size()) return Fail("insert", "--keyword needs a value");
+      keyword = args[++i];
+    } else if (args[i].starts_with("--")) {
+      return Fail("insert", "unknown option " + args[i]);
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) return Fail("insert", "expected FILE BINDER");
+  file = positional[0];
+  binderFolder = Clean(positional[1]);
+
+  dravel::InsertReport report;
+  int pages = 0;
+  auto refuse = [&report](int errorCode, std::string message) {
+    report.result = -1;
+    report.errorCode = errorCode;
+    report.message = std::move(message);
+  };
+  std::string detail;
+  if (!platform::IsFile(file)) {
+    refuse(300300, dravel::Message(23));
+  } else if (!platform::EqualsNoCase(platform::Extension(file), "pdf")) {
+    // Only PDF files are filed as they are; other documents need the
+    // conversion to PDF, which this command does not run.
+    refuse(300100, dravel::Message(22));
+  } else if (!binder::ReadBinder(binderFolder, false).exists) {
+    refuse(306000, dravel::Message(28));
+  } else if ((pages = binder::PdfPageCount(file)) < 1) {
+    refuse(300601, dravel::Message(29));
+  } else {
+    binder::InsertRequest req;
+    req.binderFolder = binderFolder;
+    req.pdfPath = file;
+    req.sourcePath = file;
+    req.insertPos = pos;
+    if (!keyword.empty()) {
+      // Every page gets "<keyword>_<n> ", as the import gives them.
+      for (int i = 1; i <= pages; ++i) req.pageKeywords.push_back(keyword + "_" + std::to_string(i) + " ");
+    }
+    binder::InsertOutcome outcome;
+    const int r = binder::AddInfoToBinder4(req, &outcome);
+    report = dravel::ReportInsertResult(r);
+    detail = outcome.error;
+    if (r == 0) pages = outcome.pagesInserted;
+  }
+  std::cout << "result " << report.result << "\n"
+            << "error " << report.errorCode << "\n"
+            << "message " << report.message << "\n";
+  if (report.result == 0) {
+    std::cout << "pages " << pages << "\n";
+    return 0;
+  }
+  std::string reason = report.message;
+  if (!detail.empty()) reason += " (" + detail + ")";
+  Fail("insert", reason);
+  return report.result == 1 ? 1 : kExitFailed;
+}
+
+int RunFind(const std::vector<std::string>& args) {
+  const std::string folder = Clean(args[0]);
+  const binder::BinderSummary s = binder::ReadBinder(folder, false);
+  if (!s.exists) return Fail("find", "no binder ini in " + folder);
+  for (const auto& p : s.pages)
+    if (!args[1].empty() && p.keyword.find(args[1]) != std::string::npos) std::cout << p.number << "\n";
+  return 0;
+}
+
+int RunCheck(const std::vector<std::string>& args) {
+  const std::string path = Clean(args[0]);
+  if (!platform::IsFolder(path)) return Fail("check", "not a folder: " + path);
+  if (store::DetectLevel(path) < 0) return Fail("check", "not a binder, cabinet, library or link folder: " + path);
+  const std::vector<std::string> problems = store::CheckStore(path);
+  for (const auto& p : problems) std::cout << p << "\n";
+  if (problems.empty()) {
+    std::cout << "ok\n";
+    return 0;
+  }
+  std::cerr << "dravel check: " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s") << "\n";
+  return 1;
+}
+
+const Command kCommands[] = {
+    {"ls", "dravel ls LINKFOLDER", "Shows the libraries, cabinets and binders of a link folder with titles and page counts.",
+     RunLs},
+    {"show", "dravel show BINDER", "Shows a binder's keys, pages, page files and keywords.", RunShow},
+    {"mklib", "dravel mklib LINKFOLDER NAME", "Creates a library; prints its folder as the last line.", RunMklib},
+    {"mkcab", "dravel mkcab LIBRARY NAME", "Creates a cabinet; prints its folder as the last line.", RunMkcab},
+    {"mkbinder", "dravel mkbinder CABINET TITLE",
+     "Creates a binder titled TITLE (also its folder name); prints its folder as the last line.", RunMkbinder},
+    {"insert", "dravel insert FILE BINDER [--front|--back] [--keyword K]",
+     "Files the pages of a PDF file into a binder (at the back unless --front); with --keyword every page n\n"
+     "gets the keyword \"K_n\". Prints the result, the error code and the message. Exit 0 filed, 1 skipped\n"
+     "because the binder is busy, 2 refused or failed.",
+     RunInsert},
+    {"find", "dravel find BINDER TEXT", "Prints the numbers of the pages whose keyword contains TEXT.", RunFind},
+    {"check", "dravel check BINDER|CABINET|LIBRARY|LINKFOLDER",
+     "Checks that every ini names files that exist, counts and lists agree and no lock is held.\n"
+     "Exit 0 when sound; otherwise lists what is wrong and exits 1.",
+     RunCheck},
+};
+
+void PrintUsage(std::ostream& out) {
+  out << "usage:\n";
+  for (const Command& c : kCommands) out << "  " << c.usage << "\n";
+  out << "Each command takes --help.\n";
+}
+
+// Number of positional arguments a command takes (insert parses its own).
+std::size_t Arity(const Command& c) {
+  std::size_t n = 0;
+  std::string_view u(c.usage);
+  for (std::size_t at = 0; (at = u.find(' ', at)) != std::string_view::npos; ++at) {
+    if (at + 1 < u.size() && u[at + 1] >= 'A' && u[at + 1] <= 'Z') ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(std::cerr);
+    std::cerr << "dravel: no command given\n";
+    return kExitFailed;
+  }
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(std::cout);
+    return 0;
+  }
+  std::vector<std::string> args(argv + 2, argv + argc);
+  for (const Command& c : kCommands) {
+    if (name != c.name) continue;
+    for (const auto& a : args) {
+      if (a == "--help" || a == "-h") {
+        std::cout << "usage: " << c.usage << "\n" << c.help << "\n";
+        return 0;
+      }
+    }
+    if (std::strcmp(c.name, "insert") != 0 && args.size() != Arity(c))
+      return Fail(name, std::string("usage: ") + c.usage);
+    try {
+      return c.run(args);
+    } catch (const std::exception& e) {
+      return Fail(name, e.what());
+    }
+  }
+  PrintUsage(std::cerr);
+  std::cerr << "dravel: unknown command " << name << "\n";
+  return kExitFailed;
+}
