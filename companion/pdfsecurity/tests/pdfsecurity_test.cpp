@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "pdfsecurity/pdfsecurity.h"
+
+using zv::companion::CheckPdfSecurity;
+using zv::companion::PdfSecurity;
+
+namespace {
+
+std::string Corpus(const std::string& name) { return std::string(ZV_SHARED_DIR) + "/corpus/pdf/" + name; }
+
+std::string Scratch() {
+  auto dir = std::filesystem::temp_directory_path() / ("zv_pdfsec_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  return dir.string();
+}
+
+// Encrypts a corpus file with the qpdf tool; empty when qpdf is missing.
+std::string Encrypt(const std::string& name, const std::string& user, const std::string& extra) {
+  const std::string out = Scratch() + "/" + name + ".pdf";
+  const std::string cmd = "qpdf --encrypt '" + user + "' owner 256 " + extra + " -- '" +
+                          Corpus("minimal-linearized.pdf") + "' '" + out + "' 2>/dev/null";
+  return std::system(cmd.c_str()) == 0 ? out : std::string();
+}
+
+}  // namespace
+
+TEST(PdfSecurity, CorpusClassified) {
+  const std::pair<const char*, PdfSecurity> expected[] = {
+      {"20-pages.pdf", PdfSecurity::kPasswordNeeded},
+      {"append-xref-loop.pdf", PdfSecurity::kNone},
+      {"bad1.pdf", PdfSecurity::kDamaged},
+      {"bad2.pdf", PdfSecurity::kNone},
+      {"bad22.pdf", PdfSecurity::kNone},
+      {"c-empty.pdf", PdfSecurity::kNone},
+      {"c-r6-in.pdf", PdfSecurity::kPasswordNeeded},
+      {"duplicate-page-inherited.pdf", PdfSecurity::kNone},
+      {"enc-R3,V2,O=master.pdf", PdfSecurity::kPrintDenied},
+      {"encrypted-with-images.pdf", PdfSecurity::kNone},
+      {"fax-decode-parms.pdf", PdfSecurity::kNone},
+      {"form-fields-and-annotations-shared.pdf", PdfSecurity::kNone},
+      {"issue-146.pdf", PdfSecurity::kDamaged},
+      {"leading-junk.pdf", PdfSecurity::kNone},
+      {"many-nulls.pdf", PdfSecurity::kNone},
+      {"minimal-linearized.pdf", PdfSecurity::kNone},
+      {"object-stream.pdf", PdfSecurity::kNone},
+      {"pages-loop.pdf", PdfSecurity::kDamaged},
+  };
+  for (const auto& [name, result] : expected)
+    EXPECT_EQ(CheckPdfSecurity(Corpus(name)), result) << name;
+}
+
+TEST(PdfSecurity, EncryptedWithQpdf) {
+  const std::string printNone = Encrypt("print-none", "", "--print=none");
+  if (printNone.empty()) GTEST_SKIP() << "qpdf tool not available";
+  EXPECT_EQ(CheckPdfSecurity(printNone), PdfSecurity::kPrintDenied);
+  EXPECT_EQ(CheckPdfSecurity(Encrypt("user-pw", "secret", "")), PdfSecurity::kPasswordNeeded);
+  EXPECT_EQ(CheckPdfSecurity(Encrypt("no-modify", "", "--modify=none")), PdfSecurity::kPrintAllowed);
+  EXPECT_EQ(CheckPdfSecurity(Encrypt("low-print", "", "--print=low")), PdfSecurity::kPrintAllowed);
+  EXPECT_EQ(CheckPdfSecurity(Encrypt("open", "", "")), PdfSecurity::kNone);
+}
+
+TEST(PdfSecurity, DamagedPasswordFileIsDamaged) {
+  // A password-protected file whose cross-reference table is destroyed: qpdf
+  // repairs it (with warnings) and then fails on the password.
+  std::ifstream in(Corpus("20-pages.pdf"), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string bytes = ss.str();
+  const std::size_t xref = bytes.rfind("startxref");
+  ASSERT_NE(xref, std::string::npos);
+  bytes.replace(xref, 9, "startxraf");
+  const std::string path = Scratch() + "/damaged-pw.pdf";
+  std::ofstream(path, std::ios::binary) << bytes;
+  EXPECT_EQ(CheckPdfSecurity(path), PdfSecurity::kDamaged);
+}
+
+TEST(PdfSecurity, MissingFolderAndUnreadable) {
+  EXPECT_EQ(CheckPdfSecurity(Scratch() + "/nothing-here.pdf"), PdfSecurity::kMissing);
+  EXPECT_EQ(CheckPdfSecurity(Scratch()), PdfSecurity::kOther);
+  EXPECT_EQ(CheckPdfSecurity(""), PdfSecurity::kOther);
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads everything";
+  const std::string path = Scratch() + "/locked.pdf";
+  std::filesystem::copy_file(Corpus("minimal-linearized.pdf"), path,
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(path, std::filesystem::perms::none);
+  EXPECT_EQ(CheckPdfSecurity(path), PdfSecurity::kOther);
+}
