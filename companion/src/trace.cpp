@@ -1,7 +1,6 @@
 #include "companion/trace.h"
 
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <mutex>
 
@@ -74,21 +73,10 @@ std::string TraceFolder(const std::string& path) {
   return platform::JoinPath(tmp, "ZorvanTrace");
 }
 
-// Appends one fully formatted line to the file. The stream is opened in
-// append mode (O_APPEND) and unbuffered, so the single fwrite of the whole
-// line is one write(2): lines of other threads and processes appending to the
-// same file never interleave with it.
+// Appends one fully formatted line to the file: one write(2) on an O_APPEND
+// descriptor, so lines of other threads and processes never interleave.
 bool AppendToFile(const std::string& file, const std::string& line) {
-  std::FILE* f = std::fopen(file.c_str(), "ae");
-  if (f == nullptr) {
-    if (!platform::MakeFolders(platform::ParentFolder(file))) return false;
-    f = std::fopen(file.c_str(), "ae");
-    if (f == nullptr) return false;
-  }
-  std::setvbuf(f, nullptr, _IONBF, 0);
-  bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-  if (std::fclose(f) != 0) ok = false;
-  return ok;
+  return platform::AppendToFile(file, line, /*makeFolders=*/true);
 }
 
 std::string TagFileStem(std::string_view tag) {

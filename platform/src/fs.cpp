@@ -430,3 +430,72 @@ std::optional<FileStamp> Stamp(const std::string& path) {
 }
 
 }  // namespace zv::platform
+
+namespace zv::platform {
+
+namespace {
+
+int OpenForAppend(const std::string& path, bool truncate) {
+  int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY;
+  if (truncate) flags |= O_TRUNC;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// One write(2) for the whole text: O_APPEND makes each write land whole at
+// the end of the file. A short write (a full disk) reports failure.
+bool WriteOnce(int fd, std::string_view text) {
+  if (text.empty()) return true;
+  ssize_t n;
+  do {
+    n = ::write(fd, text.data(), text.size());
+  } while (n < 0 && errno == EINTR);
+  return n == static_cast<ssize_t>(text.size());
+}
+
+}  // namespace
+
+bool AppendToFile(const std::string& path, std::string_view text, bool makeFolders) {
+  if (path.empty()) return false;
+  detail::UniqueFd fd(OpenForAppend(path, false));
+  if (!fd.valid() && makeFolders && errno == ENOENT) {
+    if (!MakeFolders(ParentFolder(path))) return false;
+    fd.reset(OpenForAppend(path, false));
+  }
+  if (!fd.valid()) return false;
+  return WriteOnce(fd.get(), text);
+}
+
+AppendFile::AppendFile(AppendFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+AppendFile::~AppendFile() { Close(); }
+
+bool AppendFile::Open(const std::string& path, bool truncate) {
+  Close();
+  if (path.empty()) return false;
+  fd_ = OpenForAppend(path, truncate);
+  return fd_ >= 0;
+}
+
+bool AppendFile::Write(std::string_view text) { return fd_ >= 0 && WriteOnce(fd_, text); }
+
+void AppendFile::Close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+}  // namespace zv::platform

@@ -35,6 +35,31 @@ std::optional<std::string> ReadFile(const std::string& path);
 // Refuses a read-only target. Where no sibling can be made it writes in place.
 bool WriteFileAtomic(const std::string& path, std::string_view content);
 
+// Appends text with one write(2) on an O_APPEND descriptor (the file is
+// created when missing; with makeFolders its folder too), so the lines of
+// other threads and processes appending to the same file never interleave.
+bool AppendToFile(const std::string& path, std::string_view text, bool makeFolders = false);
+
+// A file kept open for appending (or emptied once at Open), written one
+// whole text at a time with the same single-write rule. Move-only.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  AppendFile(AppendFile&& other) noexcept;
+  AppendFile& operator=(AppendFile&& other) noexcept;
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+  ~AppendFile();
+
+  bool Open(const std::string& path, bool truncate);
+  bool IsOpen() const { return fd_ >= 0; }
+  bool Write(std::string_view text);
+  void Close();
+
+ private:
+  int fd_ = -1;
+};
+
 struct DirEntry {
   std::string name;
   bool isFolder = false;
