@@ -13,6 +13,7 @@
 #include "binderlib/binderlib.h"
 #include "binderlib/format.h"
 #include "dravel/core.h"
+#include "dravel/pipeline.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -134,17 +135,25 @@ int RunMkbinder(const std::vector<std::string>& args) {
 }
 
 int RunInsert(const std::vector<std::string>& args) {
-  std::string file, binderFolder, keyword;
+  std::string keyword, extra;
   int pos = binder::kInsertBack;
+  int service = 0, securePdf = 1, contents = 0;
   std::vector<std::string> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--front") {
       pos = binder::kInsertFront;
     } else if (args[i] == "--back") {
       pos = binder::kInsertBack;
-    } else if (args[i] == "--keyword") {
-      if (i + 1 >= args.size()) return Fail("insert", "--keyword needs a value");
-      keyword = args[++i];
+    } else if (args[i] == "--keyword" || args[i] == "--extra") {
+      if (i + 1 >= args.size()) return Fail("insert", args[i] + " needs a value");
+      (args[i] == "--keyword" ? keyword : extra) = args[i + 1];
+      ++i;
+    } else if (args[i] == "--service") {
+      service = 1;
+    } else if (args[i] == "--refuse-secured") {
+      securePdf = 0;
+    } else if (args[i] == "--contents") {
+      contents = 1;
     } else if (args[i].starts_with("--")) {
       return Fail("insert", "unknown option " + args[i]);
     } else {
@@ -152,54 +161,32 @@ int RunInsert(const std::vector<std::string>& args) {
     }
   }
   if (positional.size() != 2) return Fail("insert", "expected FILE BINDER");
-  file = positional[0];
-  binderFolder = Clean(positional[1]);
+  const std::string file = positional[0];
+  const std::string configured = Clean(positional[1]);
+  if (configured.size() >= DRAVEL_PATH_MAX || file.size() >= DRAVEL_PATH_MAX)
+    return Fail("insert", dravel::Message(80));
 
-  dravel::InsertReport report;
-  int pages = 0;
-  auto refuse = [&report](int errorCode, std::string message) {
-    report.result = -1;
-    report.errorCode = errorCode;
-    report.message = std::move(message);
-  };
-  std::string detail;
-  if (!platform::IsFile(file)) {
-    refuse(300300, dravel::Message(23));
-  } else if (!platform::EqualsNoCase(platform::Extension(file), "pdf")) {
-    // Only PDF files are filed as they are; other documents need the
-    // conversion to PDF, which this command does not run.
-    refuse(300100, dravel::Message(22));
-  } else if (!binder::ReadBinder(binderFolder, false).exists) {
-    refuse(306000, dravel::Message(28));
-  } else if ((pages = binder::PdfPageCount(file)) < 1) {
-    refuse(300601, dravel::Message(29));
-  } else {
-    binder::InsertRequest req;
-    req.binderFolder = binderFolder;
-    req.pdfPath = file;
-    req.sourcePath = file;
-    req.insertPos = pos;
-    if (!keyword.empty()) {
-      // Every page gets "<keyword>_<n> ", as the import gives them.
-      for (int i = 1; i <= pages; ++i) req.pageKeywords.push_back(keyword + "_" + std::to_string(i) + " ");
-    }
-    binder::InsertOutcome outcome;
-    const int r = binder::AddInfoToBinder4(req, &outcome);
-    report = dravel::ReportInsertResult(r);
-    detail = outcome.error;
-    if (r == 0) pages = outcome.pagesInserted;
-  }
-  std::cout << "result " << report.result << "\n"
-            << "error " << report.errorCode << "\n"
-            << "message " << report.message << "\n";
-  if (report.result == 0) {
-    std::cout << "pages " << pages << "\n";
+  char binderPath[DRAVEL_PATH_MAX] = {};
+  std::memcpy(binderPath, configured.c_str(), configured.size() + 1);
+  char printCopy[DRAVEL_PATH_MAX] = {};
+  char message[DRAVEL_PATH_MAX] = {};
+  char title[DRAVEL_PATH_MAX] = {};
+  int pages = 0, reserved = 0, errorCode = 0, secured = 0;
+  // As the monitor files: VLCode 2 (keywords per page), the exported search.
+  const int result = InsertFileToBinder(nullptr, binderPath, file.c_str(), 0, 0, pos, 0, printCopy, 0, &pages,
+                                        keyword.c_str(), service, message, &reserved, 2, title, &errorCode,
+                                        contents, securePdf, &secured, extra.c_str(), 0);
+  std::cout << "result " << result << "\n"
+            << "error " << errorCode << "\n"
+            << "message " << message << "\n";
+  if (result == 0) {
+    std::cout << "pages " << pages << "\n"
+              << "binder " << binderPath << "\n"
+              << "title " << title << "\n";
     return 0;
   }
-  std::string reason = report.message;
-  if (!detail.empty()) reason += " (" + detail + ")";
-  Fail("insert", reason);
-  return report.result == 1 ? 1 : kExitFailed;
+  Fail("insert", message[0] != '\0' ? std::string(message) : "error " + std::to_string(errorCode));
+  return result == 1 ? 1 : kExitFailed;
 }
 
 int RunFind(const std::vector<std::string>& args) {
@@ -233,10 +220,16 @@ const Command kCommands[] = {
     {"mkcab", "dravel mkcab LIBRARY NAME", "Creates a cabinet; prints its folder as the last line.", RunMkcab},
     {"mkbinder", "dravel mkbinder CABINET TITLE",
      "Creates a binder titled TITLE (also its folder name); prints its folder as the last line.", RunMkbinder},
-    {"insert", "dravel insert FILE BINDER [--front|--back] [--keyword K]",
-     "Files the pages of a PDF file into a binder (at the back unless --front); with --keyword every page n\n"
-     "gets the keyword \"K_n\". Prints the result, the error code and the message. Exit 0 filed, 1 skipped\n"
-     "because the binder is busy, 2 refused or failed.",
+    {"insert",
+     "dravel insert FILE BINDER [--front|--back] [--keyword K] [--extra X] [--contents] [--service] "
+     "[--refuse-secured]",
+     "Files a document into a binder as the monitor does: PDF and image files as they are, other documents\n"
+     "printed to PDF first; a full binder continues in its \"#n\" overflow binders. At the back unless\n"
+     "--front; with --keyword every page n gets the keyword \"K_n \" (followed by X with --extra);\n"
+     "--contents adds a table-of-contents entry; --service refuses documents that need printing;\n"
+     "--refuse-secured refuses secured PDF files instead of printing them. Prints the result, the error\n"
+     "code and the message (and the pages, the binder used and its title when filed). Exit 0 filed,\n"
+     "1 skipped because the binder is busy, 2 refused or failed.",
      RunInsert},
     {"find", "dravel find BINDER TEXT", "Prints the numbers of the pages whose keyword contains TEXT.", RunFind},
     {"check", "dravel check BINDER|CABINET|LIBRARY|LINKFOLDER",

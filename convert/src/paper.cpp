@@ -4,10 +4,13 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <dlfcn.h>
+
 #include <cmath>
 
 #include "companion/common.h"
 #include "dravel/core.h"
+#include "imagelib/Pixmoor.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -58,6 +61,41 @@ std::optional<PaperInfo> PdfPaperInfo(const std::string& path) {
   }
 }
 
+namespace {
+
+// First page of an image file, read by the image library of the viewer's
+// folder.
+std::optional<PaperInfo> ImagePaperInfo(const std::string& path) {
+  void* library = MyLoadLibrary("Pixmoor.dll");
+  if (library == nullptr) {
+    ZV_DRAVEL_TRACE("GetTargetPaperSize: the image library is not available");
+    return std::nullopt;
+  }
+  auto initialize = reinterpret_cast<ImageIO_InitializeFunc>(dlsym(library, IMAGEIO_INITIALIZE_NAME));
+  auto uninitialize = reinterpret_cast<ImageIO_UnInitializeFunc>(dlsym(library, IMAGEIO_UNINITIALIZE_NAME));
+  auto getFileInfo = reinterpret_cast<ImageIO_GetFileInfoFunc>(dlsym(library, IMAGEIO_GETFILEINFO_NAME));
+  std::optional<PaperInfo> found;
+  if (initialize != nullptr && uninitialize != nullptr && getFileInfo != nullptr &&
+      initialize(nullptr, "Dravel ", 0) != 0) {
+    ImageIOFileInfo info{};
+    info.structSize = sizeof info;
+    if (getFileInfo(path.c_str(), 0, &info) == IMAGEIO_OK && info.format != IMAGEIO_FORMAT_PDF && info.width > 0 &&
+        info.height > 0) {
+      // An image without a resolution is taken at 72 dpi, as it is filed.
+      const int xDpi = info.xDpi > 0 ? info.xDpi : 72, yDpi = info.yDpi > 0 ? info.yDpi : 72;
+      const int code = companion::ComPaperSize(info.width, info.height, xDpi, yDpi);
+      // Orientation by the physical size: fax pages have unequal resolutions.
+      const bool portrait = static_cast<double>(info.width) / xDpi < static_cast<double>(info.height) / yDpi;
+      if (code > 0) found = PaperInfo{code, portrait ? 1 : 2};
+    }
+    uninitialize();
+  }
+  dlclose(library);
+  return found;
+}
+
+}  // namespace
+
 }  // namespace zv::dravel
 
 using namespace zv;
@@ -75,10 +113,9 @@ extern "C" DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* 
 
 extern "C" DRAVEL_API int GetTargetPaperSize(void* /*owner*/, const char* path, int* paperCode, int* orientation) {
   if (path == nullptr || *path == '\0' || !platform::IsFile(path)) return 0;
-  // PDF files only for now; image files are read once the image library
-  // stand-in exists.
-  if (!platform::EqualsNoCase(platform::Extension(path), "pdf")) return 0;
-  const auto info = dravel::PdfPaperInfo(path);
+  // A PDF is read here; any other file is asked of the image library.
+  const auto info = platform::EqualsNoCase(platform::Extension(path), "pdf") ? dravel::PdfPaperInfo(path)
+                                                                            : dravel::ImagePaperInfo(path);
   if (!info) return 0;
   if (paperCode != nullptr) *paperCode = info->paperCode;
   if (orientation != nullptr) *orientation = info->orientation;

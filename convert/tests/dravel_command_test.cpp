@@ -1,6 +1,8 @@
 // The dravel command, run as a program against a store in a private folder.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sstream>
 
 #include "binderlib/locks.h"
@@ -24,6 +26,11 @@ std::string LastLine(const std::string& out) {
 class DravelCommand : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The insertion loads the image library and the secured-PDF check from
+    // the viewer's program folder.
+    platform::MakeFolders(box.viewerDir());
+    ASSERT_EQ(symlink(ZV_PIXMOOR_LIB, (box.viewerDir() + "/libPixmoor.so").c_str()), 0);
+    ASSERT_EQ(symlink(ZV_GANTRY_LIB, (box.viewerDir() + "/libGantry.so").c_str()), 0);
     link = box.Path("link");
     platform::MakeFolders(link);
     platform::MakeFolders(link + "/Rslt");

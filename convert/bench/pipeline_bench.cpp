@@ -1,0 +1,144 @@
+// Filing a 100-page G4 fax TIFF into a binder end to end through
+// InsertFileToBinder (in-process): image check, conversion to PDF by the
+// image library, binder search, insertion. The TIFF is made at bench time
+// (pdftoppm -mono pages of a PDF found on the machine, each made G4 with
+// ppm2tiff, joined with tiffcp). The time includes the fixed pauses of the
+// import (1 s after the insertion, 100 ms after each lock-file wait).
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "binderlib/binderini.h"
+#include "binderlib/binderlib.h"
+#include "dravel/pipeline.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
+#include "store/store.h"
+
+namespace fs = std::filesystem;
+namespace pf = zv::platform;
+
+namespace {
+
+std::string g_root, g_tiff, g_cabinet;
+int g_binders = 0;
+
+bool Run(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
+
+std::string SourcePdf() {
+  for (const char* p : {"/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf",
+                        "/usr/share/doc/libtasn1-doc/libtasn1.pdf"})
+    if (fs::exists(p)) return p;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator("/usr/share/doc", fs::directory_options::skip_permission_denied, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    if (it->path().extension() == ".pdf") return it->path().string();
+  }
+  return {};
+}
+
+bool MakeFaxTiff(const std::string& dir) {
+  const std::string pdf = SourcePdf();
+  if (pdf.empty()) return false;
+  if (!Run("pdftoppm -mono -r 200 -l 20 '" + pdf + "' '" + dir + "/p' 2>/dev/null")) return false;
+  std::vector<std::string> pbms;
+  for (auto& e : fs::directory_iterator(dir))
+    if (e.path().extension() == ".pbm") pbms.push_back(e.path().string());
+  std::sort(pbms.begin(), pbms.end());
+  if (pbms.empty()) return false;
+  std::string join = "tiffcp -c g4";
+  for (int i = 0; i < 100; ++i) {
+    const std::string tif = dir + "/g" + std::to_string(i) + ".tif";
+    if (!fs::exists(tif) && !Run("ppm2tiff -c g4 -R 200 '" + pbms[i % pbms.size()] + "' '" + tif + "'")) return false;
+    join += " '" + tif + "'";
+  }
+  g_tiff = dir + "/fax100.tif";
+  return Run(join + " '" + g_tiff + "'");
+}
+
+// A private installation: program, viewer and temporary folders and a store.
+bool Setup() {
+  char base[] = "/tmp/zv-pipeline-bench-XXXXXX";
+  if (mkdtemp(base) == nullptr) return false;
+  g_root = base;
+  for (const char* d : {"program", "viewer", "tmp", "cfg", "link", "tiff"}) pf::MakeFolders(g_root + "/" + d);
+  setenv(pf::kProgramDirVar, (g_root + "/program").c_str(), 1);
+  setenv("ZORVAN_VIEWER_DIR", (g_root + "/viewer").c_str(), 1);
+  setenv("TMPDIR", (g_root + "/tmp").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (g_root + "/cfg").c_str(), 1);
+  setenv("ZORVAN_REGISTRY_MACHINE", (g_root + "/registry-machine.ini").c_str(), 1);
+  setenv("ZORVAN_REGISTRY_USER", (g_root + "/registry-user.ini").c_str(), 1);
+  if (symlink(ZV_PIXMOOR_LIB, (g_root + "/viewer/libPixmoor.so").c_str()) != 0) return false;
+  if (symlink(ZV_GANTRY_LIB, (g_root + "/viewer/libGantry.so").c_str()) != 0) return false;
+  const auto lib = zv::store::CreateLibrary(g_root + "/link", "Lib");
+  if (!lib.ok()) return false;
+  const auto cab = zv::store::CreateCabinet(lib.path, "Cab");
+  if (!cab.ok()) return false;
+  g_cabinet = cab.path;
+  return MakeFaxTiff(g_root + "/tiff");
+}
+
+std::string NewBinder() {
+  zv::companion::binder::BinderDescription d;
+  d.title = "Fax" + std::to_string(++g_binders);
+  return zv::store::CreateBinder(g_cabinet, d).path;
+}
+
+void BM_FileFaxTiffIntoBinder(benchmark::State& state) {
+  double total = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    // A cabinet holds 21 binders: start a fresh binder each time, in a
+    // fresh cabinet when needed.
+    if (g_binders > 0 && g_binders % 20 == 0) {
+      g_cabinet = zv::store::CreateCabinet(pf::ParentFolder(g_cabinet), "Cab" + std::to_string(g_binders)).path;
+    }
+    char binder[DRAVEL_PATH_MAX] = {};
+    std::snprintf(binder, sizeof binder, "%s", NewBinder().c_str());
+    char printCopy[DRAVEL_PATH_MAX], message[DRAVEL_PATH_MAX], title[DRAVEL_PATH_MAX];
+    int pages = 0, reserved = 0, error = 0, secured = 0;
+    state.ResumeTiming();
+    const auto t0 = std::chrono::steady_clock::now();
+    const int r = InsertFileToBinder(nullptr, binder, g_tiff.c_str(), 0, 1, 0, 0, printCopy, 0, &pages, "FAX", 0,
+                                     message, &reserved, 2, title, &error, 0, 1, &secured, "", 0);
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (r != 0 || pages != 100) {
+      state.SkipWithError(("filing failed: " + std::to_string(error) + " " + message).c_str());
+      break;
+    }
+    total += s;
+    ++runs;
+  }
+  if (runs > 0) {
+    std::printf("filing a 100-page G4 TIFF into a binder: %.3f s per file (%d runs, in-process)\n", total / runs,
+                runs);
+    state.counters["pages_per_s"] = benchmark::Counter(100.0 * runs / total);
+  }
+}
+BENCHMARK(BM_FileFaxTiffIntoBinder)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (!Setup()) {
+    std::fprintf(stderr, "pipeline_bench: cannot make the fax TIFF or the store (pdftoppm, ppm2tiff, tiffcp?)\n");
+    if (!g_root.empty()) pf::RemoveTree(g_root);
+    return 0;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  pf::RemoveTree(g_root);
+  return 0;
+}
