@@ -1,5 +1,6 @@
 #include "ini_doc.h"
 
+#include <cstring>
 #include <tuple>
 
 #include "platform/text.h"
@@ -29,48 +30,6 @@ std::string Join(std::string_view a, std::string_view b, std::string_view c = {}
 
 }  // namespace
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
-std::string_view TrimBlanksRight(std::string_view s) {
-  std::size_t e = s.size();
-  while (e > 0 && IsBlank(s[e - 1])) --e;
-  return s.substr(0, e);
-}
-
-bool ParseHeader(std::string_view text, std::string_view& name) {
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i >= text.size() || text[i] != '[') return false;
-  std::string_view rest = text.substr(i + 1);
-  std::size_t close = rest.find(']');
-  // No "]": the rest of the line is the name.
-  name = TrimBlanks(close == std::string_view::npos ? rest : rest.substr(0, close));
-  return true;
-}
-
-bool ParseKey(std::string_view text, std::string_view& name, std::string_view& value) {
-  std::size_t eq = text.find('=');
-  if (eq == std::string_view::npos) return false;
-  std::string_view dummy;
-  if (ParseHeader(text, dummy)) return false;
-  name = TrimBlanks(text.substr(0, eq));
-  value = TrimBlanks(text.substr(eq + 1));
-  return true;
-}
-
-std::string_view Unquote(std::string_view v) {
-  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-    return v.substr(1, v.size() - 2);
-  return v;
-}
-
 // ------------------------------------------------------------ KeyTable
 
 namespace {
@@ -82,13 +41,38 @@ std::string_view KeyNameOf(const Line& l) {
 }  // namespace
 
 std::uint32_t KeyTable::Hash(std::string_view key) {
-  std::uint32_t h = 2166136261u;
-  for (char c : key) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'A' && u <= 'Z') u = static_cast<unsigned char>(u + ('a' - 'A'));
-    h = (h ^ u) * 16777619u;
+  // Eight bytes at a time, each with bit 0x20 set: that folds ASCII letters
+  // exactly, so names equal without regard to case hash alike. The few other
+  // bytes it merges ("@" and "`", "[" and "{", ...) only collide; a match is
+  // always confirmed against the name itself.
+  constexpr std::uint64_t kFold = 0x2020202020202020ull;
+  constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  std::uint64_t h = key.size() * kMul;
+  const char* p = key.data();
+  std::size_t n = key.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ (w | kFold)) * kMul;
+    h ^= h >> 29;
   }
-  return h;
+  if (n > 0) {
+    // The tail: the last eight bytes shifted down where there are eight,
+    // else byte by byte (no partial copy through memory).
+    std::uint64_t w = 0;
+    if (key.size() >= 8) {
+      std::memcpy(&w, p + n - 8, 8);
+      w >>= 8 * (8 - n);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) w |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+    }
+    h = (h ^ (w | (kFold >> (8 * (8 - n))))) * kMul;
+  }
+  // Finish so the low bits (the slot) depend on every byte.
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  return static_cast<std::uint32_t>(h);
 }
 
 void KeyTable::Reset(std::size_t expected) {
@@ -109,9 +93,12 @@ std::int64_t KeyTable::Find(std::string_view key, const std::vector<Line>& body)
   }
 }
 
-bool KeyTable::Insert(std::string_view key, std::uint32_t line, const std::vector<Line>& body) {
+void KeyTable::Touch(std::uint32_t hash) const {
+  if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)], 1);
+}
+
+bool KeyTable::Insert(std::string_view key, std::uint32_t h, std::uint32_t line, const std::vector<Line>& body) {
   if ((count_ + 1) * 2 > slots_.size()) Grow();
-  const std::uint32_t h = Hash(key);
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = h & mask;; i = (i + 1) & mask) {
     Slot& s = slots_[i];
@@ -301,21 +288,39 @@ std::vector<std::pair<std::string, std::string>> Doc::Entries(std::string_view s
   if (si < 0) return out;
   Section& s = sections_[static_cast<std::size_t>(si)];
   if (!s.keysBuilt) {
-    // Build the index and collect the entries in one pass.
+    // Collect every key line's entry while hashing its name and fetching
+    // its slot; then build the index from those hashes (the slots mostly
+    // at hand by now) and drop the entries of repeated names: the first wins.
     s.keys.Reset(s.body.size());
     s.firstKeyLines.clear();
     s.lastKeyLine = -1;
     out.reserve(s.body.size());
-    s.firstKeyLines.reserve(s.body.size());
+    std::vector<std::uint32_t>& lines = s.firstKeyLines;
+    lines.reserve(s.body.size());
+    std::vector<std::uint32_t> hashes;
+    hashes.reserve(s.body.size());
     for (std::size_t i = 0; i < s.body.size(); ++i) {
       std::string_view name, value;
       if (!ParseKey(s.body[i].text, name, value)) continue;
-      s.lastKeyLine = static_cast<std::int64_t>(i);
-      if (!s.keys.Insert(name, static_cast<std::uint32_t>(i), s.body)) continue;
-      s.firstKeyLines.push_back(static_cast<std::uint32_t>(i));
+      const std::uint32_t h = KeyTable::Hash(name);
+      s.keys.Touch(h);
+      hashes.push_back(h);
+      lines.push_back(static_cast<std::uint32_t>(i));
       out.emplace_back(std::piecewise_construct, std::forward_as_tuple(name),
                        std::forward_as_tuple(Unquote(value)));
     }
+    if (!lines.empty()) s.lastKeyLine = lines.back();
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      if (!s.keys.Insert(out[k].first, hashes[k], lines[k], s.body)) continue;  // a repeat
+      if (kept != k) {
+        lines[kept] = lines[k];
+        out[kept] = std::move(out[k]);
+      }
+      ++kept;
+    }
+    lines.resize(kept);
+    out.resize(kept);
     s.keysBuilt = true;
     return out;
   }

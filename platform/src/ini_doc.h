@@ -30,19 +30,54 @@ struct Line {
 };
 
 // Blanks around names and values: space, tab, vertical tab, form feed.
-bool IsBlank(char c);
-std::string_view TrimBlanks(std::string_view s);
-std::string_view TrimBlanksRight(std::string_view s);
+// (These run for every line of every file read: kept inline.)
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+inline std::string_view TrimBlanks(std::string_view s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+inline std::string_view TrimBlanksRight(std::string_view s) {
+  std::size_t e = s.size();
+  while (e > 0 && IsBlank(s[e - 1])) --e;
+  return s.substr(0, e);
+}
 
 // A line whose first non-blank character is "[" opens a section. The name is
 // what stands between "[" and the first "]", trimmed. A header without "]"
 // takes the rest of the line as its name, as Windows does.
-bool ParseHeader(std::string_view text, std::string_view& name);
+inline bool ParseHeader(std::string_view text, std::string_view& name) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if (i >= text.size() || text[i] != '[') return false;
+  std::string_view rest = text.substr(i + 1);
+  std::size_t close = rest.find(']');
+  // No "]": the rest of the line is the name.
+  name = TrimBlanks(close == std::string_view::npos ? rest : rest.substr(0, close));
+  return true;
+}
+
 // A key line is "name=value" (split at the first "="), not a header line.
 // Name and value come back trimmed; the value still has its quotes.
-bool ParseKey(std::string_view text, std::string_view& name, std::string_view& value);
+inline bool ParseKey(std::string_view text, std::string_view& name, std::string_view& value) {
+  std::size_t eq = text.find('=');
+  if (eq == std::string_view::npos) return false;
+  std::string_view dummy;
+  if (ParseHeader(text, dummy)) return false;
+  name = TrimBlanks(text.substr(0, eq));
+  value = TrimBlanks(text.substr(eq + 1));
+  return true;
+}
+
 // One pair of matching quotes (" or ') around the whole value is dropped.
-std::string_view Unquote(std::string_view value);
+inline std::string_view Unquote(std::string_view v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
 
 // Open-addressing index from key name (ASCII case folded) to the body line
 // that holds it. It stores line numbers only and compares against the lines
@@ -53,10 +88,18 @@ class KeyTable {
   // Index of the line holding `key`, or -1.
   std::int64_t Find(std::string_view key, const std::vector<Line>& body) const;
   // Adds the key line unless its name is already present; true when added.
-  bool Insert(std::string_view key, std::uint32_t line, const std::vector<Line>& body);
+  bool Insert(std::string_view key, std::uint32_t line, const std::vector<Line>& body) {
+    return Insert(key, Hash(key), line, body);
+  }
+  // The same with the name's hash known (see Touch).
+  bool Insert(std::string_view key, std::uint32_t hash, std::uint32_t line, const std::vector<Line>& body);
+  // Starts fetching the slot a hash lands in, so that inserts made a while
+  // later do not each wait on memory. No effect on the contents.
+  void Touch(std::uint32_t hash) const;
+
+  static std::uint32_t Hash(std::string_view key);
 
  private:
-  static std::uint32_t Hash(std::string_view key);
   void Grow();
   struct Slot {
     std::uint32_t line = 0;  // line + 1; 0 = empty
