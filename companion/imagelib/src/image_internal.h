@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ struct PageImage {
   bool encodedByteAlign = false;
   std::string data;       // the stream's bytes as they go into the file
   std::string_view view;  // or: bytes borrowed from the source (passed through)
+  // or: bytes read from the source file only while the PDF is written, into
+  // a buffer the writer reuses for every page (see ReadTiffFile).
+  std::function<void(std::string& buffer)> fetch;
   std::string_view bytes() const { return data.empty() ? view : std::string_view(data); }
 };
 
@@ -52,6 +56,11 @@ struct PageImage {
 void ReadJpeg(std::string_view bytes, bool decode, std::vector<PageImage>& pages);
 void ReadPng(std::string_view bytes, bool decode, std::vector<PageImage>& pages);
 void ReadTiff(std::string_view bytes, bool decode, std::vector<PageImage>& pages);
+// A TIFF read from its file, the fax strips left in the file until the PDF
+// is written. False, with `pages` untouched, when libtiff cannot open the file
+// as a TIFF at all (then read it whole and take the general path, which
+// reports why). `size` is the file's size; strips past it are refused.
+bool ReadTiffFile(const std::string& path, std::uint64_t size, std::vector<PageImage>& pages);
 void ReadBmp(std::string_view bytes, bool decode, std::vector<PageImage>& pages);
 void ReadGif(std::string_view bytes, bool decode, std::vector<PageImage>& pages);
 

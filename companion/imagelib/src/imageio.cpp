@@ -46,11 +46,19 @@ int Guarded(F&& body) {
   }
 }
 
-int LoadFile(const std::string& path, std::string& bytes) {
+// A readable file within the size limit; its size in `size`.
+int CheckFile(const std::string& path, std::uint64_t& size) {
   if (path.empty()) return IMAGEIO_E_PARAM;
   if (!platform::IsFile(path)) return IMAGEIO_E_NOFILE;
-  const auto size = platform::FileSize(path);
-  if (!size || *size > kImageMaxFileBytes) return IMAGEIO_E_NOFILE;
+  const auto found = platform::FileSize(path);
+  if (!found || *found > kImageMaxFileBytes) return IMAGEIO_E_NOFILE;
+  size = *found;
+  return IMAGEIO_OK;
+}
+
+int LoadFile(const std::string& path, std::string& bytes) {
+  std::uint64_t size = 0;
+  if (const int rc = CheckFile(path, size); rc != IMAGEIO_OK) return rc;
   auto content = platform::ReadFile(path);
   if (!content) return IMAGEIO_E_NOFILE;
   bytes = std::move(*content);
@@ -131,18 +139,27 @@ int ConvertImageToPdfInMemory(std::string_view bytes, std::string& pdf) {
 
 int ConvertImageFileToPdf(const std::string& source, const std::string& target) {
   if (target.empty()) return IMAGEIO_E_PARAM;
-  std::string bytes;
-  const int rc = LoadFile(source, bytes);
-  if (rc != IMAGEIO_OK) return rc;
+  std::uint64_t size = 0;
+  if (const int rc = CheckFile(source, size); rc != IMAGEIO_OK) return rc;
   // Written beside the target and renamed over it, so a failure never leaves
   // a half-written target. No fsync: the caller files the result at once and
   // its own store makes that durable.
   const std::string work = target + ".~" + std::to_string(::getpid()) + ".tmp";
   const int pages = Guarded([&] {
     std::vector<PageImage> images;
-    ReadAny(SniffImageFormat(bytes), bytes, true, images);
+    // A TIFF (faxes run to hundreds of pages) is read from the file as the
+    // PDF is written rather than loaded whole first.
+    std::string bytes;
+    if (!imageio::ReadTiffFile(source, size, images)) {
+      auto content = platform::ReadFile(source);
+      if (!content) return IMAGEIO_E_NOFILE;
+      bytes = std::move(*content);
+      ReadAny(SniffImageFormat(bytes), bytes, true, images);
+    }
     try {
       imageio::WritePdfFile(images, work);
+    } catch (const ImageError&) {
+      throw;  // the source failed while being read, not the output
     } catch (const QPDFExc&) {
       imageio::Fail(IMAGEIO_E_WRITE, "cannot write the PDF");
     } catch (const std::runtime_error&) {  // the writer's system errors

@@ -1,8 +1,10 @@
 // One PDF page per image, the image filling the page.
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -11,6 +13,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include "image_internal.h"
+#include "platform/fs.h"
 
 namespace zv::companion::imageio {
 namespace {
@@ -26,7 +29,7 @@ OH DecodeArray(int components) {
   return a;
 }
 
-OH ImageStream(QPDF& pdf, const PageImage& p) {
+OH ImageStream(QPDF& pdf, const PageImage& p, const std::shared_ptr<std::string>& scratch) {
   OH dict = OH::newDictionary();
   dict.replaceKey("/Type", OH::newName("/XObject"));
   dict.replaceKey("/Subtype", OH::newName("/Image"));
@@ -74,6 +77,16 @@ OH ImageStream(QPDF& pdf, const PageImage& p) {
   }
   OH stream = OH::newStream(&pdf);
   stream.replaceDict(dict);
+  if (p.fetch) {
+    // Read as the page is written, into one buffer for all the pages.
+    stream.replaceStreamData(
+        [fetch = p.fetch, scratch](Pipeline* out) {
+          fetch(*scratch);
+          out->write(reinterpret_cast<const unsigned char*>(scratch->data()), scratch->size());
+        },
+        filter, parms);
+    return stream;
+  }
   // The buffer only borrows the page's bytes; the pages (and the source
   // bytes they may point into) outlive the writer.
   const std::string_view bytes = p.bytes();
@@ -82,6 +95,42 @@ OH ImageStream(QPDF& pdf, const PageImage& p) {
   stream.replaceStreamData(borrowed, filter, parms);
   return stream;
 }
+
+// The PDF goes to its file in large writes through the platform layer (a
+// stdio stream would issue one every few kilobytes). Stream data of a chunk
+// or more is written straight from the writer's buffer.
+class FileSink final : public Pipeline {
+ public:
+  explicit FileSink(const std::string& path) : Pipeline("pdf file", nullptr) {
+    if (!file_.Open(path, true)) Fail(IMAGEIO_E_WRITE, "cannot create the PDF");
+    buffer_.reserve(kChunk);
+  }
+  void write(unsigned char const* data, size_t len) override {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), len);
+    if (buffer_.size() + len > kChunk) {
+      Flush();
+      if (len >= kChunk) return Put(bytes);
+    }
+    buffer_.append(bytes);
+  }
+  void finish() override { Flush(); }
+  void Close() {
+    Flush();
+    file_.Close();
+  }
+
+ private:
+  static constexpr std::size_t kChunk = std::size_t{64} << 10;
+  void Flush() {
+    if (!buffer_.empty()) Put(buffer_);
+    buffer_.clear();
+  }
+  void Put(std::string_view bytes) {
+    if (!file_.Write(bytes)) Fail(IMAGEIO_E_WRITE, "cannot write the PDF");
+  }
+  platform::AppendFile file_;
+  std::string buffer_;
+};
 
 double Points(int pixels, double dpi) { return pixels * 72.0 / (dpi > 0 ? dpi : 72.0); }
 
@@ -93,11 +142,12 @@ void BuildDocument(QPDF& pdf, const std::vector<PageImage>& pages, bool& sixteen
   pdf.emptyPDF();
   QPDFPageDocumentHelper doc(pdf);
   sixteen = false;
+  const auto scratch = std::make_shared<std::string>();
   for (const PageImage& p : pages) {
     sixteen = sixteen || p.bitsPerComponent == 16;
     const double w = Points(p.info.width, p.info.xDpi);
     const double h = Points(p.info.height, p.info.yDpi);
-    OH image = ImageStream(pdf, p);
+    OH image = ImageStream(pdf, p, scratch);
     char content[128];
     std::snprintf(content, sizeof content, "q %.4f 0 0 %.4f 0 0 cm /Im0 Do Q\n", w, h);
     OH contents = OH::newStream(&pdf, content);
@@ -153,9 +203,12 @@ void WritePdfFile(const std::vector<PageImage>& pages, const std::string& path) 
   QPDF pdf;
   bool sixteen = false;
   BuildDocument(pdf, pages, sixteen);
-  QPDFWriter writer(pdf, path.c_str());
+  FileSink sink(path);
+  QPDFWriter writer(pdf);
+  writer.setOutputPipeline(&sink);
   Configure(writer, sixteen);
   writer.write();
+  sink.Close();
 }
 
 }  // namespace zv::companion::imageio

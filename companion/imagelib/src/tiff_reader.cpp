@@ -1,5 +1,6 @@
-// TIFF through libtiff, read from memory. Single-strip CCITT fax pages are
-// embedded unchanged; everything else is decoded and Flate-compressed.
+// TIFF through libtiff, read from memory or from the file. Single-strip CCITT
+// fax pages are embedded unchanged; everything else is decoded and
+// Flate-compressed.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +14,7 @@ namespace zv::companion::imageio {
 namespace {
 
 struct MemFile {
-  const unsigned char* data;
+  const unsigned char* data;  // null when libtiff reads the file itself
   toff_t size;
   toff_t pos;
   bool failed = false;       // libtiff reported an error
@@ -74,6 +75,43 @@ TiffPtr Open(MemFile& file) {
   return TiffPtr(t);
 }
 
+// A TIFF opened from its path, kept open (with its error sink) while pages
+// still have strips to fetch from it.
+struct FileSource {
+  MemFile sink{nullptr, 0, 0};
+  TiffPtr tif;
+};
+
+std::shared_ptr<FileSource> OpenPath(const std::string& path, std::uint64_t size) {
+  auto source = std::make_shared<FileSource>();
+  source->sink.size = size;
+  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+  if (opts == nullptr) throw std::bad_alloc();
+  TIFFOpenOptionsSetErrorHandlerExtR(opts, OnError, &source->sink);
+  TIFFOpenOptionsSetWarningHandlerExtR(opts, OnWarning, &source->sink);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(opts, static_cast<tmsize_t>(512) << 20);
+  // "m": plain reads, never a mapping: a file cut short under a mapping would
+  // kill the process instead of failing the conversion.
+  source->tif.reset(TIFFOpenExt(path.c_str(), "rm", opts));
+  TIFFOpenOptionsFree(opts);
+  if (!source->tif) return nullptr;
+  return source;
+}
+
+// The raw bytes at `offset`, through the open file's own read procedures
+// (independent of the directory libtiff is on).
+void ReadRaw(TIFF* t, std::uint64_t offset, std::size_t count, std::string& buffer) {
+  buffer.resize(count);
+  const thandle_t h = TIFFClientdata(t);
+  if (TIFFGetSeekProc(t)(h, offset, SEEK_SET) != offset) Fail(IMAGEIO_E_CORRUPT, "TIFF: cannot reach a strip");
+  std::size_t got = 0;
+  while (got < count) {
+    const tmsize_t n = TIFFGetReadProc(t)(h, buffer.data() + got, static_cast<tmsize_t>(count - got));
+    if (n <= 0) Fail(IMAGEIO_E_CORRUPT, "TIFF: strip cut short");
+    got += static_cast<std::size_t>(n);
+  }
+}
+
 template <typename T>
 T Field(TIFF* t, ttag_t tag, T fallback) {
   T value{};
@@ -113,7 +151,7 @@ ImagePageInfo PageInfo(TIFF* t) {
 }
 
 // Single-strip G3/G4 pages go in as they are. False when the page needs decoding.
-bool TryPassThrough(TIFF* t, MemFile& file, PageImage& page) {
+bool TryPassThrough(TIFF* t, MemFile& file, const std::shared_ptr<FileSource>& source, PageImage& page) {
   const auto compression = FieldDefaulted<uint16_t>(t, TIFFTAG_COMPRESSION);
   if (compression != COMPRESSION_CCITTFAX3 && compression != COMPRESSION_CCITTFAX4) return false;
   if (TIFFIsTiled(t) || TIFFNumberOfStrips(t) != 1) return false;
@@ -145,13 +183,23 @@ bool TryPassThrough(TIFF* t, MemFile& file, PageImage& page) {
     Fail(IMAGEIO_E_CORRUPT, "TIFF: strip without data");
   if (offsets[0] > file.size || counts[0] > file.size - offsets[0])
     Fail(IMAGEIO_E_CORRUPT, "TIFF: strip past the end of the file");
-  const std::string_view strip(reinterpret_cast<const char*>(file.data) + offsets[0],
-                               static_cast<std::size_t>(counts[0]));
-  if (FieldDefaulted<uint16_t>(t, TIFFTAG_FILLORDER) == FILLORDER_LSB2MSB) {
-    page.data.assign(strip);
-    TIFFReverseBits(reinterpret_cast<uint8_t*>(page.data.data()), static_cast<tmsize_t>(page.data.size()));
+  const bool reversed = FieldDefaulted<uint16_t>(t, TIFFTAG_FILLORDER) == FILLORDER_LSB2MSB;
+  if (source) {
+    // Left in the file: read into the writer's buffer as the page goes out.
+    page.fetch = [source, offset = offsets[0], count = static_cast<std::size_t>(counts[0]),
+                  reversed](std::string& buffer) {
+      ReadRaw(source->tif.get(), offset, count, buffer);
+      if (reversed) TIFFReverseBits(reinterpret_cast<uint8_t*>(buffer.data()), static_cast<tmsize_t>(count));
+    };
   } else {
-    page.view = strip;  // borrowed: no copy of the fax data
+    const std::string_view strip(reinterpret_cast<const char*>(file.data) + offsets[0],
+                                 static_cast<std::size_t>(counts[0]));
+    if (reversed) {
+      page.data.assign(strip);
+      TIFFReverseBits(reinterpret_cast<uint8_t*>(page.data.data()), static_cast<tmsize_t>(page.data.size()));
+    } else {
+      page.view = strip;  // borrowed: no copy of the fax data
+    }
   }
   page.filter = Filter::kCcitt;
   page.space = Space::kGray;
@@ -275,12 +323,8 @@ void ReadRgba(TIFF* t, MemFile& file, PageImage& page) {
   page.data = flate.Finish();
 }
 
-}  // namespace
-
-void ReadTiff(std::string_view bytes, bool decode, std::vector<PageImage>& pages) {
-  MemFile file{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
-  TiffPtr tif = Open(file);
-  TIFF* t = tif.get();
+void ReadPages(TIFF* t, MemFile& file, const std::shared_ptr<FileSource>& source, bool decode,
+               std::vector<PageImage>& pages) {
   int index = 0;
   do {
     if (++index > kImageMaxPages) Fail(IMAGEIO_E_SIZE, "TIFF: too many pages");
@@ -288,13 +332,29 @@ void ReadTiff(std::string_view bytes, bool decode, std::vector<PageImage>& pages
     PageImage page;
     page.info = PageInfo(t);
     if (decode) {
-      if (!TryPassThrough(t, file, page) && !TryScanlines(t, file, page)) ReadRgba(t, file, page);
+      if (!TryPassThrough(t, file, source, page) && !TryScanlines(t, file, page)) ReadRgba(t, file, page);
       Check(file, "page");
     }
     pages.push_back(std::move(page));
   } while (TIFFReadDirectory(t) == 1);
   // A broken link to the next page is damage, not the end of the file.
   Check(file, "directory chain");
+}
+
+}  // namespace
+
+void ReadTiff(std::string_view bytes, bool decode, std::vector<PageImage>& pages) {
+  MemFile file{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
+  TiffPtr tif = Open(file);
+  ReadPages(tif.get(), file, nullptr, decode, pages);
+}
+
+bool ReadTiffFile(const std::string& path, std::uint64_t size, std::vector<PageImage>& pages) {
+  const std::shared_ptr<FileSource> source = OpenPath(path, size);
+  if (!source) return false;
+  ReadPages(source->tif.get(), source->sink, source, true, pages);
+  if (pages.empty()) Fail(IMAGEIO_E_CORRUPT, "no pages");
+  return true;
 }
 
 }  // namespace zv::companion::imageio
