@@ -1,0 +1,73 @@
+// The folder check: walks one folder of one setting and imports every
+// eligible file, moves the sources into dated succeeded and failed folders
+// and keeps the lock list of sources that could not be moved away.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "monitor/settings/catalogue.h"
+#include "monitor/watch/engine.h"
+
+namespace zv::monitor {
+
+// The result of the last import (0 filed, 1 binder busy, -1 failed).
+int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder,
+                const std::string& subFolder, const std::string& targetFolder,
+                AutoFileSetting setting, int moveSucceeded, const std::string& succeededFolder,
+                int moveFailed, const std::string& failedFolder, int restoreStatus,
+                int filesOnly, int settingNo, int stagingInUse, int depth, int otherFax);
+
+// Lock-list state of a file:
+//  -9 the status cannot be confirmed (empty path, missing, a folder);
+//   1 the file was imported before and its entry is consumed (storedResult);
+//  -1 its entry exists but the file (or with checkFolder its folder) is not
+//     free yet; -2 no entry and the file is still held open; 0 free.
+// In-progress entries (ReadState 1) are never consumed here.
+int GetLockedFlag(WatchFrame& frame, const std::string& path, int& storedResult, int checkFolder);
+
+// Records a file in the lock list (or rewrites its entry's Result and
+// ReadState). 1 on success, 0 when nothing was recorded, 2 when the list
+// could not be raised.
+int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked,
+                    int readState, const std::string& createTime);
+
+// Crash safety: an import in progress is recorded in the lock list with
+// ReadState 1 and the import time (seconds) as its Result before the
+// insertion starts, and removed once the source has been handled. At start
+// an entry left over by a crash is settled: when the binder holds pages
+// keyed with that import's time stamp the import happened and the entry
+// becomes a finished one (Result 0, ReadState 3), so the source is moved
+// without importing it again; otherwise it is removed and the file is
+// imported anew. Returns the number of entries settled.
+int RecoverInterruptedImports(WatchFrame& frame);
+
+// The attach-info text of a setting for a source file.
+std::string BuildAttachInfo(const AutoFileSetting& setting, const std::string& fileName);
+
+// The recipients of the result notice by SendResult, each name followed by
+// ","; `noticeDue` false when no result file is to be written.
+std::string ResolveRecipients(WatchFrame& frame, const AutoFileSetting& setting, bool& noticeDue);
+
+// Moves an imported (or failed) source into <base>/<YYYYMMDD>, with
+// "_002".."_999" names when taken. `targetFile` is the file in the target
+// folder when staging was used (deleted after the move), else empty.
+// Returns 1 moved, 0 kept (recorded in the lock list), 2 deleted.
+int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source,
+                           const std::string& targetFile, const std::string& baseFolder,
+                           std::int64_t stamp, int result, const std::string& identity);
+
+// The destination for a file name in a folder: name.ext, else name_002.ext
+// up to name_999.ext; "" when none is free or the path would be too long.
+std::string FreeDestinationName(const std::string& folder, const std::string& fileName);
+
+// The identity of a file as the lock list's Date keeps it (at most 23
+// characters): its creation seconds and a hash of its full platform identity.
+std::string LockListIdentity(const std::string& path);
+
+// "%Y%m%d%H%M%S" / "%Y%m%d" of a time in local time.
+std::string StampText(std::int64_t unixSeconds);
+std::string DayText(std::int64_t unixSeconds);
+
+}  // namespace zv::monitor

@@ -1,0 +1,261 @@
+// Checks of the watch loop, the engine's trace and skip-log helpers, the
+// headless shell and the frame set-up.
+#include "monitor/watch/checks.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "companion/common.h"
+#include "companion/strings.h"
+#include "companion/trace.h"
+#include "dravel/pipeline.h"
+#include "monitor/log/imp_log.h"
+#include "monitor/log/result_list.h"
+#include "monitor/settings/env_lock.h"
+#include "monitor/settings/profile.h"
+#include "monitor/settings/status.h"
+#include "monitor/watch/workdesk.h"
+#include "platform/attributes.h"
+#include "platform/clock.h"
+#include "platform/fs.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace zv::monitor {
+
+namespace {
+std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
+}  // namespace
+
+void WatchTrace(const char* file, int line, const std::string& text) {
+  companion::Trace(kWatchTraceTag, file, line, text);
+}
+
+// ---- shell ----------------------------------------------------------------
+
+std::string StatusWord(int status) {
+  switch (status) {
+    case 0: return Res(20012);
+    case 1: return Res(20011);
+    case 2: return Res(20022);
+    case 3: return Res(20025);
+    case 4: return Res(63265);
+    default: return Res(20023);
+  }
+}
+
+void HeadlessShell::Note(std::string text) {
+  ZV_WATCH_TRACE("Shell: " + text);
+  std::lock_guard<std::mutex> lock(mutex_);
+  events_.push_back(std::move(text));
+}
+void HeadlessShell::SetStatusIcon(int status) { Note("status " + std::to_string(status) + " " + StatusWord(status)); }
+void HeadlessShell::SetTooltip(const std::string& text) {
+  Note("tooltip " + std::string(platform::Utf8CutBytes(text, 127)));
+}
+bool HeadlessShell::StartBlink() { Note("blink start"); return true; }
+void HeadlessShell::StopBlink() { Note("blink stop"); }
+void HeadlessShell::SetIcon(int iconId) { Note("icon " + std::to_string(iconId)); }
+void HeadlessShell::ShowBalloon(const std::string& text, const std::string& title, int seconds) {
+  Note("balloon " + title + ": " + text + " (" + std::to_string(seconds) + "s)");
+}
+bool HeadlessShell::KeepIconAlive() { return true; }
+bool HeadlessShell::RestoreIcon() { Note("icon restored"); return true; }
+std::vector<std::string> HeadlessShell::Events() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return events_;
+}
+
+// ---- frame ------------------------------------------------------------------
+
+void InitWatchFrame(WatchFrame& frame, const std::string& programFolder, WatchShell* shell) {
+  frame.env = EnvFiles::ForFolder(programFolder);
+  frame.settingsFile = frame.env.settings;
+  frame.log.programFolder = frame.env.folder;
+  frame.shell = shell;
+  frame.options = ReadMonitorOptions(frame.env.settings, platform::UserName());
+  frame.productName = frame.options.productName;
+  frame.workDeskFolder = GetWorkDeskFolder();
+  frame.settingContext = DefaultSettingContext(frame.workDeskFolder);
+  frame.impResultListOn = ImpResultListEnabled(frame.env.settings);
+  frame.status.store(frame.options.monitorStatus);
+  frame.settings.assign(static_cast<std::size_t>(std::max(frame.options.setTotalMax, 1)), {});
+  ReadAutoFileSettings(frame.env, frame.options, frame.settingContext, frame.settings);
+  if (frame.insert == nullptr) frame.insert = &InsertFileToBinder;
+  if (!frame.freeSpace) frame.freeSpace = [](const std::string& p) { return platform::FreeSpace(p); };
+  if (frame.computerName.empty()) frame.computerName = platform::ComputerName();
+  frame.stagingFolder = platform::JoinPath(platform::JoinPath(frame.env.folder, "AutoImpInfo"), "$ImpTmp");
+}
+
+// ---- small tests --------------------------------------------------------------
+
+bool ImpListDeletionInProgress(const WatchFrame& frame) {
+  const std::string ini = platform::JoinPath(frame.env.folder, kImportListSettingsName);
+  return platform::IsFile(ini) && ProfileRead("ImpListSettings", "DeleteLockFlag", 0, ini) == 1;
+}
+
+bool SettingsDialogOpen(const WatchFrame& frame) {
+  return (frame.shell != nullptr && frame.shell->SettingsOpen()) || GetMonitorState(frame.env) == 2;
+}
+
+bool MenuOpen(const WatchFrame& frame) { return frame.shell != nullptr && frame.shell->MenuOpen(); }
+
+void SkipLog(WatchFrame& frame, int code, int setting) { WriteSkipLog(frame.skipLog, code, setting); }
+void SkipLogPath(WatchFrame& frame, int code, int setting, const std::string& path) {
+  WriteSkipLogPath(frame.skipLog, code, setting, path);
+}
+
+void RemoveStagingFolder(WatchFrame& frame) {
+  if (!frame.stagingInUse) return;
+  platform::RemoveTree(frame.stagingFolder);
+  frame.stagingInUse = false;
+}
+
+void SleepWatching(WatchFrame& frame, std::int64_t ms) {
+  if (ms < 10) {
+    platform::SleepMs(10);
+    return;
+  }
+  while (ms > 0 && frame.watching.load()) {
+    const std::int64_t slice = ms >= 100 ? 100 : ms;
+    platform::SleepMs(slice);
+    ms -= slice;
+  }
+}
+
+// ---- CheckFileExists ----------------------------------------------------------
+
+int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
+                    std::uint64_t& total, int depth) {
+  auto entries = platform::ListFolder(folder);
+  if (!entries) return 0;
+  int found = 0;
+  for (const auto& e : *entries) {
+    platform::SleepMs(10);
+    const std::string path = platform::JoinPath(folder, e.name);
+    if (e.isFolder) {
+      if (recursive && depth < frame.options.maxRecursive - 1 && !e.isSymlink &&
+          !platform::EqualsNoCase(e.name, "Success") && !platform::EqualsNoCase(e.name, "Fail")) {
+        if (CheckFileExists(frame, path, recursive, total, depth + 1)) found = 1;
+      }
+      continue;
+    }
+    if (!platform::IsFile(path)) continue;
+    if (platform::IsReadOnly(path) || platform::IsHidden(path) || platform::IsSystemOrTemporary(path))
+      continue;
+    if (frame.except.IsExceptedFile(e.name) ||
+        frame.except.IsExceptedExtension(companion::ComFileExtension(e.name)))
+      continue;
+    total += platform::FileSize(path).value_or(0);
+    found = 1;
+    ZV_WATCH_TRACE("CheckFileExists: File Exists. Checked Folder - " + folder + " , Found File - " + e.name);
+  }
+  return found;
+}
+
+// ---- DeleteOldFolder ----------------------------------------------------------
+
+int DatedFolderAgeDays(const std::string& name, std::int64_t now) {
+  if (name.size() != 8) return -1;
+  for (char c : name)
+    if (c < '0' || c > '9') return -1;
+  const int year = std::atoi(name.substr(0, 4).c_str());
+  const int month = std::atoi(name.substr(4, 2).c_str());
+  const int day = std::atoi(name.substr(6, 2).c_str());
+  if (year <= 1999 || month < 1 || month > 12 || day < 1) return -1;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  const int monthDays = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+  if (day > monthDays) return -1;
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_isdst = -1;
+  const std::time_t midnight = std::mktime(&tm);
+  if (midnight == static_cast<std::time_t>(-1)) return -1;
+  const std::int64_t age = (now - static_cast<std::int64_t>(midnight)) / 86400;
+  return age < 0 ? 0 : static_cast<int>(age);
+}
+
+int DeleteOldFolder(WatchFrame& frame, const std::string& folder, int termDays) {
+  if (termDays == 0) return 1;
+  auto entries = platform::ListFolder(folder);
+  if (!entries) return 1;
+  const std::int64_t now = platform::UnixSeconds();
+  for (const auto& e : *entries) {
+    if (!e.isFolder || e.isSymlink) continue;
+    const int age = DatedFolderAgeDays(e.name, now);
+    if (age < 0 || age <= termDays) continue;
+    const std::string path = platform::JoinPath(folder, e.name);
+    if (!companion::ComRemoveTree(path) || platform::Exists(path))
+      WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelError) + path);
+  }
+  return 1;
+}
+
+// ---- write probe ----------------------------------------------------------------
+
+int MyTestWritePermission(const std::string& path, const std::string& programFolder) {
+  if (path.empty() || !platform::Exists(path)) return -1;
+  if (!platform::IsFolder(path)) return platform::IsReadOnly(path) ? -1 : 1;
+  const std::string probe = platform::JoinPath(path, "~.tmp");
+  {
+    platform::HeldLock held = platform::HeldLock::TryAcquire(probe, true);
+    if (!held) return -1;
+    if (!held.Release()) {
+      platform::SetHidden(probe, true);
+      return -1;
+    }
+  }
+  const std::string marker = platform::JoinPath(programFolder, "~Imp_tmp");
+  if (!programFolder.empty() && platform::IsFile(marker)) {
+    const std::string copy = platform::JoinPath(path, "~_Imp_tmp");
+    const std::string renamed = platform::JoinPath(path, "~Imp_tmp");
+    if (!platform::CopyFile(marker, copy, true)) return -1;
+    if (!platform::RenamePath(copy, renamed, true)) {
+      platform::RemoveFile(copy);
+      return -1;
+    }
+    if (!platform::RemoveFile(renamed)) {
+      platform::SetHidden(renamed, true);
+      return -1;
+    }
+  }
+  return 1;
+}
+
+// ---- free space ---------------------------------------------------------------------
+
+bool HasFreeSpace(const WatchFrame& frame, const std::string& path, std::uint64_t needed) {
+  std::optional<std::uint64_t> free =
+      frame.freeSpace ? frame.freeSpace(path) : platform::FreeSpace(path);
+  if (!free) return true;  // a failed query counts as enough space
+  return *free >= needed;
+}
+
+// ---- recreated binder ------------------------------------------------------------------
+
+bool IsBinderRecreated(const WatchFrame& frame, const AutoFileSetting& setting) {
+  if (setting.check != 1 || setting.targetBinder.empty()) return false;
+  const std::string binder = platform::TrimTrailingSeparator(setting.targetBinder);
+  if (!platform::IsFolder(binder)) return true;
+  if (setting.workDesk == 1 || setting.setDate.empty()) return false;
+  const std::string ini = platform::JoinPath(binder, platform::LastComponent(binder) + ".ini");
+  if (!platform::IsFile(ini)) return true;
+  const std::string& sec = frame.options.binderIniSetDateSec;
+  const std::string& key = frame.options.binderIniSetDateKey;
+  if (sec.empty() || key.empty()) return true;
+  EnvLockHandle lock = AcquireEnvLock(binder, "~Write.Locked", kEnvLockTimeoutSeconds);
+  if (!lock.valid()) return false;
+  std::string stamp = ProfileRead(sec, key, "", ini);
+  ReleaseEnvLock(lock, binder, "~Write.Locked");
+  if (stamp.size() > 15) stamp.resize(15);
+  if (stamp.empty()) return false;
+  const long long mine = std::atoll(setting.setDate.substr(0, 15).c_str());
+  const long long theirs = std::atoll(stamp.c_str());
+  if (mine == 0 || theirs == 0) return false;
+  return mine < theirs;
+}
+
+}  // namespace zv::monitor

@@ -1,0 +1,991 @@
+// The folder check: the walk over one folder, the import of one file, the
+// source handling and the lock list.
+#include "monitor/watch/folder_check.h"
+
+#include <cstring>
+#include <ctime>
+
+#include "binderlib/binderini.h"
+#include "companion/common.h"
+#include "companion/services.h"
+#include "companion/strings.h"
+#include "dravel/dravel.h"
+#include "dravel/pipeline.h"
+#include "monitor/log/imp_log.h"
+#include "monitor/log/result_list.h"
+#include "monitor/settings/env_lock.h"
+#include "monitor/settings/lock_list.h"
+#include "monitor/settings/profile.h"
+#include "monitor/settings/status.h"
+#include "monitor/watch/checks.h"
+#include "monitor/watch/workdesk.h"
+#include "platform/attributes.h"
+#include "platform/clock.h"
+#include "platform/fs.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/text.h"
+
+namespace zv::monitor {
+
+namespace {
+
+constexpr std::uint64_t kMiB = 1024ull * 1024ull;
+constexpr int kReadStateInProgress = 1;
+constexpr int kReadStateDone = 3;
+constexpr std::size_t kPathLimit = 259;  // bytes, without the terminator
+
+std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
+
+void Copy(char* dst, const std::string& src) {
+  std::string_view cut = platform::Utf8CutBytes(src, DRAVEL_PATH_MAX - 1);
+  std::memcpy(dst, cut.data(), cut.size());
+  dst[cut.size()] = '\0';
+}
+
+std::string Join(const std::string& a, const std::string& b) { return platform::JoinPath(a, b); }
+
+struct FileJob {
+  int n = 0;
+  int settingNo = 0;
+  const AutoFileSetting* setting = nullptr;
+  std::string path;          // the scanned file (a staged copy with staging)
+  std::string targetFile;    // the file in the target folder (== path without staging)
+  std::string targetFolder;  // argument 5
+  std::string name;
+  std::string identity;      // creation time of the target file
+  int moveSucceeded = 0, moveFailed = 0;
+  std::string succeededFolder, failedFolder;  // given (may be empty)
+  int restoreStatus = 0;
+  bool staging = false;
+  // [EnvSetting]
+  int insertIndex = 1, a3b4 = 0, securityPdf = 1, dataChange = 0;
+};
+
+std::string BaseFolder(const FileJob& job, bool success) {
+  const std::string& given = success ? job.succeededFolder : job.failedFolder;
+  if (!given.empty()) return given;
+  return Join(job.targetFolder, success ? "Success" : "Fail");
+}
+
+}  // namespace
+
+std::string StampText(std::int64_t unixSeconds) {
+  std::time_t t = static_cast<std::time_t>(unixSeconds);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
+  return buf;
+}
+
+std::string DayText(std::int64_t unixSeconds) { return StampText(unixSeconds).substr(0, 8); }
+
+std::string LockListIdentity(const std::string& path) {
+  const std::string full = platform::FileIdentity(path);
+  if (full.empty()) return {};
+  // "<seconds>.<12 digits of a hash of time and inode>": 23 characters at
+  // most, as the lock list stores them, and still telling a replacement apart.
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : full) h = (h ^ c) * 1099511628211ull;
+  const std::string ns = full.substr(0, full.find('-'));
+  const std::string seconds = ns.size() > 9 ? ns.substr(0, ns.size() - 9) : std::string("0");
+  char tail[16];
+  std::snprintf(tail, sizeof tail, "%012llu", static_cast<unsigned long long>(h % 1000000000000ull));
+  return (seconds + "." + tail).substr(0, 23);
+}
+
+// ---- lock list ---------------------------------------------------------------
+
+int GetLockedFlag(WatchFrame& frame, const std::string& path, int& storedResult, int checkFolder) {
+  if (path.empty() || !platform::Exists(path) || platform::IsFolder(path)) return -9;
+  std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
+  const int previousTotal = static_cast<int>(entries.size());
+  bool changed = false;
+  int decision = 0;
+  bool decided = false;
+  std::vector<LockListEntry> kept;
+  for (auto& e : entries) {
+    if (!decided && !e.file.empty() && e.readState > kReadStateInProgress &&
+        platform::EqualsNoCase(e.file, path)) {
+      if (checkFolder && MyTestWritePermission(platform::ParentFolder(path), frame.env.folder) != 1) {
+        decision = -1;
+        decided = true;
+      } else if (!frame.probe->CanOpenExclusively(path)) {
+        decision = -1;
+        decided = true;
+      } else if (e.date == LockListIdentity(path)) {
+        storedResult = e.result;
+        decision = 1;
+        decided = true;
+        changed = true;  // consumed
+        continue;
+      }
+    }
+    // An entry whose file is gone while its folder is still there is stale.
+    if (!e.file.empty() && !platform::Exists(e.file) && platform::IsFolder(platform::ParentFolder(e.file))) {
+      changed = true;
+      continue;
+    }
+    kept.push_back(e);
+  }
+  if (changed) {
+    EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+    WriteLockList(frame.settingsFile, kept, previousTotal);
+    guard.Commit();
+  }
+  if (decided) return decision;
+  return frame.probe->CanOpenExclusively(path) ? 0 : -2;
+}
+
+int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked,
+                    int readState, const std::string& createTime) {
+  ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): START.#*");
+  if (path.empty()) {
+    ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): tarfile == NULL .#* \n " + path);
+    return 0;
+  }
+  if (createTime.empty()) {
+    ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): szFileCreateTime == NULL .#* \n " + path);
+    return 0;
+  }
+  if (!platform::Exists(path) || platform::IsFolder(path)) {
+    ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): GetFileAttributes == FALSE .#* \n " + path);
+  } else if (checked == 0 && frame.probe->CanOpenExclusively(path)) {
+    ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): GetLockedFlag(tarfile) == FALSE .#* \n " + path);
+  }
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
+  for (std::size_t j = 0; j < entries.size(); ++j) {
+    const LockListEntry& e = entries[j];
+    if (e.file.empty() || !platform::EqualsNoCase(e.file, path)) continue;
+    if (!e.date.empty() && e.date != createTime) continue;
+    ZV_WATCH_TRACE(std::string("CheckFolder: SetLockFileList(): _stricmp(") + e.date + ", " + createTime +
+                   (e.date.empty() ? ") != 0.#*" : ") == 0.#*"));
+    const bool ok = UpdateLockListEntry(frame.settingsFile, static_cast<int>(j) + 1, result, readState);
+    guard.Commit();
+    return ok ? 1 : 0;
+  }
+  LockListEntry add;
+  add.file = path;
+  add.date = createTime;  // the platform identity (time and inode) is kept whole
+  add.result = result;
+  add.readState = readState;
+  if (!AppendLockListEntry(frame.settingsFile, add)) {
+    ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): DeleteImpLockFile == FALSE .#* \n " + frame.env.folder);
+    guard.Commit();
+    return 2;
+  }
+  guard.Commit();
+  ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): END.#*");
+  return 1;
+}
+
+namespace {
+
+// Drops the in-progress entry of a file again (the import and its source
+// handling are over). A finished entry written meanwhile for the same file
+// is kept.
+void DropInProgressEntry(WatchFrame& frame, const std::string& path, const std::string& identity) {
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
+  const int previousTotal = static_cast<int>(entries.size());
+  std::vector<LockListEntry> kept;
+  bool changed = false;
+  for (const auto& e : entries) {
+    if (e.readState == kReadStateInProgress && platform::EqualsNoCase(e.file, path) && e.date == identity) {
+      changed = true;
+      continue;
+    }
+    kept.push_back(e);
+  }
+  if (changed) WriteLockList(frame.settingsFile, kept, previousTotal);
+  guard.Commit();
+}
+
+// Does a binder (or a binder of its cabinet, where the search may have put
+// the pages) hold pages keyed with this import time stamp?
+bool BinderHoldsStamp(const std::string& binder, const std::string& stamp) {
+  if (binder.empty()) return false;
+  const std::string prefix = stamp + "_";
+  auto holds = [&](const std::string& folder) {
+    companion::binder::BinderSummary s = companion::binder::ReadBinder(folder, false);
+    for (const auto& p : s.pages)
+      if (p.keyword.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+  };
+  const std::string b = platform::TrimTrailingSeparator(binder);
+  if (platform::IsFolder(b) && holds(b)) return true;
+  const std::string cabinet = platform::ParentFolder(b);
+  auto list = platform::ListFolder(cabinet);
+  if (!list) return false;
+  for (const auto& e : *list)
+    if (e.isFolder && !e.isSymlink && holds(Join(cabinet, e.name))) return true;
+  return false;
+}
+
+}  // namespace
+
+int RecoverInterruptedImports(WatchFrame& frame) {
+  std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
+  const int previousTotal = static_cast<int>(entries.size());
+  int settled = 0;
+  std::vector<LockListEntry> kept;
+  for (auto e : entries) {
+    if (e.readState != kReadStateInProgress) {
+      kept.push_back(e);
+      continue;
+    }
+    ++settled;
+    if (e.file.empty() || !platform::Exists(e.file) || LockListIdentity(e.file) != e.date) {
+      ZV_WATCH_TRACE("Thread_FileCheck: interrupted import settled, source gone - " + e.file);
+      continue;  // moved away before the crash, or replaced: nothing to settle
+    }
+    // The binders the file's settings file into.
+    bool filed = false;
+    const std::string stamp = StampText(e.result);
+    for (const auto& s : frame.settings) {
+      if (s.targetFolder.empty()) continue;
+      const std::string tf = platform::TrimTrailingSeparator(s.targetFolder) + "/";
+      if (e.file.compare(0, tf.size(), tf) != 0) continue;
+      if (BinderHoldsStamp(s.targetBinder, stamp)) {
+        filed = true;
+        break;
+      }
+    }
+    if (filed) {
+      ZV_WATCH_TRACE("Thread_FileCheck: interrupted import was filed; its source is handled - " + e.file);
+      e.result = 0;
+      e.readState = kReadStateDone;
+      kept.push_back(e);
+    } else {
+      ZV_WATCH_TRACE("Thread_FileCheck: interrupted import was not filed; imported again - " + e.file);
+    }
+  }
+  if (settled > 0) {
+    EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+    WriteLockList(frame.settingsFile, kept, previousTotal);
+    guard.Commit();
+  }
+  return settled;
+}
+
+// ---- helpers of the import -------------------------------------------------------
+
+std::string BuildAttachInfo(const AutoFileSetting& setting, const std::string& fileName) {
+  std::string text;
+  auto add = [&](const std::string& part) {
+    if (!part.empty()) text += part + " ";
+  };
+  if (setting.textInfoFlag & 1) add(setting.setName);
+  if (setting.textInfoFlag & 2) add(companion::ComStripExtension(fileName));
+  if (setting.textInfoFlag & 4) add(setting.textInfo);
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
+namespace {
+
+std::vector<std::string> SendUserList(bool& ok) {
+  ok = false;
+  char path[DRAVEL_PATH_MAX] = {0};
+  if (GetAndCheckImpSendUserdat(path) != 0) {
+    ZV_WATCH_TRACE("Function GetAndCheckImpSendUserdat() failed.");
+    return {};
+  }
+  std::vector<std::string> users;
+  const int count = ProfileRead("users", "count", 0, path);
+  for (int m = 1; m <= count; ++m) {
+    std::string u = ProfileRead("users", "username" + std::to_string(m), "", path);
+    if (!u.empty()) users.push_back(u);
+  }
+  ok = true;
+  return users;
+}
+
+std::vector<std::string> SplitNames(const std::string& joined) {
+  std::vector<std::string> out;
+  std::string cur;
+  for (char c : joined) {
+    if (c == ',') {
+      if (!cur.empty()) out.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) out.push_back(cur);
+  return out;
+}
+
+}  // namespace
+
+std::string ResolveRecipients(WatchFrame& frame, const AutoFileSetting& setting, bool& noticeDue) {
+  (void)frame;
+  noticeDue = setting.sendResult != 0;
+  std::string list;
+  switch (setting.sendResult) {
+    case 0:
+      break;
+    case 1: {
+      bool ok = false;
+      for (const auto& u : SendUserList(ok)) list += u + ",";
+      if (!ok) ZV_WATCH_TRACE("Username is valid, please check the enviroment.");
+      break;
+    }
+    case 2: {
+      const std::string user = ProfileRead("Product", "User", "", companion::UserSettingsPath());
+      if (user.empty()) {
+        ZV_WATCH_TRACE("The [Product]User value is blank in envsetinfo.ini.");
+        noticeDue = false;
+      } else {
+        list = user + ",";
+      }
+      break;
+    }
+    default: {
+      bool ok = false;
+      const std::vector<std::string> known = SendUserList(ok);
+      for (const auto& u : SplitNames(setting.users))
+        for (const auto& k : known)
+          if (platform::EqualsNoCase(u, k)) {
+            list += u + ",";
+            break;
+          }
+      if (list.empty()) ZV_WATCH_TRACE("The specified user list is blank.");
+      break;
+    }
+  }
+  return list;
+}
+
+std::string FreeDestinationName(const std::string& folder, const std::string& fileName) {
+  auto fits = [](const std::string& p) { return p.size() <= kPathLimit; };
+  std::string first = Join(folder, fileName);
+  if (!platform::Exists(first)) return fits(first) ? first : std::string();
+  const std::string ext = companion::ComFileExtension(fileName);
+  const std::string stem = ext.empty() ? fileName : companion::ComStripExtension(fileName);
+  for (int i = 2; i <= 999; ++i) {
+    char num[8];
+    std::snprintf(num, sizeof num, "_%03d", i);
+    std::string candidate = Join(folder, stem + num + (ext.empty() ? "" : "." + ext));
+    if (platform::Exists(candidate)) continue;
+    return fits(candidate) ? candidate : std::string();
+  }
+  return {};
+}
+
+namespace {
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  if (platform::RenamePath(from, to, false)) return true;
+  // Another file system (the staging folder): copy, then remove the source.
+  if (!platform::CopyFile(from, to, false)) return false;
+  if (!platform::RemoveFile(from)) {
+    platform::RemoveFile(to);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const std::string& targetFile,
+                           const std::string& baseFolder, std::int64_t stamp, int result,
+                           const std::string& identity) {
+  // A file that stays is recorded under its name in the target folder, so a
+  // staged copy never makes the original look new.
+  const std::string recorded = targetFile.empty() ? source : targetFile;
+  const bool success = result == 0;
+  auto keep = [&]() {
+    SetLockFileList(frame, recorded, result, 1, kReadStateDone, identity);
+    return 0;
+  };
+  auto dropCopy = [&]() {
+    // Only a filed document may be dropped: the binder holds its pages.
+    if (!success) {
+      ZV_WATCH_TRACE("CheckFolder: no place for a failed source; it stays - " + source);
+      return keep();
+    }
+    if (!platform::RemoveFile(source)) {
+      ZV_WATCH_TRACE("CheckFolder: DeleteFile() == -1 .#* \n " + source);
+      return keep();
+    }
+    if (!targetFile.empty() && !platform::RemoveFile(targetFile))
+      SetLockFileList(frame, targetFile, result, 1, kReadStateDone, identity);
+    return 2;
+  };
+
+  if (!platform::IsFolder(baseFolder) && !platform::MakeFolders(baseFolder)) {
+    ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + baseFolder);
+    return keep();
+  }
+  const std::string dated = Join(baseFolder, DayText(stamp));
+  std::string folder;
+  if ((platform::IsFolder(dated) || platform::MakeFolder(dated)) &&
+      MyTestWritePermission(dated, frame.env.folder) == 1) {
+    folder = dated;
+  } else {
+    ZV_WATCH_TRACE("CheckFolder: MyTestWritePermission() == -1 .#* \n " + dated);
+    for (int i = 1; i <= 999 && folder.empty(); ++i) {
+      char num[8];
+      std::snprintf(num, sizeof num, "_%03d", i);
+      const std::string alt = dated + num;
+      if (!platform::IsFolder(alt) && !platform::MakeFolder(alt)) {
+        ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + alt);
+        return keep();
+      }
+      if (MyTestWritePermission(alt, frame.env.folder) == 1) folder = alt;
+    }
+    if (folder.empty()) {
+      ZV_WATCH_TRACE("CheckFolder: _XXX つきフォルダにもアクセスできないときは元ファイルは削除する .#* \n ");
+      return dropCopy();
+    }
+  }
+  const std::string destination = FreeDestinationName(folder, platform::LastComponent(source));
+  if (destination.empty()) return dropCopy();
+  if (!MoveFile(source, destination)) {
+    ZV_WATCH_TRACE("CheckFolder: MoveFile() failed .#* \n " + source);
+    return keep();
+  }
+  if (!targetFile.empty() && !platform::RemoveFile(targetFile))
+    SetLockFileList(frame, targetFile, result, 1, kReadStateDone, identity);
+  return 1;
+}
+
+namespace {
+
+// The source handling of walk step 13 and import step 15.
+void HandleSource(WatchFrame& frame, const FileJob& job, int result, std::int64_t stamp) {
+  const std::string targetFile = job.staging ? job.targetFile : std::string();
+  auto remove = [&]() {
+    if (!platform::RemoveFile(job.path)) {
+      SetLockFileList(frame, job.staging ? job.targetFile : job.path, result, 1, kReadStateDone, job.identity);
+      return false;
+    }
+    if (job.staging && !platform::RemoveFile(job.targetFile))
+      SetLockFileList(frame, job.targetFile, result, 1, kReadStateDone, job.identity);
+    return true;
+  };
+  auto moveTo = [&](bool success) {
+    const std::string& given = success ? job.succeededFolder : job.failedFolder;
+    if (!given.empty() && !platform::IsFolder(given)) {
+      SetLockFileList(frame, job.staging ? job.targetFile : job.path, result, 1, kReadStateDone, job.identity);
+      platform::SleepMs(5);
+      ZV_WATCH_TRACE("CheckFolder: GetFileAttributes(): Skip - dwRet == -1 #*.#* \n " + given);
+      return;
+    }
+    MoveSourceToSaveFolder(frame, job.path, targetFile, BaseFolder(job, success), stamp, result, job.identity);
+  };
+  if (result == 0) {
+    if (job.moveSucceeded == 1) {
+      remove();
+      ZV_WATCH_TRACE("Source File is deleted.");
+    } else {
+      moveTo(true);
+      ZV_WATCH_TRACE("Source File is moved to succeeded folder.");
+    }
+  } else if (result == -1) {
+    if (job.moveFailed == 1) {
+      remove();
+    } else {
+      moveTo(false);
+      ZV_WATCH_TRACE("Source File is moved to failed.");
+    }
+  }
+  frame.probe->Forget(job.path);
+}
+
+// The import stamp: the local time when the import begins, never equal to
+// the previous import's, so the pages of two imports never share keywords.
+std::int64_t TakeImportStamp(WatchFrame& frame) {
+  std::int64_t now = platform::UnixSeconds();
+  while (now <= frame.lastImportStamp) {
+    platform::SleepMs(100);
+    now = platform::UnixSeconds();
+  }
+  frame.lastImportStamp = now;
+  return now;
+}
+
+// Work-desk import: the work-desk folder receives the pages.
+int ImportToWorkDesk(const FileJob& job, const std::string& stamp, int& pages,
+                     std::string& message) {
+  const std::string folder = job.setting->targetBinder;
+  const std::int64_t first = platform::SteadyMs();
+  int r = 0;
+  for (;;) {
+    r = WorkDeskImportFile(folder, job.path, stamp, &pages);
+    if (r != kWorkDeskBusy && r != kWorkDeskBusy2) break;
+    if (platform::SteadyMs() - first >= 10 * 60 * 1000) break;
+    platform::SleepMs(5000);
+  }
+  if (r > 0) return 0;
+  message = Res(57685);
+  auto pos = message.find("%d");
+  if (pos != std::string::npos) message.replace(pos, 2, std::to_string(r));
+  return -1;
+}
+
+// The link folder of a binder import and its display name; false when it
+// is none of the viewer's.
+bool ResolveLinkFolder(const AutoFileSetting& s, std::string& folder, std::string& name) {
+  const companion::ViewerFolders v = companion::ReadViewerFolders();
+  folder = s.linkFolder.empty() ? v.currentFolder : s.linkFolder;
+  const std::string f = platform::TrimTrailingSeparator(folder);
+  for (int i = 0; i < 3; ++i) {
+    if (!v.link[i].empty() && platform::EqualsNoCase(platform::TrimTrailingSeparator(v.link[i]), f)) {
+      name = v.name[i].empty() ? "LibRoot-" + std::to_string(i + 1) : v.name[i];
+      return true;
+    }
+  }
+  if (!v.currentFolder.empty() && platform::EqualsNoCase(platform::TrimTrailingSeparator(v.currentFolder), f)) {
+    name = v.currentName.empty() ? "LibRoot-" + std::to_string(v.currentNum) : v.currentName;
+    return true;
+  }
+  return false;
+}
+
+// Step 7: the binder search chose another binder; settings that named the
+// old one follow it.
+void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const std::string& after) {
+  bool wrote = false;
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  const int total = std::min(frame.options.setTotal, static_cast<int>(frame.settings.size()));
+  for (int i = 1; i <= total; ++i) {
+    AutoFileSetting& s = frame.settings[static_cast<std::size_t>(i - 1)];
+    if (!platform::EqualsNoCase(s.targetBinder, before)) continue;
+    const std::string N = std::to_string(i);
+    if (after != before) {
+      ProfileWrite("AutoFileRead", "TarBinder" + N, after, frame.settingsFile);
+      wrote = true;
+    }
+    if (s.searchBinder == 0) {
+      ProfileWrite("AutoFileRead", "SearchBinder" + N, 1, frame.settingsFile);
+      wrote = true;
+    }
+    const std::string ini = Join(after, platform::LastComponent(platform::TrimTrailingSeparator(after)) + ".ini");
+    if (!frame.options.binderIniSetDateSec.empty() && !frame.options.binderIniSetDateKey.empty()) {
+      std::string stamp = ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini);
+      if (stamp.size() > 16) stamp.resize(16);
+      ProfileWrite("AutoFileRead", "SetDate" + N, stamp, frame.settingsFile);
+      wrote = true;
+    }
+  }
+  if (wrote) ProfileWrite("Option", "Modified", 1, frame.settingsFile);
+  guard.Commit();
+}
+
+void StartImportListViewer(WatchFrame& frame) {
+  static platform::Process viewer;
+  if (viewer.valid() && viewer.IsRunning()) return;
+  const std::string exe = Join(platform::ExecutableFolder(), "Quibbin");
+  if (platform::IsFile(exe)) viewer = platform::Process::Spawn(exe, {});
+  (void)frame;
+}
+
+// Import of one file (steps 1 to 17). Returns the import result.
+int ImportOneFile(WatchFrame& frame, FileJob& job) {
+  const AutoFileSetting& s = *job.setting;
+  WatchShell* shell = frame.shell;
+  SetWorkFlag(frame.env, kImportFlag, true);
+  std::string hostName = Res(57674);
+  if (s.workDesk != 1 && !s.linkFolder.empty())
+    hostName = ProfileRead("Product", "HostName", hostName, ResultAreaCopyPath(s.linkFolder));
+
+  frame.status.store(kStatusImporting);
+  WriteMonitorStatus(frame.env, kStatusImporting);
+  std::string label = s.setName;
+  if (label.empty()) label = job.n > 10000 ? "FAX-" + std::to_string(job.n - 10000) : std::to_string(job.n);
+  if (shell) shell->SetTooltip(frame.productName + " - " + StatusWord(kStatusImporting) + ":" + label);
+  if (shell && frame.trayShown.load()) {
+    if (shell->StartBlink()) {
+      for (int i = 0; i < 5; ++i) platform::SleepMs(200);
+    } else {
+      for (int i = 0; i < 3; ++i) {
+        shell->SetIcon(20008);
+        platform::SleepMs(500);
+        shell->SetIcon(20121);
+        platform::SleepMs(500);
+        if (i == 0) shell->ShowBalloon("File import started.", frame.productName, frame.options.timeBalloon);
+      }
+    }
+  }
+
+  const std::int64_t stampTime = TakeImportStamp(frame);
+  const std::string stamp = StampText(stampTime);
+  // Crash safety: the import is in the lock list (in progress) before any
+  // page reaches the binder.
+  SetLockFileList(frame, job.targetFile, static_cast<int>(stampTime), 1, kReadStateInProgress, job.identity);
+
+  int result = -1;
+  int pages = 0;
+  int errorCode = 0;
+  int secured = 0;
+  char message[1024] = {0};
+  char title[DRAVEL_PATH_MAX] = {0};
+  char printCopy[DRAVEL_PATH_MAX] = {0};
+  char binder[DRAVEL_PATH_MAX] = {0};
+  Copy(binder, s.targetBinder);
+  std::string linkFolder, linkName;
+  if (s.workDesk == 1) {
+    std::string text;
+    result = ImportToWorkDesk(job, stamp, pages, text);
+    Copy(message, text);
+  } else if (!ResolveLinkFolder(s, linkFolder, linkName)) {
+    Copy(message, Res(20133));
+    result = -1;
+  } else {
+    const std::string attach = BuildAttachInfo(s, job.name);
+    int reserved = 0;
+    const int searchVariant = frame.options.disableSearchBinder == 1 ? s.searchBinder : 0;
+    result = frame.insert(nullptr, binder, job.path.c_str(), job.dataChange != 0 ? 1 : 0, job.insertIndex,
+                          s.insertPos == 2 ? 0 : 1, job.a3b4, printCopy, s.print, &pages, stamp.c_str(),
+                          frame.options.serviceMode, message, &reserved, 2, title, &errorCode,
+                          frame.options.addContents, job.securityPdf, &secured, attach.c_str(), searchVariant);
+    frame.imports.fetch_add(1);
+  }
+  const std::string actualBinder = binder;
+  if (s.workDesk != 1 && frame.options.disableSearchBinder == 1 && result == 0)
+    WriteBackSearchedBinder(frame, s.targetBinder, actualBinder);
+
+  // Let the binder's writers finish, then the configured pause.
+  for (int i = 0; i < frame.options.writeWaitCounter; ++i) {
+    if (!platform::Exists(Join(actualBinder, "~Write.Locked"))) break;
+    platform::SleepMs(10);
+  }
+  platform::SleepMs(frame.options.wait);
+  frame.lastError = message;
+
+  if (result == DRAVEL_INSERT_SKIPPED) {
+    ZV_WATCH_TRACE("bResult=1. Import Skip.");
+  } else {
+    bool noticeDue = false;
+    const std::string recipients = ResolveRecipients(frame, s, noticeDue);
+    ZV_WATCH_TRACE("Log Output start");
+    DravelImpRecord rec{};
+    rec.impTime = stampTime;
+    Copy(rec.hostName, hostName);
+    Copy(rec.name, s.setName);
+    Copy(rec.srcFolder, job.targetFolder);
+    Copy(rec.srcFile, job.name);
+    rec.result = result == 0 ? 1 : 0;
+    Copy(rec.binder, s.targetBinder);
+    Copy(rec.index, std::to_string(job.n));
+    Copy(rec.actualBinder, actualBinder);
+    Copy(rec.binderPath, actualBinder);
+    Copy(rec.linkFolderPath, linkFolder);
+    Copy(rec.linkFolderName, linkName);
+    rec.setNumber = s.setNumber;
+    rec.pageCount = pages;
+    rec.a3b4 = job.a3b4;
+    rec.workDesk = s.workDesk;
+    rec.userList = recipients.c_str();
+    Copy(rec.userName, platform::UserName());
+    std::string parent = frame.computerName;
+    rec.parentPCName = parent.c_str();
+    std::string msgCopy = message;
+    std::vector<char> msgBuf(msgCopy.begin(), msgCopy.end());
+    msgBuf.push_back('\0');
+    rec.message = msgBuf.data();
+
+    if (frame.impResultListOn) {
+      ImpResultRow row;
+      ResultRowDateTime(stampTime, frame.log.EffectiveLanguageId(), row.date, row.time);
+      row.result = rec.result;
+      row.sourcePath = Join(job.targetFolder, job.name);
+      row.actualBinder = actualBinder;
+      row.destination = s.workDesk == 1 ? Res(57681) : std::string(title);
+      row.errorText = message;
+      row.code = errorCode;
+      row.pattern = job.n > 10000 ? kPatternFax : (job.n < 0 ? kPatternFaxOther : kPatternTargetFolder);
+      row.settingNumber = job.settingNo;
+      row.monitorName = s.setName;
+      WriteImpResultList(frame.log, row);
+    }
+    if (frame.options.impListEnabled) {
+      const std::string rslt = Join(frame.env.folder, kResultFolderName);
+      platform::MakeFolders(rslt);
+      EnvLockHandle lock = AcquireEnvLock(rslt, "~ImpList.Locked", 10);
+      if (noticeDue) OutPutImpRsltFile(rec);
+      if (!s.linkFolder.empty()) {
+        const std::string linkRslt = Join(s.linkFolder, kResultFolderName);
+        platform::MakeFolders(linkRslt);
+        ProfileWrite("HostName", "HostName", frame.computerName, Join(linkRslt, "ImpHostname.ini"));
+      }
+      ReleaseEnvLock(lock, rslt, "~ImpList.Locked");
+      if (frame.options.impListPopup == 1 && noticeDue) {
+        ZV_WATCH_TRACE("Call Quibbin start");
+        StartImportListViewer(frame);
+      }
+    }
+    WriteImpLogImport(frame.log, rec);
+
+    // Source check, then the source handling.
+    if (!platform::IsFile(job.path)) {
+      // Gone already: there is nothing left to import twice.
+      ZV_WATCH_TRACE("ERROR: Source File does not have write permission.");
+      if (platform::IsFile(job.targetFile))
+        SetLockFileList(frame, job.targetFile, result, 0, kReadStateDone, job.identity);
+    } else if (!frame.probe->CanOpenExclusively(job.path)) {
+      ZV_WATCH_TRACE("ERROR: Source File is Locked.");
+      SetLockFileList(frame, job.targetFile, result, 0, kReadStateDone, job.identity);
+    } else {
+      HandleSource(frame, job, result, stampTime);
+    }
+    if (printCopy[0] != '\0') platform::RemoveFile(printCopy);
+    platform::SleepMs(frame.options.wait);
+  }
+  DropInProgressEntry(frame, job.targetFile, job.identity);
+
+  // End of import.
+  if (shell) {
+    shell->StopBlink();
+    shell->SetStatusIcon(job.restoreStatus);
+    if (frame.options.showBalloon != 0 && result != DRAVEL_INSERT_SKIPPED) {
+      std::string text = result == 0 ? "File was imported successfully." : "Failed to import the file.";
+      std::string detail = message;
+      if (result != 0 && errorCode != DRAVEL_ERROR_BINDER_BUSY && errorCode != 0)
+        detail += " (" + std::to_string(errorCode) + ")";
+      shell->ShowBalloon(detail.empty() ? job.name : job.name + "\n" + detail, text, frame.options.timeBalloon);
+    }
+  }
+  frame.status.store(job.restoreStatus);
+  WriteMonitorStatus(frame.env, job.restoreStatus);
+  SetWorkFlag(frame.env, kImportFlag, false);
+  return result;
+}
+
+bool SettingsChanged(const WatchFrame& frame) {
+  return ReadChangeFlag(frame.settingsFile, ChangeFlag::Modified) != 0 ||
+         ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0 ||
+         ReadChangeFlag(frame.settingsFile, ChangeFlag::SortModified) != 0;
+}
+
+}  // namespace
+
+// ---- the walk ------------------------------------------------------------------------
+
+int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const std::string& subFolder,
+                const std::string& targetFolder, AutoFileSetting setting, int moveSucceeded,
+                const std::string& succeededFolder, int moveFailed, const std::string& failedFolder,
+                int restoreStatus, int filesOnly, int settingNo, int stagingInUse, int depth, int otherFax) {
+  (void)otherFax;  // fax masks are the fax watch's business
+  const std::string folder = subFolder == "." ? scanFolder : Join(scanFolder, subFolder);
+  int lastResult = 0;
+  auto entries = platform::ListFolder(folder);
+  if (!entries) return lastResult;
+  auto next = [](int ms = 10) {
+    if (ms > 0) platform::SleepMs(ms);
+  };
+  for (const auto& e : *entries) {
+    frame.skipLog.Arm();
+    if (ImpListDeletionInProgress(frame)) {
+      SkipLogPath(frame, kSkipFileImpListDeleting, settingNo, e.name);
+      ZV_WATCH_TRACE("CheckFolder:  Skip - ImpList data deletion now. ");
+      next();
+      continue;
+    }
+    const std::string path = Join(folder, e.name);
+    if (e.isFolder) {
+      if (!filesOnly && setting.recursive && !e.isSymlink && depth < frame.options.maxRecursive - 1 &&
+          !platform::EqualsNoCase(e.name, "Success") && !platform::EqualsNoCase(e.name, "Fail")) {
+        lastResult = CheckFolder(frame, n, folder, e.name, Join(targetFolder, e.name), setting, moveSucceeded,
+                                 succeededFolder, moveFailed, failedFolder, restoreStatus, filesOnly, settingNo,
+                                 stagingInUse, depth + 1, otherFax);
+        if (lastResult == DRAVEL_INSERT_SKIPPED || !frame.watching.load()) break;
+      }
+      next();
+      continue;
+    }
+    if (!platform::IsFile(path)) continue;
+    if (platform::IsHidden(path)) {
+      SkipLogPath(frame, kSkipFileHidden, settingNo, path);
+      ZV_WATCH_TRACE("CheckFolder: Skip - File has a hide attribute - " + path);
+      next();
+      continue;
+    }
+    if (frame.except.Excludes(e.name)) {
+      SkipLogPath(frame, kSkipFileExcept, settingNo, path);
+      ZV_WATCH_TRACE("CheckFolder: Skip - File is not target file - " + path);
+      next();
+      continue;
+    }
+    if (folder.size() + e.name.size() > 258) {
+      SkipLogPath(frame, kSkipFileTooLong, settingNo, path);
+      ZV_WATCH_TRACE("CheckFolder: Skip - File name is long - " + path);
+      next();
+      continue;
+    }
+    FileJob job;
+    job.n = n;
+    job.settingNo = settingNo;
+    job.setting = &setting;
+    job.path = path;
+    job.name = e.name;
+    job.targetFolder = targetFolder;
+    job.targetFile = stagingInUse ? Join(targetFolder, e.name) : path;
+    job.staging = stagingInUse != 0;
+    job.moveSucceeded = moveSucceeded;
+    job.moveFailed = moveFailed;
+    job.succeededFolder = succeededFolder;
+    job.failedFolder = failedFolder;
+    job.restoreStatus = restoreStatus;
+    if (!platform::Stamp(path)) break;  // the file's status cannot be read: the walk ends
+    job.identity = LockListIdentity(job.targetFile);
+    if (job.identity.empty()) job.identity = LockListIdentity(path);
+    if (platform::IsReadOnly(path) || platform::IsSystemOrTemporary(path)) {
+      SkipLogPath(frame, kSkipFileAttributes, settingNo, path);
+      ZV_WATCH_TRACE("CheckFolder: Skip - File has no adequate attribute - " + path);
+      next();
+      continue;
+    }
+    if (!setting.linkFolder.empty() && !platform::IsFolder(setting.linkFolder)) {
+      SkipLogPath(frame, kSkipFileNoLinkFolder, settingNo, setting.linkFolder);
+      platform::SleepMs(5);
+      ZV_WATCH_TRACE("CheckFolder: Skip - Link folder is not found - " + setting.linkFolder);
+      next();
+      continue;
+    }
+    if (moveSucceeded == 0 && !succeededFolder.empty() && !platform::IsFolder(succeededFolder)) {
+      SkipLogPath(frame, kSkipFileNoSucceeded, settingNo, succeededFolder);
+      platform::SleepMs(5);
+      ZV_WATCH_TRACE("CheckFolder: Skip - Succeeded folder is not found - " + succeededFolder);
+      next();
+      continue;
+    }
+    if (moveFailed == 0 && !failedFolder.empty() && !platform::IsFolder(failedFolder)) {
+      SkipLogPath(frame, kSkipFileNoFailed, settingNo, failedFolder);
+      platform::SleepMs(5);
+      ZV_WATCH_TRACE("CheckFolder: Skip - Failed folder is not found - " + failedFolder);
+      next();
+      continue;
+    }
+    int stored = -9;
+    if (stagingInUse) {
+      const int r = GetLockedFlag(frame, job.targetFile, stored, 1);
+      if (r == -1) {
+        SkipLogPath(frame, kSkipFileInLockList, settingNo, job.targetFile);
+        platform::SleepMs(5);
+        ZV_WATCH_TRACE("CheckFolder: Skip - Failed is in lock - " + job.targetFile);
+        next();
+        continue;
+      }
+      if (r == 1) {
+        // Settled against the original: handle it with the stored result.
+        HandleSource(frame, job, stored, platform::UnixSeconds());
+        next();
+        continue;
+      }
+    }
+    const int locked = GetLockedFlag(frame, path, stored, 0);
+    if (locked == -9) {
+      ZV_WATCH_TRACE("CheckFolder: Unable to confirm Lock Status. \n " + path);
+      if (!frame.probe->CanOpenExclusively(path)) {
+        SkipLogPath(frame, kSkipFileLocked2, settingNo, path);
+        platform::SleepMs(5);
+        ZV_WATCH_TRACE("CheckFolder: GetLockedFlag(): Skip - File is in Lock. \n " + path + ", RetCode = -9");
+        next();
+        continue;
+      }
+    } else if (locked == -2 || locked == -1) {
+      SkipLogPath(frame, kSkipFileLocked, settingNo, path);
+      platform::SleepMs(5);
+      ZV_WATCH_TRACE("CheckFolder: Skip - File is in Lock. \n " + path);
+      next();
+      continue;
+    } else if (locked == 1) {
+      HandleSource(frame, job, stored, platform::UnixSeconds());
+      next();
+      continue;
+    }
+    if (!platform::IsFile(job.targetFile) || !platform::IsFile(path)) {
+      SkipLogPath(frame, kSkipFileNoOriginal, settingNo, job.targetFile);
+      ZV_WATCH_TRACE("CheckFolder: Skip - File is not found - " + job.targetFile);
+      if (stagingInUse) platform::RemoveFile(path);
+      continue;
+    }
+    if (SettingsDialogOpen(frame) || MenuOpen(frame)) {
+      next();
+      continue;
+    }
+    if (!frame.watching.load()) break;
+    {
+      const std::string viewerFolder = companion::ViewerProgramFolder();
+      EnvLockHandle lock = AcquireEnvLock(viewerFolder, "~Write.Locked", kEnvLockTimeoutSeconds);
+      if (!viewerFolder.empty() && !lock.valid()) {
+        SkipLogPath(frame, kSkipFileOpenBinderLock, settingNo, path);
+        ZV_WATCH_TRACE("CheckFolder: GetLockedFlag(): Skip - Failed to make lock file. " + path);
+        next();
+        continue;
+      }
+      const std::string env = companion::ViewerEnvironmentPath();
+      job.insertIndex = ProfileRead("EnvSetting", "InsertIndex", 1, env);
+      job.a3b4 = ProfileRead("EnvSetting", "A3B4", 0, env);
+      job.securityPdf = ProfileRead("EnvSetting", "SecurityPDF", 1, env);
+      job.dataChange = ProfileRead("EnvSetting", "DataChange", 0, env);
+      ReleaseEnvLock(lock, viewerFolder, "~Write.Locked");
+    }
+    if (restoreStatus == kStatusStopped) {
+      next();
+      continue;
+    }
+    if (setting.workDesk == 1) {
+      frame.workDeskFolder = GetWorkDeskFolder();
+      const std::string working = Join(frame.workDeskFolder, kWorkingLockName);
+      if (platform::Exists(working) && platform::IsLockHeld(working)) {
+        SkipLogPath(frame, kSkipFileWorkArea, settingNo, path);
+        ZV_WATCH_TRACE("CheckFolder: Skip - WorkDesk is in use");
+        next();
+        continue;
+      }
+    }
+    const std::uint64_t size = platform::FileSize(path).value_or(0);
+    const std::string succBase = succeededFolder.empty() ? targetFolder : succeededFolder;
+    const std::string failBase = failedFolder.empty() ? targetFolder : failedFolder;
+    if (!setting.linkFolder.empty() && !HasFreeSpace(frame, setting.linkFolder, 2 * (size + 10 * kMiB))) {
+      SkipLogPath(frame, kSkipFileNoSpaceLink, settingNo, setting.linkFolder);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in link folder - " + setting.linkFolder);
+      next();
+      continue;
+    }
+    if (!HasFreeSpace(frame, succBase, size + 20 * kMiB)) {
+      SkipLogPath(frame, kSkipFileNoSpaceSucceeded, settingNo, succBase);
+      ZV_WATCH_TRACE("CheckFolder: Skip - No disk area in succeeded folder - " + succBase);
+      next();
+      continue;
+    }
+    if (!HasFreeSpace(frame, failBase, size + 20 * kMiB)) {
+      SkipLogPath(frame, kSkipFileNoSpaceFailed, settingNo, failBase);
+      ZV_WATCH_TRACE("CheckFolder: Skip - No disk area in failed folder - " + failBase);
+      next();
+      continue;
+    }
+    if (ImpListDeletionInProgress(frame)) {
+      SkipLogPath(frame, kSkipFileImpListDeleting2, settingNo, "-");
+      ZV_WATCH_TRACE("CheckFolder: Skip - ImpList data deletion now. ");
+      next();
+      continue;
+    }
+    if (SettingsDialogOpen(frame) || MenuOpen(frame)) {
+      ZV_WATCH_TRACE("CheckFolder: Skip - Setting Dialog open. ");
+      next();
+      continue;
+    }
+    if (SettingsChanged(frame)) {
+      ZV_WATCH_TRACE("CheckFolder: Skip - Setting was changed. ");
+      next();
+      continue;
+    }
+    if (!frame.watching.load()) break;
+
+    lastResult = ImportOneFile(frame, job);
+    if (lastResult == DRAVEL_INSERT_SKIPPED) break;
+    platform::SleepMs(1000);
+    if (!frame.watching.load()) break;
+  }
+  frame.skipLog.Disarm();
+  return lastResult;
+}
+
+}  // namespace zv::monitor

@@ -1,0 +1,411 @@
+// The watch thread: its start, its cycles over the auto-file settings, and
+// starting and stopping it.
+#include <algorithm>
+
+#include "companion/common.h"
+#include "companion/services.h"
+#include "monitor/log/imp_log.h"
+#include "monitor/settings/env_lock.h"
+#include "monitor/settings/profile.h"
+#include "monitor/settings/status.h"
+#include "monitor/watch/checks.h"
+#include "monitor/watch/engine.h"
+#include "monitor/watch/folder_check.h"
+#include "platform/attributes.h"
+#include "platform/clock.h"
+#include "platform/fs.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace zv::monitor {
+
+namespace {
+
+constexpr std::uint64_t kMiB = 1024ull * 1024ull;
+
+std::string Join(const std::string& a, const std::string& b) { return platform::JoinPath(a, b); }
+
+int SettingCount(const WatchFrame& frame) {
+  return std::max(0, std::min(frame.options.setTotal, static_cast<int>(frame.settings.size())));
+}
+
+void ReReadSettings(WatchFrame& frame) {
+  frame.options = ReadMonitorOptions(frame.env.settings, platform::UserName());
+  if (frame.settings.size() < static_cast<std::size_t>(std::max(frame.options.setTotalMax, 1)))
+    frame.settings.resize(static_cast<std::size_t>(std::max(frame.options.setTotalMax, 1)));
+  ReadAutoFileSettings(frame.env, frame.options, frame.settingContext, frame.settings);
+  frame.lastCheck.assign(frame.settings.size(), 0);
+}
+
+// Copies the eligible files of a folder (and its subfolders) into the
+// staging folder. False when anything could not be copied.
+bool StageFiles(const std::string& from, const std::string& to) {
+  if (!platform::MakeFolders(to)) return false;
+  auto entries = platform::ListFolder(from);
+  if (!entries) return false;
+  for (const auto& e : *entries) {
+    const std::string src = Join(from, e.name);
+    if (e.isSymlink) continue;
+    if (platform::IsHidden(src) || platform::IsSystemOrTemporary(src)) continue;
+    if (e.isFolder) {
+      if (platform::EqualsNoCase(e.name, "Success") || platform::EqualsNoCase(e.name, "Fail")) continue;
+      if (!StageFiles(src, Join(to, e.name))) return false;
+      continue;
+    }
+    const std::string dst = Join(to, e.name);
+    if (!platform::CopyFile(src, dst, true)) return false;
+    platform::SetReadOnly(dst, false);
+  }
+  return true;
+}
+
+// The folders a setting moves to must exist or be creatable and be writable.
+bool SaveFolderUsable(WatchFrame& frame, const std::string& folder) {
+  if (!platform::IsFolder(folder)) {
+    if (!platform::IsAbsolutePath(folder) || platform::IsNetworkPath(folder)) return false;
+    if (!platform::MakeFolders(folder)) return false;
+  }
+  return MyTestWritePermission(folder, frame.env.folder) == 1;
+}
+
+void DailyCleanUp(WatchFrame& frame, AutoFileSetting& record, int n) {
+  const std::string today = DayText(platform::UnixSeconds());
+  if (record.targetFolder.empty() || !(record.deleteDate < today)) return;
+  const std::string succ = record.succeededFolder.empty() ? Join(record.targetFolder, "Success") : record.succeededFolder;
+  const std::string fail = record.failedFolder.empty() ? Join(record.targetFolder, "Fail") : record.failedFolder;
+  WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelStart) + record.targetFolder);
+  DeleteOldFolder(frame, succ, record.succeededTerm);
+  DeleteOldFolder(frame, fail, record.failedTerm);
+  {
+    EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+    ProfileWrite("AutoFileRead", "DeleteFolderDate" + std::to_string(n), today, frame.settingsFile);
+    guard.Commit();
+  }
+  record.deleteDate = today;
+  frame.settings[static_cast<std::size_t>(n - 1)].deleteDate = today;
+  WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelEnd) + record.targetFolder);
+}
+
+// One auto-file setting (steps 1 to 24 of the pass).
+void WatchSetting(WatchFrame& frame, int n) {
+  const std::size_t idx = static_cast<std::size_t>(n - 1);
+  if (ImpListDeletionInProgress(frame)) {
+    SkipLog(frame, kSkipImpListDeleting, n);
+    platform::SleepMs(10);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Skip - ImpList data deletion now. ");
+    return;
+  }
+  RemoveStagingFolder(frame);
+  if (SettingsDialogOpen(frame)) {
+    platform::SleepMs(10);
+    return;
+  }
+  if (ReadChangeFlag(frame.settingsFile, ChangeFlag::Modified) != 0) {
+    ReReadSettings(frame);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Auto File setting was read. ");
+    if (idx >= frame.settings.size() || n > SettingCount(frame)) return;
+  }
+  AutoFileSetting record = frame.settings[idx];
+  if (frame.options.disableSearchBinder == 0) record.searchBinder = 0;
+  // Unset save folders are the defaults below the (sub)folder being walked.
+  if (!record.succeededFolderSet) record.succeededFolder.clear();
+  if (!record.failedFolderSet) record.failedFolder.clear();
+
+  // Due check.
+  const std::int64_t now = platform::UnixSeconds();
+  const std::int64_t elapsedMinutes = frame.lastCheck[idx] == 0 ? INT32_MAX : (now - frame.lastCheck[idx]) / 60;
+  if (frame.lastCheck[idx] != 0 && now < frame.lastCheck[idx]) {
+    frame.lastCheck[idx] = now;  // the clock went back: wait one more interval
+    platform::SleepMs(20);
+    RemoveStagingFolder(frame);
+    platform::SleepMs(10);
+    return;
+  }
+  if (elapsedMinutes < record.checkTimer) {
+    RemoveStagingFolder(frame);
+    platform::SleepMs(10);
+    return;
+  }
+  frame.lastCheck[idx] = now;
+
+  if (MenuOpen(frame)) {
+    SkipLog(frame, kSkipDisplayMenu, n);
+    platform::SleepMs(10);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Skip - Popup menu is openinig now. ");
+    return;
+  }
+  if (record.check != 1 || frame.status.load() != kStatusOnline) {
+    frame.lastCheck[idx] = now;
+    platform::SleepMs(20);
+    return;
+  }
+  DailyCleanUp(frame, record, n);
+  if (record.targetFolder.empty() || record.targetBinder.empty()) {
+    SkipLog(frame, kSkipNoFolderOrBinder, n);
+    platform::SleepMs(10);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Skip - Target folder or target binder is not set. ");
+    return;
+  }
+  // A dead network mount skips the setting instead of hanging the thread.
+  if (record.targetOnNetwork && companion::ComIsUnreachable(record.targetFolder)) {
+    SkipLogPath(frame, kSkipNoMonitoredFolder, n, record.targetFolder);
+    platform::SleepMs(10);
+    ZV_WATCH_TRACE("Thread_FileCheck: Target folder does not exist - " + record.targetFolder);
+    return;
+  }
+  std::uint64_t total = 0;
+  if (!CheckFileExists(frame, record.targetFolder, record.recursive, total)) {
+    platform::SleepMs(10);
+    return;
+  }
+  if (!platform::IsFolder(record.targetFolder)) {
+    SkipLogPath(frame, kSkipNoMonitoredFolder, n, record.targetFolder);
+    platform::SleepMs(10);
+    ZV_WATCH_TRACE("Thread_FileCheck: Target folder does not exist - " + record.targetFolder);
+    return;
+  }
+  const std::string defaultSucc = Join(record.targetFolder, "Success");
+  const std::string defaultFail = Join(record.targetFolder, "Fail");
+  if (record.moveSucceeded == 0) {
+    if (!record.succeededFolder.empty()) {
+      if (!platform::IsFolder(record.succeededFolder) ||
+          MyTestWritePermission(record.succeededFolder, frame.env.folder) != 1) {
+        SkipLogPath(frame, kSkipSucceededNoWrite, n, record.succeededFolder);
+        ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority - " + record.succeededFolder);
+        platform::SleepMs(10);
+        return;
+      }
+    } else if (platform::Exists(defaultSucc) &&
+               (!platform::IsFolder(defaultSucc) || platform::IsReadOnly(defaultSucc) ||
+                platform::IsSystemOrTemporary(defaultSucc))) {
+      SkipLogPath(frame, kSkipSucceededReadOnly, n, defaultSucc);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - Folder has a hide attribute - " + defaultSucc);
+      platform::SleepMs(10);
+      return;
+    }
+  }
+  if (record.moveFailed == 0) {
+    if (!record.failedFolder.empty()) {
+      if (!platform::IsFolder(record.failedFolder) ||
+          MyTestWritePermission(record.failedFolder, frame.env.folder) != 1) {
+        SkipLogPath(frame, kSkipFailedNoWrite, n, record.failedFolder);
+        ZV_WATCH_TRACE("Thread_FileCheck: Skip - By failed folder's permission - " + record.failedFolder);
+        platform::SleepMs(10);
+        return;
+      }
+    } else if (platform::Exists(defaultFail) &&
+               (!platform::IsFolder(defaultFail) || platform::IsReadOnly(defaultFail) ||
+                platform::IsSystemOrTemporary(defaultFail))) {
+      SkipLogPath(frame, kSkipFailedReadOnly, n, defaultFail);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - Failed folder's attribute - " +
+                     std::to_string(platform::IsReadOnly(defaultFail) ? 1 : 0) + ", " + defaultFail);
+      platform::SleepMs(10);
+      return;
+    }
+  }
+  if (MyTestWritePermission(record.targetBinder, frame.env.folder) != 1) {
+    SkipLogPath(frame, kSkipBinderNoWrite, n, record.targetBinder);
+    ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority. Target binder. - " + record.targetBinder);
+    platform::SleepMs(10);
+    return;
+  }
+  if (!record.linkFolder.empty()) {
+    const companion::ViewerFolders v = companion::ReadViewerFolders();
+    bool known = false;
+    for (const auto& l : v.link)
+      if (!l.empty() && platform::EqualsNoCase(platform::TrimTrailingSeparator(l),
+                                               platform::TrimTrailingSeparator(record.linkFolder)))
+        known = true;
+    if (!known) {
+      SkipLogPath(frame, kSkipBinderNotInLink, n, record.linkFolder);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - Target binder is not in link folder. Link folder - " + record.linkFolder);
+      platform::SleepMs(10);
+      return;
+    }
+  }
+  // Monitored-folder access: work on the folder, or on a staged copy.
+  std::string scanFolder = record.targetFolder;
+  if (MyTestWritePermission(record.targetFolder, frame.env.folder) != 1) {
+    std::string inHand = record.targetFolder;
+    bool ok = StageFiles(record.targetFolder, frame.stagingFolder);
+    frame.stagingInUse = true;
+    if (ok) {
+      inHand = frame.stagingFolder;
+      if (record.moveSucceeded == 0)
+        ok = SaveFolderUsable(frame, record.succeededFolder.empty() ? defaultSucc : record.succeededFolder);
+      if (ok && record.moveFailed == 0)
+        ok = SaveFolderUsable(frame, record.failedFolder.empty() ? defaultFail : record.failedFolder);
+    }
+    if (!ok) {
+      SkipLogPath(frame, kSkipMonitoredNoWrite, n, inHand);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority - " + inHand);
+      platform::SleepMs(10);
+      return;
+    }
+    scanFolder = frame.stagingFolder;
+  }
+  ZV_WATCH_TRACE("Thread_FileCheck: Auto File Function --------------- Start - No. " + std::to_string(n) +
+                 " ---------------");
+  if (total > 0) {
+    if (!record.linkFolder.empty() && !HasFreeSpace(frame, record.linkFolder, 2 * (total + 10 * kMiB))) {
+      SkipLogPath(frame, kSkipNoSpaceLink, n, record.linkFolder);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in link folder - " + record.linkFolder);
+      platform::SleepMs(10);
+      return;
+    }
+    const std::string succVol = record.succeededFolder.empty() ? record.targetFolder : record.succeededFolder;
+    if (!HasFreeSpace(frame, succVol, total + 20 * kMiB)) {
+      SkipLogPath(frame, kSkipNoSpaceSucceeded, n, succVol);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in succeeded folder - " + succVol);
+      platform::SleepMs(10);
+      return;
+    }
+    const std::string failVol = record.failedFolder.empty() ? record.targetFolder : record.failedFolder;
+    if (!HasFreeSpace(frame, failVol, total + 20 * kMiB)) {
+      SkipLogPath(frame, kSkipNoSpaceFailed, n, failVol);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in failed folder - " + failVol);
+      platform::SleepMs(10);
+      return;
+    }
+  }
+  if (frame.options.recreatedBinderCheck && IsBinderRecreated(frame, record)) {
+    SkipLogPath(frame, kSkipBinderRecreated, n, record.targetBinder);
+    ZV_WATCH_TRACE("Thread_FileCheck: Skip - Target binder is recreated - " + record.targetBinder);
+    platform::SleepMs(10);
+    return;
+  }
+  const std::int64_t started = platform::UnixSeconds();
+  if (frame.monitorLog.IsOpen()) frame.monitorLog.WriteStartReading(n, started, record.targetBinder);
+  ZV_WATCH_TRACE("Thread_FileCheck: Call CheckFolder().");
+  CheckFolder(frame, n, scanFolder, ".", record.targetFolder, record, record.moveSucceeded, record.succeededFolder,
+              record.moveFailed, record.failedFolder, frame.status.load(), 0, n, frame.stagingInUse ? 1 : 0, 0, 0);
+  ZV_WATCH_TRACE("Thread_FileCheck: Return CheckFolder().");
+  const std::int64_t ended = platform::UnixSeconds();
+  if (frame.monitorLog.IsOpen()) frame.monitorLog.WriteFinishedReading(n, ended, ended - started);
+  frame.lastCheck[idx] = ended;
+  platform::SleepMs(20);
+  ZV_WATCH_TRACE("Thread_FileCheck: Auto File Function --------------- End - No. " + std::to_string(n) +
+                 " ---------------");
+}
+
+}  // namespace
+
+void WatchThreadStart(WatchFrame& frame) {
+  frame.settingsFile = frame.env.settings;
+  frame.waitLocal = frame.options.waitLocal;
+  frame.waitNetwork = frame.options.waitNetwork;
+  frame.skipLog.Begin(frame.log);
+  frame.viewerEnvFile = companion::ViewerEnvironmentPath();
+  frame.except = ReadExceptLists(frame.settingsFile);
+  {
+    EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+    for (int n = 1; n <= SettingCount(frame); ++n) {
+      ProfileWrite("AutoFileRead", "DeleteFolderDate" + std::to_string(n), "", frame.settingsFile);
+      frame.settings[static_cast<std::size_t>(n - 1)].deleteDate.clear();
+    }
+    const int sortTotal = ProfileRead("FolderMonitorSet", "SetTotal", 0, frame.settingsFile);
+    for (int n = 1; n <= sortTotal; ++n)
+      ProfileWrite("FolderMonitorSet", "DeleteFolderDate" + std::to_string(n), "", frame.settingsFile);
+    ProfileWrite("FaxMonitor", "DeleteFolderDate", "", frame.settingsFile);
+    guard.Commit();
+  }
+  RefreshResultAreaCopies(frame.env, frame.computerName, companion::ReadViewerFolders());
+  frame.lastCheck.assign(frame.settings.size(), 0);
+  RecoverInterruptedImports(frame);
+}
+
+void WatchCycle(WatchFrame& frame) {
+  ZV_WATCH_TRACE("Thread_FileCheck: --- Start Watch Loop ---");
+  if (frame.shell != nullptr) {
+    if (frame.trayShown.load()) {
+      if (!frame.shell->KeepIconAlive()) frame.trayShown.store(false);
+    } else if (frame.shell->RestoreIcon()) {
+      frame.shell->SetStatusIcon(frame.status.load());
+      frame.trayShown.store(true);
+    }
+  }
+  frame.skipLog.ArmIfDue();
+
+  // Mirror the viewer's link folders.
+  {
+    const companion::ViewerFolders v = companion::ReadViewerFolders();
+    bool wrote = false;
+    EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+    for (int i = 0; i < 3; ++i) {
+      const std::string key = "LinkFolder" + std::to_string(i + 1);
+      std::string viewer(platform::Trim(v.link[i]));
+      viewer = platform::TrimTrailingSeparator(viewer);
+      const std::string mine = ProfileRead("Option", key, "", frame.settingsFile);
+      if ((!viewer.empty() || !mine.empty()) && !platform::EqualsNoCase(viewer, mine)) {
+        ProfileWrite("Option", key, viewer, frame.settingsFile);
+        wrote = true;
+      }
+    }
+    (void)wrote;
+    guard.Commit();
+  }
+
+  // Auto-file pass.
+  if (frame.lastCheck.size() < frame.settings.size()) frame.lastCheck.resize(frame.settings.size(), 0);
+  for (int n = 1; n <= SettingCount(frame); ++n) {
+    if (!frame.watching.load()) {
+      RemoveStagingFolder(frame);
+      break;
+    }
+    WatchSetting(frame, n);
+  }
+
+  // Wait after the pass.
+  RemoveStagingFolder(frame);
+  bool network = false;
+  for (int n = 1; n <= SettingCount(frame); ++n) {
+    const AutoFileSetting& s = frame.settings[static_cast<std::size_t>(n - 1)];
+    if (s.check == 1 && (s.targetOnNetwork || s.resultFoldersOnNetwork)) network = true;
+  }
+  SleepWatching(frame, network ? frame.waitNetwork : frame.waitLocal);
+
+  // Sort-folder and fax passes: their settings are taken over here (the
+  // passes themselves are not part of this engine yet), so a raised flag
+  // never holds the folder check back.
+  if (ReadChangeFlag(frame.settingsFile, ChangeFlag::SortModified) != 0) {
+    ResetChangeFlag(frame.env, ChangeFlag::SortModified);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Sort Folder setting was read. ");
+  }
+  if (!ImpListDeletionInProgress(frame) && !SettingsDialogOpen(frame) &&
+      ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0) {
+    ResetChangeFlag(frame.env, ChangeFlag::FaxModified);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
+  }
+
+  frame.skipLog.Disarm();
+  frame.cycles.fetch_add(1);
+}
+
+void Thread_FileCheck(WatchParams params) {
+  WatchFrame& frame = *params.frame;
+  WatchThreadStart(frame);
+  while (frame.watching.load()) WatchCycle(frame);
+  RemoveStagingFolder(frame);
+}
+
+void WatchThread::Start(WatchFrame& frame) {
+  if (thread_.joinable()) return;
+  frame_ = &frame;
+  WatchParams params;
+  params.frame = &frame;
+  params.status = &frame.status;
+  params.settings = &frame.settings;
+  params.count = SettingCount(frame);
+  ZV_WATCH_TRACE("======== Start AutoImp Monitor   ========");
+  frame.watching.store(true);
+  thread_ = std::thread(Thread_FileCheck, params);
+}
+
+void WatchThread::Stop() {
+  if (!thread_.joinable()) return;
+  frame_->watching.store(false);
+  thread_.join();
+  ZV_WATCH_TRACE("======== Stopped AutoImp Monitor ========\n");
+}
+
+}  // namespace zv::monitor

@@ -1,0 +1,378 @@
+// The watch engine on a private installation, through watch cycles with a
+// fake clock: filing, the move rules, the lock list, the skips, crash recovery.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "dravel/pipeline.h"
+#include "monitor/settings/lock_list.h"
+#include "monitor/watch/checks.h"
+#include "monitor/watch/folder_check.h"
+#include "platform/attributes.h"
+#include "platform/filelock.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "platform/paths.h"
+#include "support/watch_env.h"
+
+namespace zv::monitor {
+namespace {
+
+using test::Engine;
+using test::Installation;
+namespace pf = platform;
+
+// The insertion as the tests see it: a hook around the real one.
+std::function<int(char* binder, const char* source)> gBefore;  // non-zero result: returned instead
+std::function<void(const char* source, int result)> gAfter;
+int gCalls = 0;
+
+int HookedInsert(void* owner, char* binder, const char* source, int dataChange, int index, int insertPos,
+                 int a3b4, char* printCopy, int printFlag, int* pageCount, const char* keyword, int service,
+                 char* message, int* reserved, int vlCode, char* title, int* errorCode, int contentsAdd,
+                 int securePdfMode, int* securedFlag, const char* extraKeyword, int searchVariant) {
+  ++gCalls;
+  if (gBefore) {
+    if (int r = gBefore(binder, source); r != 0) return r == 99 ? 0 : r;
+  }
+  const int r = InsertFileToBinder(owner, binder, source, dataChange, index, insertPos, a3b4, printCopy, printFlag,
+                                   pageCount, keyword, service, message, reserved, vlCode, title, errorCode,
+                                   contentsAdd, securePdfMode, securedFlag, extraKeyword, searchVariant);
+  if (gAfter) gAfter(source, r);
+  return r;
+}
+
+class Watch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gBefore = nullptr;
+    gAfter = nullptr;
+    gCalls = 0;
+  }
+  void Start() {
+    engine = std::make_unique<Engine>(inst);
+    engine->frame.insert = &HookedInsert;
+  }
+  std::string Scan(const std::string& name) const { return pf::JoinPath(inst.target(), name); }
+  std::string Success() const { return test::DatedFolder(pf::JoinPath(inst.target(), "Success")); }
+  std::string Fail() const { return test::DatedFolder(pf::JoinPath(inst.target(), "Fail")); }
+  std::string SkipLog() const { return test::ReadAll(pf::JoinPath(inst.program(), "AutoImpInfo"), "_skip"); }
+  std::size_t Pages() const { return test::BinderKeywords(inst.binder()).size(); }
+
+  Installation inst;
+  std::unique_ptr<Engine> engine;
+};
+
+TEST_F(Watch, FilesDocumentsAndKeepsEveryRecord) {
+  test::MakePdf(Scan("a.pdf"), 2);
+  Start();
+  engine->Cycle();
+  // Pages keyed with the import time stamp, source in the dated Success folder.
+  const auto keywords = test::BinderKeywords(inst.binder());
+  ASSERT_EQ(keywords.size(), 2u);
+  const std::string stamp = keywords[0].substr(0, 14);
+  EXPECT_EQ(keywords[0].rfind(stamp + "_1", 0), 0u);
+  ASSERT_FALSE(Success().empty());
+  EXPECT_EQ(pf::LastComponent(Success()), stamp.substr(0, 8));
+  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"a.pdf"});
+  EXPECT_FALSE(pf::Exists(Scan("a.pdf")));
+  // Result file, import list, activity log, host name of the link folder.
+  const std::string result = test::ReadAll(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_" + stamp);
+  EXPECT_NE(result.find("Result=1"), std::string::npos);
+  EXPECT_NE(result.find("ImpUser1=tester,"), std::string::npos);
+  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.program(), "AutoImpInfo"), "ImpResult.csv").find("/a.pdf"),
+            std::string::npos);
+  EXPECT_NE(test::ReadAll(inst.program(), "Hopvale_").find(",IMP,Scans," + inst.target() + ",a.pdf,OK,"),
+            std::string::npos);
+  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.link(), "Rslt"), "ImpHostname.ini").find("HostName="),
+            std::string::npos);
+  EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "MonitorStatus", -1), 0);
+
+  // The same name again goes in as a_002.pdf.
+  test::MakePdf(Scan("a.pdf"));
+  engine->Cycle();
+  EXPECT_EQ(Pages(), 3u);
+  EXPECT_EQ(test::Names(Success()), (std::vector<std::string>{"a.pdf", "a_002.pdf"}));
+}
+
+TEST_F(Watch, NameLengthLimitAndIneligibleFiles) {
+  // Folder path plus name (without the separator): 258 bytes imported, 259 skipped.
+  const std::size_t room = 258 - inst.target().size();
+  const std::string ok = std::string(room - 4, 'k') + ".pdf";
+  const std::string tooLong = std::string(room - 3, 'l') + ".pdf";
+  test::MakePdf(Scan(ok));
+  test::MakePdf(Scan(tooLong));
+  std::vector<std::string> handed;
+  gBefore = [&](char*, const char* source) {
+    handed.push_back(source);
+    return 99;  // filed (the library's own work path limit is its business)
+  };
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(handed, std::vector<std::string>{Scan(ok)});
+  EXPECT_TRUE(pf::Exists(Scan(tooLong)));
+  EXPECT_NE(SkipLog().find("63050: <1>[File]Too long filename(" + Scan(tooLong)), std::string::npos);
+}
+
+TEST_F(Watch, HiddenReadOnlyAndExceptedFilesAreNeverHandedOver) {
+  inst.SetOption("SkipLogInterval", "0");
+  pf::ini::WriteString(inst.settings(), "exceptExt", "FileCount", "1");
+  pf::ini::WriteString(inst.settings(), "exceptExt", "File1", "TMP");
+  test::MakePdf(Scan(".hidden.pdf"));
+  test::MakePdf(Scan("ro.pdf"));
+  pf::SetReadOnly(Scan("ro.pdf"), true);
+  test::MakePdf(Scan("part.tmp"));
+  Start();
+  std::uint64_t total = 0;
+  EXPECT_EQ(CheckFileExists(engine->frame, inst.target(), 0, total), 0);
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 0);
+  EXPECT_EQ(SkipLog(), "");
+  EXPECT_EQ(test::Names(inst.target()).size(), 3u);
+}
+
+TEST_F(Watch, LockListCycleNeverImportsTwice) {
+  // The source is held open by another writer right after its import: it
+  // cannot be moved, goes to the lock list and is not imported again.
+  pf::HeldLock holder;
+  gAfter = [&](const char* source, int) { holder = pf::HeldLock::TryAcquire(source); };
+  test::MakePdf(Scan("held.pdf"));
+  Start();
+  engine->Cycle();
+  ASSERT_TRUE(holder.valid());
+  EXPECT_EQ(Pages(), 1u);
+  auto list = ReadLockList(inst.settings());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].file, Scan("held.pdf"));
+  EXPECT_EQ(list[0].readState, 3);
+  EXPECT_EQ(list[0].result, 0);
+
+  gAfter = nullptr;
+  engine->Cycle();  // still held: skipped
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_TRUE(pf::Exists(Scan("held.pdf")));
+
+  holder.CloseOnly();
+  engine->Cycle();  // free now: moved with the stored result, not imported
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_EQ(Pages(), 1u);
+  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"held.pdf"});
+  EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+}
+
+TEST_F(Watch, ReplacedFileIsImportedAgain) {
+  test::MakePdf(Scan("r.pdf"));
+  Start();
+  ASSERT_EQ(SetLockFileList(engine->frame, Scan("r.pdf"), 0, 1, 3, LockListIdentity(Scan("r.pdf"))), 1);
+  // A new file under the same name: another identity.
+  pf::RemoveFile(Scan("r.pdf"));
+  test::MakePdf(Scan("spacer.bin"));
+  test::MakePdf(Scan("r.pdf"));
+  pf::RemoveFile(Scan("spacer.bin"));
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_EQ(Pages(), 1u);
+  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"r.pdf"});
+}
+
+TEST_F(Watch, BusyBinderAndSettingsChangeStopTheWalk) {
+  test::MakePdf(Scan("1.pdf"));
+  test::MakePdf(Scan("2.pdf"));
+  gBefore = [](char*, const char*) { return 1; };  // binder busy
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);  // the walk ended at the first file
+  EXPECT_EQ(test::Names(inst.target()), (std::vector<std::string>{"1.pdf", "2.pdf"}));
+  EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+
+  // A settings change after the first import stops further imports.
+  gBefore = nullptr;
+  gAfter = [&](const char*, int) { pf::ini::WriteString(inst.settings(), "Option", "Modified", "1"); };
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 2);
+  EXPECT_EQ(test::Names(inst.target()), (std::vector<std::string>{"2.pdf", "Success"}));
+  gAfter = nullptr;
+  engine->Cycle();  // settings re-read, then the rest
+  EXPECT_EQ(gCalls, 3);
+  EXPECT_EQ(Pages(), 2u);
+}
+
+TEST_F(Watch, DueArithmeticAndClockSetBack) {
+  inst.SetAuto("checkTimer1", "5");
+  Start();
+  auto& last = engine->frame.lastCheck[0];
+  test::MakePdf(Scan("d.pdf"));
+  const std::int64_t now = pf::UnixSeconds();
+  last = now - 299;  // 4 min 59 s
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 0);
+  last = pf::UnixSeconds() - 300;  // 5 min
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  // The clock went back: one more interval, never a negative one.
+  test::MakePdf(Scan("e.pdf"));
+  last = pf::UnixSeconds() + 3600;
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_LE(last, pf::UnixSeconds());
+  EXPECT_GE(last, pf::UnixSeconds() - 5);
+}
+
+TEST_F(Watch, SpaceChecks) {
+  test::MakePdf(Scan("s.pdf"));
+  Start();
+  const std::uint64_t MiB = 1024 * 1024;
+  const std::uint64_t size = *pf::FileSize(Scan("s.pdf"));
+  std::uint64_t free = 2 * (size + 10 * MiB) - 1;  // short for the link folder only
+  engine->frame.freeSpace = [&](const std::string&) { return std::optional<std::uint64_t>(free); };
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 0);
+  EXPECT_NE(SkipLog().find("61180: <1>No space in link folder(" + inst.link()), std::string::npos);
+  free = 2 * (size + 10 * MiB);
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  // A failed query counts as enough space.
+  test::MakePdf(Scan("t.pdf"));
+  engine->frame.freeSpace = [](const std::string&) { return std::optional<std::uint64_t>(); };
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 2);
+}
+
+TEST_F(Watch, DatedFolderAges) {
+  Start();
+  const std::int64_t now = pf::UnixSeconds();
+  EXPECT_EQ(DatedFolderAgeDays("20231301", now), -1);  // month 13
+  EXPECT_EQ(DatedFolderAgeDays("19991231", now), -1);  // 1999
+  EXPECT_EQ(DatedFolderAgeDays("20230230", now), -1);
+  EXPECT_EQ(DatedFolderAgeDays("2023010x", now), -1);
+  const std::string base = inst.Path("old");
+  const std::string old = DayText(now - 40 * 86400), recent = DayText(now - 10 * 86400);
+  for (const auto& d : {old, recent, std::string("20231301"), std::string("19991231")})
+    pf::MakeFolders(pf::JoinPath(base, d));
+  DeleteOldFolder(engine->frame, base, 0);  // term 0 keeps all
+  EXPECT_EQ(test::Names(base).size(), 4u);
+  DeleteOldFolder(engine->frame, base, 30);
+  EXPECT_EQ(test::Names(base), (std::vector<std::string>{"19991231", recent, "20231301"}));
+}
+
+TEST_F(Watch, UnwritableTargetIsStagedAndItsSourceLocked) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes read-only folders";
+  test::MakePdf(Scan("st.pdf"));
+  // The save folders must exist: they cannot be made in the folder.
+  pf::MakeFolders(pf::JoinPath(inst.target(), "Success"));
+  pf::MakeFolders(pf::JoinPath(inst.target(), "Fail"));
+  pf::SetReadOnly(inst.target(), true);
+  Start();
+  engine->Cycle();
+  // Filed from the staging copy; the original cannot be deleted and is locked.
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_EQ(Pages(), 1u);
+  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"st.pdf"});
+  auto list = ReadLockList(inst.settings());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].file, Scan("st.pdf"));
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);  // never imported twice
+  EXPECT_FALSE(pf::Exists(engine->frame.stagingFolder));
+  // Writable again: the original is deleted and its entry gone.
+  pf::SetReadOnly(inst.target(), false);
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_FALSE(pf::Exists(Scan("st.pdf")));
+  EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+}
+
+TEST_F(Watch, UnwritableSuccessFolderSkipsTheSetting) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes read-only folders";
+  const std::string succ = inst.Path("done");
+  pf::MakeFolders(succ);
+  pf::SetReadOnly(succ, true);
+  inst.SetAuto("SucceededFolder1", succ);
+  test::MakePdf(Scan("u.pdf"));
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 0);
+  EXPECT_TRUE(pf::Exists(Scan("u.pdf")));
+  EXPECT_NE(SkipLog().find("61070: <1>"), std::string::npos);
+  pf::SetReadOnly(succ, false);
+}
+
+TEST_F(Watch, BinderOrSourceGoneAtImportTime) {
+  Start();
+  // A file removed between the listing and the import: nothing is left behind.
+  test::MakePdf(Scan("c.pdf"));
+  gBefore = [&](char*, const char* source) {
+    pf::RemoveFile(source);
+    return 0;
+  };
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_FALSE(pf::Exists(Scan("c.pdf")));
+  EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+  EXPECT_EQ(engine->frame.status.load(), 0);
+  // The binder vanishes between the checks and the import: the source is kept in Fail.
+  test::MakePdf(Scan("b.pdf"));
+  gBefore = [&](char*, const char*) {
+    pf::RemoveTree(inst.binder());
+    return 0;
+  };
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 2);
+  EXPECT_EQ(test::Names(Fail()), std::vector<std::string>{"b.pdf"});
+  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_").find("Result=0"), std::string::npos);
+  EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+}
+
+TEST_F(Watch, FailedSourceIsNeverDeletedForLackOfRoom) {
+  Start();
+  // A destination path over the limit: a filed copy may go, a failed source stays.
+  const std::string deep = inst.Path(std::string(200, 'd'));
+  pf::MakeFolders(deep);
+  const std::string name = std::string(60, 'n') + ".pdf";
+  const std::string failed = pf::JoinPath(inst.target(), name);
+  test::MakePdf(failed);
+  const std::string id = LockListIdentity(failed);
+  EXPECT_EQ(MoveSourceToSaveFolder(engine->frame, failed, "", deep, pf::UnixSeconds(), -1, id), 0);
+  EXPECT_TRUE(pf::Exists(failed));
+  auto list = ReadLockList(inst.settings());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].result, -1);
+  EXPECT_EQ(MoveSourceToSaveFolder(engine->frame, failed, "", deep, pf::UnixSeconds(), 0, id), 2);
+  EXPECT_FALSE(pf::Exists(failed));
+}
+
+TEST_F(Watch, InterruptedImportIsSettledAtStart) {
+  test::MakePdf(Scan("filed.pdf"));
+  test::MakePdf(Scan("lost.pdf"));
+  {
+    // A crash after the insertion of filed.pdf and before its move, and
+    // one before the insertion of lost.pdf.
+    Engine before(inst);
+    const std::int64_t t1 = pf::UnixSeconds(), t2 = t1 + 5;
+    SetLockFileList(before.frame, Scan("filed.pdf"), static_cast<int>(t1), 1, 1, LockListIdentity(Scan("filed.pdf")));
+    SetLockFileList(before.frame, Scan("lost.pdf"), static_cast<int>(t2), 1, 1, LockListIdentity(Scan("lost.pdf")));
+    char binder[DRAVEL_PATH_MAX];
+    std::snprintf(binder, sizeof binder, "%s", inst.binder().c_str());
+    char msg[1024] = {0}, title[DRAVEL_PATH_MAX] = {0};
+    int pages = 0, err = 0, sec = 0, res = 0;
+    ASSERT_EQ(InsertFileToBinder(nullptr, binder, Scan("filed.pdf").c_str(), 0, 1, 1, 0, nullptr, 0, &pages,
+                                 StampText(t1).c_str(), 0, msg, &res, 2, title, &err, 0, 0, &sec, "", 0),
+              0);
+  }
+  Start();  // thread start settles both entries
+  auto list = ReadLockList(inst.settings());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].file, Scan("filed.pdf"));
+  EXPECT_EQ(list[0].readState, 3);
+  EXPECT_EQ(list[0].result, 0);
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);  // only lost.pdf is imported
+  EXPECT_EQ(Pages(), 2u);
+  EXPECT_EQ(test::Names(Success()), (std::vector<std::string>{"filed.pdf", "lost.pdf"}));
+  EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+}
+
+}  // namespace
+}  // namespace zv::monitor
