@@ -1,0 +1,24 @@
+// Message boxes of the common library shown as QMessageBox.
+#pragma once
+
+#include <QMessageBox>
+
+namespace zv::monitor::ui {
+
+// What a style word asks for.
+struct MessageBoxLook {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
+  bool topMost = false;
+};
+MessageBoxLook LookOfStyle(int style);
+// The common library's result for a pressed button (kIdOk, kIdCancel, ...).
+int ResultOfButton(QMessageBox::StandardButton button);
+
+// Installs the hook. In the window thread a box is modal; from another
+// thread it is shown without waiting (that thread must never wait for the
+// window thread) and the style's default button is returned.
+void InstallQtMessageBoxHook();
+
+}  // namespace zv::monitor::ui

@@ -1,0 +1,130 @@
+// The notification-area icon of the monitor: CTrayIcon on a tray backend
+// (QSystemTrayIcon on a desktop, a scripted one in the tests).
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <memory>
+#include <string>
+
+#include "monitor/settings/env_files.h"
+
+namespace zv::monitor::ui {
+
+// Icon resource ids of the monitor statuses and of the blinking.
+inline constexpr int kIconOnlineService = 20003;
+inline constexpr int kIconBlink = 20008;
+inline constexpr int kIconOffline = 20120;
+inline constexpr int kIconImporting = 20121;
+inline constexpr int kIconOnline = 20122;
+inline constexpr int kIconError = 20123;
+inline constexpr int kIconUser = 20001;  // the program's own icon (balloons)
+// Icon identifier of the tray icon and its menu.
+inline constexpr int kTrayIconId = 20003;
+
+// The image of an icon id (an empty icon for an unknown id).
+QIcon LoadTrayIcon(int iconId);
+// Icon id of a monitor status: the online icon for 0, 3 and 4 (20003 in
+// service mode, else 20122), 20120 for 1, 20121 for 2, 20123 otherwise.
+int StatusIconId(int status, bool serviceMode);
+// Tooltip text: product name + " - " + status word.
+std::string StatusTooltip(const std::string& productName, int status);
+
+// What the user did with the icon.
+enum class TrayEvent { RightClick, LeftClick, LeftDoubleClick, BalloonClick, Other };
+
+// The shell's notification area as CTrayIcon uses it.
+class TrayBackend : public QObject {
+  Q_OBJECT
+ public:
+  // A notification area exists at all.
+  virtual bool Available() const = 0;
+  virtual bool Add(const QIcon& icon, const QString& tooltip) = 0;
+  virtual bool Modify(const QIcon& icon, const QString& tooltip) = 0;
+  // The last failed Add or Modify failed by a time-out of the shell.
+  virtual bool LastErrorWasTimeout() const { return false; }
+  virtual void Remove() = 0;
+  virtual void ShowMessage(const QString& title, const QString& text, const QIcon& icon, int ms) = 0;
+  virtual void HideMessage() = 0;
+
+ signals:
+  void notified(zv::monitor::ui::TrayEvent event);
+};
+
+// QSystemTrayIcon as the backend.
+class QtTrayBackend : public TrayBackend {
+  Q_OBJECT
+ public:
+  QtTrayBackend();
+  bool Available() const override;
+  bool Add(const QIcon& icon, const QString& tooltip) override;
+  bool Modify(const QIcon& icon, const QString& tooltip) override;
+  void Remove() override;
+  void ShowMessage(const QString& title, const QString& text, const QIcon& icon, int ms) override;
+  void HideMessage() override {}  // notifications expire by themselves
+
+ private:
+  QSystemTrayIcon icon_;
+};
+
+// The frame side of the icon's notifications.
+class TrayOwner {
+ public:
+  virtual ~TrayOwner() = default;
+  virtual int TrayMonitorState() = 0;       // GetMonitorState
+  virtual void SetMenuOpen(bool open) = 0;  // the process-wide menu-open mark
+  virtual bool SettingsSheetOpen() = 0;
+  virtual void BringSettingsForward() = 0;
+  virtual void RunTrayMenu() = 0;
+  virtual void RunSettingsFromTray() = 0;   // PropertyFlag around the sheet
+};
+
+class CTrayIcon : public QObject {
+  Q_OBJECT
+ public:
+  explicit CTrayIcon(std::unique_ptr<TrayBackend> backend, QObject* parent = nullptr);
+  ~CTrayIcon() override;
+
+  void SetOwner(TrayOwner* owner) { owner_ = owner; }
+  // Modify first; else up to [Option] RetryNum (5 to 1000, else 5) adds,
+  // 500 ms apart, with a modify after a time-out. True when shown.
+  bool Create(const EnvFiles& env, const std::string& tooltip, int iconId);
+  // Modify; else up to 5 adds as in Create.
+  bool Restore();
+  // At most 127 bytes, cut on a character boundary; nothing while hidden.
+  void SetTooltip(const std::string& text);
+  void SetIcon(int iconId);
+  // Modify with the current data; false when the icon is gone.
+  bool Refresh();
+  void ShowBalloon(const std::string& text, const std::string& title, int seconds);
+  void HideBalloon();
+  void Remove();
+  // Right click and double click rules; 1 when handled.
+  int OnTrayNotification(TrayEvent event);
+
+  bool visible() const { return visible_; }
+  bool available() const { return backend_->Available(); }
+  const std::string& tooltip() const { return tooltip_; }
+  int iconId() const { return iconId_; }
+  const std::string& balloonTitle() const { return balloonTitle_; }
+  const std::string& balloonText() const { return balloonText_; }
+  TrayBackend& backend() { return *backend_; }
+
+ signals:
+  void balloonClicked();
+
+ private:
+  bool AddWithRetries(int tries);
+  bool ModifyNow();
+
+  std::unique_ptr<TrayBackend> backend_;
+  TrayOwner* owner_ = nullptr;
+  bool visible_ = false;
+  std::string tooltip_;
+  int iconId_ = 0;
+  std::string balloonTitle_, balloonText_;
+};
+
+}  // namespace zv::monitor::ui

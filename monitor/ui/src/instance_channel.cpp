@@ -1,0 +1,60 @@
+#include "monitor/ui/instance_channel.h"
+
+#include <QLocalSocket>
+#include <QPointer>
+
+#include "companion/trace.h"
+
+namespace zv::monitor::ui {
+
+namespace {
+constexpr qint64 kMaxRequestBytes = 256;
+}
+
+InstanceServer::InstanceServer(Handler handler, QObject* parent) : QObject(parent), handler_(std::move(handler)) {
+  connect(&server_, &QLocalServer::newConnection, this, &InstanceServer::OnConnection);
+}
+
+bool InstanceServer::Listen(const std::string& name) {
+  const QString n = QString::fromStdString(name);
+  QLocalServer::removeServer(n);
+  server_.setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server_.listen(n)) {
+    ZV_TRACE("_Hopvale", "InstanceServer: cannot listen on " + name + ": " + server_.errorString().toStdString());
+    return false;
+  }
+  return true;
+}
+
+void InstanceServer::OnConnection() {
+  while (QLocalSocket* socket = server_.nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      if (!socket->canReadLine()) {
+        // A peer that never ends its line is not kept around.
+        if (socket->bytesAvailable() > kMaxRequestBytes) socket->abort();
+        return;
+      }
+      const std::string request = socket->readLine(kMaxRequestBytes).trimmed().toStdString();
+      socket->write("ok\n");
+      socket->flush();
+      socket->disconnectFromServer();
+      ZV_TRACE("_Hopvale", "InstanceServer: request \"" + request + "\"");
+      if (request == kRequestRaise || request == kRequestSettings) handler_(request);
+    });
+  }
+}
+
+bool SendInstanceRequest(const std::string& name, const std::string& request, int timeoutMs) {
+  QLocalSocket socket;
+  socket.connectToServer(QString::fromStdString(name));
+  if (!socket.waitForConnected(timeoutMs)) return false;
+  socket.write(QByteArray::fromStdString(request + "\n"));
+  if (!socket.waitForBytesWritten(timeoutMs)) return false;
+  while (!socket.canReadLine()) {
+    if (!socket.waitForReadyRead(timeoutMs)) return false;
+  }
+  return socket.readLine().trimmed() == "ok";
+}
+
+}  // namespace zv::monitor::ui

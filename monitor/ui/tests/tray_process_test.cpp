@@ -1,0 +1,79 @@
+// Two real processes: a running tray program and later copies started with
+// and without "-p"; then a stop signal closes the first as a log-off does.
+#include <QtTest>
+
+#include <QDir>
+#include <QProcess>
+
+#include "monitor/settings/profile.h"
+#include "support/ui_fakes.h"
+
+using zv::monitor::ui::test::ProgramFolder;
+
+namespace {
+
+const QString kTool = QStringLiteral(ZV_TEST_TOOLS_DIR "/hopvale_tray_tool");
+
+QString ReadAll(const QString& folder) {
+  QString text;
+  for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::Files)) {
+    QFile file(f.filePath());
+    if (file.open(QIODevice::ReadOnly)) text += QString::fromUtf8(file.readAll());
+  }
+  return text;
+}
+
+}  // namespace
+
+class TrayProcessTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void secondInstanceRequestsAndClose() {
+    ProgramFolder folder;
+    folder.SetOption("MonitorStatus", 1);  // stopped by the user before
+    QTemporaryDir home, trace;
+    const QString socket = home.path() + "/Hopvale.socket";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", home.path());
+    env.insert("TMPDIR", home.path());
+    env.insert("ZORVAN_REGISTRY_MACHINE", home.path() + "/machine.ini");
+    env.insert("ZORVAN_REGISTRY_USER", home.path() + "/user.ini");
+    env.insert("ZORVAN_PROGRAM_DIR", QString::fromStdString(folder.env().folder));
+
+    {  // a socket left behind by a crashed instance
+      QFile stale(socket);
+      QVERIFY(stale.open(QIODevice::WriteOnly));
+    }
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(kTool, {"first", QString::fromStdString(folder.env().folder), socket, trace.path()});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace.path()).contains("Start AutoImp Monitor"), 10000);
+
+    for (const QStringList& args : {QStringList{"second", socket}, QStringList{"second", socket, "-p"}}) {
+      QProcess second;
+      second.setProcessEnvironment(env);
+      second.start(kTool, args);
+      QVERIFY(second.waitForFinished(10000));
+      QCOMPARE(second.exitCode(), 0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace.path()).contains("not available yet"), 5000);
+    const QString log = ReadAll(trace.path());
+    QVERIFY(log.contains("request \"raise\""));
+    QVERIFY(log.contains("request \"settings\""));
+    QVERIFY(log.contains("no system tray"));
+
+    first.terminate();  // SIGTERM, as at log-off
+    QVERIFY(first.waitForFinished(20000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY(ReadAll(trace.path()).contains("Hopvale Close."));
+    QCOMPARE(folder.Option("MonitorStatus"), 0);  // comes back online next time
+    QCOMPARE(folder.Work("PropertyFlag"), 0);
+  }
+};
+
+QTEST_MAIN(TrayProcessTest)
+#include "tray_process_test.moc"
