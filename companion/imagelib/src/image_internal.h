@@ -69,6 +69,10 @@ std::string WritePdf(const std::vector<PageImage>& pages);
 // Same, written to `path` (created or truncated).
 void WritePdfFile(const std::vector<PageImage>& pages, const std::string& path);
 
+// Page count and page sizes (points, 72 dpi) of a PDF. IMAGEIO_OK or an
+// IMAGEIO_E_* code; nothing thrown.
+int ReadPdfInfo(std::string_view bytes, ImageFileInfo& info);
+
 // Deflate in pieces, so a decoded image never has to exist whole in memory.
 class FlateWriter {
  public:

@@ -2,12 +2,7 @@
 
 #include <unistd.h>
 
-#include <cmath>
 #include <new>
-
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
 
 #include "image_internal.h"
 #include "platform/fs.h"
@@ -65,33 +60,6 @@ int LoadFile(const std::string& path, std::string& bytes) {
   return IMAGEIO_OK;
 }
 
-// PDF: page count and page sizes, for callers that count a PDF's pages.
-int ReadPdfInfo(std::string_view bytes, ImageFileInfo& info) {
-  try {
-    QPDF pdf;
-    pdf.setSuppressWarnings(true);
-    pdf.processMemoryFile("document", bytes.data(), bytes.size());
-    for (const QPDFObjectHandle& page : pdf.getAllPages()) {
-      const QPDFObjectHandle::Rectangle box = QPDFPageObjectHelper(page).getMediaBox(true).getArrayAsRectangle();
-      ImagePageInfo p;
-      p.width = static_cast<int>(std::lround(std::fabs(box.urx - box.llx)));
-      p.height = static_cast<int>(std::lround(std::fabs(box.ury - box.lly)));
-      p.xDpi = p.yDpi = 72;
-      info.pages.push_back(p);
-      if (info.pages.size() > 1'000'000) return IMAGEIO_E_CORRUPT;
-    }
-  } catch (const QPDFExc& e) {
-    return e.getErrorCode() == qpdf_e_password ? IMAGEIO_E_UNSUPPORTED : IMAGEIO_E_CORRUPT;
-  } catch (const std::bad_alloc&) {
-    return IMAGEIO_E_MEMORY;
-  } catch (...) {
-    return IMAGEIO_E_CORRUPT;
-  }
-  if (info.pages.empty()) return IMAGEIO_E_CORRUPT;
-  info.format = IMAGEIO_FORMAT_PDF;
-  return IMAGEIO_OK;
-}
-
 }  // namespace
 
 int SniffImageFormat(std::string_view b) {
@@ -111,7 +79,7 @@ int SniffImageFormat(std::string_view b) {
 int ReadImageInfoFromMemory(std::string_view bytes, ImageFileInfo& info) {
   info = ImageFileInfo{};
   const int format = SniffImageFormat(bytes);
-  if (format == IMAGEIO_FORMAT_PDF) return ReadPdfInfo(bytes, info);
+  if (format == IMAGEIO_FORMAT_PDF) return imageio::ReadPdfInfo(bytes, info);
   return Guarded([&] {
     std::vector<PageImage> pages;
     ReadAny(format, bytes, false, pages);
@@ -160,8 +128,6 @@ int ConvertImageFileToPdf(const std::string& source, const std::string& target) 
       imageio::WritePdfFile(images, work);
     } catch (const ImageError&) {
       throw;  // the source failed while being read, not the output
-    } catch (const QPDFExc&) {
-      imageio::Fail(IMAGEIO_E_WRITE, "cannot write the PDF");
     } catch (const std::runtime_error&) {  // the writer's system errors
       imageio::Fail(IMAGEIO_E_WRITE, "cannot write the PDF");
     }
