@@ -1,5 +1,10 @@
 // The monitor's string table: resource id -> English and Japanese text.
 // Sorted by id. A text given in one language only serves both.
+// Menu items carry their command ids (40001-40005; 57664 "Version
+// Information" and 57665 "Exit" are the frame's about and exit commands).
+// Texts without an id of their own are numbered from 64001 up: 64001 the
+// warning shown when a log-off or shut-down must wait for an import, 64002
+// its caption.
 #include "string_tables.h"
 
 namespace zv::companion::detail {
@@ -34,6 +39,8 @@ const StringEntry kMonitorStrings[] = {
     {40002, "Start", nullptr},
     {40003, "Setting...", nullptr},
     {40005, "File List...", nullptr},
+    {57664, "Version Information", nullptr},
+    {57665, "Exit", nullptr},
     {57669, "OK", nullptr},
     {57670, "NG", nullptr},
     {57671, "Auto", nullptr},
@@ -124,8 +131,14 @@ const StringEntry kMonitorStrings[] = {
     {63240, "[File]Deleting from Binder in Quibbin(%s)", nullptr},
     {63243, "Zorvan Folder Monitor Software cannot be used with the currently installed version of Zorvan Reader.\nInstall the required Zorvan Reader, and try again.\n", nullptr},
     {63246, nullptr, "通知ユーザー情報の読み込みに失敗しました。\r\n環境を確認してください。"},
+    {63257, "File import started.", nullptr},
+    {63258, "File was imported successfully.", nullptr},
+    {63259, "Click here to disable the notification setting.", nullptr},
+    {63260, "Failed to import the file.", nullptr},
     {63265, "Monitoring Sort Folder", nullptr},
     {63266, "Sort", nullptr},
+    {64001, "Cannot logoff, shutdown or reboot now.\nFiles are currently being processed. \n\nPlease wait until the Zorvan Folder Monitor Software has finished, \nthen try again.", nullptr},
+    {64002, "Close Zorvan Folder Monitor Software", nullptr},
 };
 
 const std::size_t kMonitorStringsCount = sizeof(kMonitorStrings) / sizeof(kMonitorStrings[0]);

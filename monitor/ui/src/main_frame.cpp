@@ -12,7 +12,7 @@
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
 #include "monitor/ui/texts.h"
-#include "monitor/watch/workdesk.h"
+#include "monitor/watch/startup.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -42,15 +42,15 @@ void BuildTrayMenu(QMenu& menu, int status, bool impListEnabled) {
   const bool watching = status == 0 || status == 3 || status == 4;
   AddCommand(menu, Q(UiString(kCmdStart)), kCmdStart)->setEnabled(status == 1);
   AddCommand(menu, Q(UiString(kCmdStop)), kCmdStop)->setEnabled(watching);
-  AddCommand(menu, QString::fromLatin1(kTextExit), kCmdExit);
+  AddCommand(menu, Q(UiString(kIdsExit)), kCmdExit);
   menu.addSeparator();
-  AddCommand(menu, QString::fromLatin1(kTextVersionInformation), kCmdAbout);
+  AddCommand(menu, Q(UiString(kIdsVersionInformation)), kCmdAbout);
 }
 
 CVersionDlg::CVersionDlg(const std::string& productName, const std::string& version, const std::string& user,
                          const std::string& company, QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QString::fromLatin1(kTextVersionInformation));
+  setWindowTitle(Q(UiString(kIdsVersionInformation)));
   auto* layout = new QVBoxLayout(this);
   auto* icon = new QLabel(this);
   icon->setPixmap(LoadTrayIcon(kIconUser).pixmap(48, 48));
@@ -122,21 +122,7 @@ void CMainFrame::CloseActions() {
   if (closed_) return;
   closed_ = true;
   watch_.Stop();
-  RefreshWorkDeskTargets();
-}
-
-// Work-desk settings follow the work desk's folder. A work desk that cannot
-// be asked (empty folder) leaves the targets as they are rather than blanking
-// them.
-void CMainFrame::RefreshWorkDeskTargets() {
-  const std::string folder = GetWorkDeskFolder();
-  if (folder.empty()) return;
-  const std::string file = companion::ComProductSettingsPath();
-  if (file.empty()) return;
-  for (std::size_t i = 0; i < frame_.settings.size(); ++i) {
-    if (frame_.settings[i].workDesk != 1) continue;
-    ProfileWrite("AutoFileRead", "TarBinder" + std::to_string(i + 1), folder, file);
-  }
+  RefreshWorkDeskTargets(frame_.env, frame_.options);
 }
 
 int CMainFrame::TrayMonitorState() { return GetMonitorState(frame_.env); }

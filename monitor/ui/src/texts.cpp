@@ -4,18 +4,6 @@
 
 namespace zv::monitor::ui {
 
-std::string UiString(int id) {
-  using companion::StringTable;
-  if (companion::HasString(StringTable::Monitor, id)) return companion::LoadString(StringTable::Monitor, id);
-  switch (id) {
-    case kIdsProductName: return "Zorvan Folder Monitor Software";
-    case kIdsVersionDefault: return "V4.0L22";
-    case kIdsImportStarted: return "File import started.";
-    case kIdsImportSucceeded: return "File was imported successfully.";
-    case kIdsBalloonText: return "Click here to disable the notification setting.";
-    case kIdsImportFailed: return "Failed to import the file.";
-    default: return {};
-  }
-}
+std::string UiString(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
 }  // namespace zv::monitor::ui

@@ -45,9 +45,15 @@ bool DisplayAvailable() {
 
 int RunTrayApplication(int argc, char** argv, const TrayStartup& startup) {
   // Service mode and servers have no desktop: the program then never needs one.
-  if (!DisplayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
+  // The program may have made the application already (for its start-up
+  // messages).
+  std::unique_ptr<QApplication> own;
+  if (QCoreApplication::instance() == nullptr) {
+    if (!DisplayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    own = std::make_unique<QApplication>(argc, argv);
+  }
+  QCoreApplication& app = *QCoreApplication::instance();
   QApplication::setApplicationName(QStringLiteral("Hopvale"));
   QApplication::setQuitOnLastWindowClosed(false);
   InitUiResources();
@@ -72,8 +78,9 @@ int RunTrayApplication(int argc, char** argv, const TrayStartup& startup) {
     SessionGuard session(frame.watchFrame().env, MakeLogindInhibitor());
     session.StartPolling(1000);
 #ifndef QT_NO_SESSIONMANAGER
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &session,
-                     [&session](QSessionManager& m) { session.OnCommitDataRequest(m); });
+    if (auto* gui = qobject_cast<QGuiApplication*>(&app))
+      QObject::connect(gui, &QGuiApplication::commitDataRequest, &session,
+                       [&session](QSessionManager& m) { session.OnCommitDataRequest(m); });
 #endif
     // A notification area may come and go with the desktop's panel.
     QTimer trayPoll;
@@ -106,7 +113,7 @@ int RunTrayApplication(int argc, char** argv, const TrayStartup& startup) {
     if (startup.openSettings)
       QTimer::singleShot(0, &frame, [&frame] { frame.OpenSettingsRequest(); });
 
-    rc = app.exec();
+    rc = QCoreApplication::exec();
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
   }

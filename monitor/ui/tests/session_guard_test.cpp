@@ -72,7 +72,7 @@ class SessionGuardTest : public QObject {
     QVERIFY(boxes.empty());  // no interaction allowed: refused silently
     QVERIFY(!guard.AllowSessionEnd(true));
     QCOMPARE(boxes.size(), std::size_t{1});
-    QCOMPARE(boxes[0].first, std::string(kTextQueryEndCaption));
+    QCOMPARE(boxes[0].first, std::string("Close Zorvan Folder Monitor Software"));
     QVERIFY(boxes[0].second & zv::companion::kMbIconWarning);
     QVERIFY(boxes[0].second & zv::companion::kMbTopMost);
     folder.SetOption("MonitorStatus", 1);  // stopped by the user: may end

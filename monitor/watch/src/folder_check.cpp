@@ -607,7 +607,8 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
         platform::SleepMs(500);
         shell->SetIcon(20121);
         platform::SleepMs(500);
-        if (i == 0) shell->ShowBalloon("File import started.", frame.productName, frame.options.timeBalloon);
+        if (i == 0 && frame.options.showBalloon != 0)
+          shell->ShowBalloon(Res(63259), Res(63257), frame.options.timeBalloon);
       }
     }
   }
@@ -743,11 +744,9 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
     shell->StopBlink();
     shell->SetStatusIcon(job.restoreStatus);
     if (frame.options.showBalloon != 0 && result != DRAVEL_INSERT_SKIPPED) {
-      std::string text = result == 0 ? "File was imported successfully." : "Failed to import the file.";
-      std::string detail = message;
-      if (result != 0 && errorCode != DRAVEL_ERROR_BINDER_BUSY && errorCode != 0)
-        detail += " (" + std::to_string(errorCode) + ")";
-      shell->ShowBalloon(detail.empty() ? job.name : job.name + "\n" + detail, text, frame.options.timeBalloon);
+      // The balloon invites the user to switch notices off; what went wrong
+      // with which file is in the logs.
+      shell->ShowBalloon(Res(63259), Res(result == 0 ? 63258 : 63260), frame.options.timeBalloon);
     }
   }
   frame.status.store(job.restoreStatus);

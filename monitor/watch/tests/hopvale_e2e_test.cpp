@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <tuple>
 #include <thread>
 
 #include "platform/fs.h"
@@ -32,6 +33,8 @@ TEST(Hopvale, FilesDroppedDocumentsAndClosesOnSigterm) {
   test::Installation inst;
   setenv("ZV_TEST_TIMESCALE", "20", 1);
   unsetenv("XDG_RUNTIME_DIR");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
   pf::Process monitor = pf::Process::Spawn(ZV_HOPVALE_EXE, {});
   ASSERT_TRUE(monitor.valid());
   // Once it runs, a second copy exits at once.
@@ -64,6 +67,102 @@ TEST(Hopvale, FilesDroppedDocumentsAndClosesOnSigterm) {
   const std::string csv = test::ReadAll(inst.Path("program/AutoImpInfo"), "ImpResult.csv");
   EXPECT_NE(csv.find("one.pdf"), std::string::npos);
   EXPECT_NE(csv.find("two.pdf"), std::string::npos);
+}
+
+// The program's standard error (the process layer has no pipe: a shell
+// sends it to a file) and its exit code.
+std::pair<int, std::string> RunForStderr(const test::Installation& inst, const std::vector<std::string>& args) {
+  const std::string err = inst.Path("tmp/stderr.txt");
+  std::vector<std::string> all = {"-c", "exec \"$0\" \"$@\" 2>\"$ZV_ERR\"", ZV_HOPVALE_EXE};
+  all.insert(all.end(), args.begin(), args.end());
+  setenv("ZV_ERR", err.c_str(), 1);
+  const int code = pf::RunAndWait("/bin/sh", all, 60000);
+  unsetenv("ZV_ERR");
+  return {code, pf::ReadFile(err).value_or("")};
+}
+
+class HopvaleProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // No desktop: the headless monitor, whatever the test's own session has.
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+      if (const char* old = getenv(v)) saved_.emplace_back(v, old);
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"}) unsetenv(v);
+  }
+  void TearDown() override {
+    for (const auto& [k, v] : saved_) setenv(k.c_str(), v.c_str(), 1);
+  }
+  std::string Trace() const { return test::ReadAll(inst.Path("trace"), ""); }
+  int Status() const {
+    pf::ini::ClearCache();
+    return pf::ini::GetInt(inst.settings(), "Option", "MonitorStatus", -1);
+  }
+
+  test::Installation inst;
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+TEST_F(HopvaleProgram, StartUpRefusalsGoToStandardError) {
+  const std::string suite = inst.Path("viewer/zorvan-suite");
+  pf::RenamePath(suite, suite + ".away", false);
+  auto [code, err] = RunForStderr(inst, {});
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(err.find("Zorvan has not been installed.\nInstall Zorvan."), std::string::npos) << err;
+  pf::RenamePath(suite + ".away", suite, false);
+
+  pf::ini::DeleteKey(inst.settings(), "AutoFileRead", "SetTotal");
+  std::tie(code, err) = RunForStderr(inst, {});
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(err.find("Unable to read the Zorvan Folder Monitor settings."), std::string::npos) << err;
+
+  inst.SetAuto("SetTotal", "1");
+  inst.SetAuto("SetTotalMax", "0");
+  std::tie(code, err) = RunForStderr(inst, {});
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(err.find("The maximum setting for Zorvan Folder Monitor is incorrect."), std::string::npos) << err;
+  // A refused start leaves no lock and no log behind.
+  EXPECT_EQ(test::ReadAll(inst.program(), "Hopvale_").find(",APP,Start"), std::string::npos);
+}
+
+TEST_F(HopvaleProgram, HeadlessAnswersLaterCopiesAndComesBackOnline) {
+  inst.SetOption("MonitorStatus", "1");  // stopped by the user: nothing is imported
+  pf::Process monitor = pf::Process::Spawn(ZV_HOPVALE_EXE, {});
+  ASSERT_TRUE(monitor.valid());
+  ASSERT_TRUE(WaitFor([&] { return Trace().find("Start AutoImp Monitor") != std::string::npos; }, 30));
+  EXPECT_NE(Trace().find("Shell: status 1 Offline"), std::string::npos);
+
+  EXPECT_EQ(pf::RunAndWait(ZV_HOPVALE_EXE, {"-p"}, 30000), 0);
+  EXPECT_TRUE(WaitFor([&] { return Trace().find("settings request: no desktop") != std::string::npos; }, 10));
+  EXPECT_EQ(pf::RunAndWait(ZV_HOPVALE_EXE, {}, 30000), 0);
+  EXPECT_TRUE(WaitFor([&] { return Trace().find("another instance was started") != std::string::npos; }, 10));
+
+  // A later copy with a file copies it beside the waiting one and exits.
+  const std::string waiting = pf::JoinPath(inst.target(), "doc.pdf");
+  ASSERT_TRUE(pf::WriteFileAtomic(waiting, "waiting"));
+  ASSERT_TRUE(pf::WriteFileAtomic(inst.Path("tmp/doc.pdf"), "dropped"));
+  EXPECT_EQ(pf::RunAndWait(ZV_HOPVALE_EXE, {inst.Path("tmp/doc.pdf")}, 30000), 0);
+  EXPECT_EQ(pf::ReadFile(waiting).value_or(""), "waiting");
+  EXPECT_EQ(pf::ReadFile(pf::JoinPath(inst.target(), "doc_002.pdf")).value_or(""), "dropped");
+  EXPECT_TRUE(monitor.IsRunning());
+
+  kill(monitor.pid(), SIGTERM);
+  EXPECT_EQ(monitor.Wait(60000), 0);
+  EXPECT_EQ(Status(), 0) << "stopped, closed: the next start is online";
+  EXPECT_NE(Trace().find("Hopvale Close."), std::string::npos);
+  EXPECT_NE(test::ReadAll(inst.program(), "Hopvale_").find(",APP,End   ---"), std::string::npos);
+}
+
+TEST_F(HopvaleProgram, StartAfterACrashDuringAnImportIsOnline) {
+  inst.SetOption("MonitorStatus", "2");
+  pf::ini::WriteString(inst.Path("program/~HopvaleStatus.ini"), "work", "ImportFlag", "1");
+  pf::Process monitor = pf::Process::Spawn(ZV_HOPVALE_EXE, {});
+  ASSERT_TRUE(monitor.valid());
+  ASSERT_TRUE(WaitFor([&] { return Trace().find("Start AutoImp Monitor") != std::string::npos; }, 30));
+  EXPECT_EQ(Status(), 0);
+  EXPECT_EQ(pf::ini::GetInt(inst.Path("program/~HopvaleStatus.ini"), "work", "ImportFlag", -1), 0);
+  EXPECT_NE(Trace().find("Shell: status 0 Online"), std::string::npos);
+  kill(monitor.pid(), SIGINT);
+  EXPECT_EQ(monitor.Wait(60000), 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -43,6 +44,16 @@ Installation::Installation() {
   if (symlink(ZV_PIXMOOR_LIB, Path("viewer/libPixmoor.so").c_str()) != 0 ||
       symlink(ZV_GANTRY_LIB, Path("viewer/libGantry.so").c_str()) != 0)
     throw std::runtime_error("symlink");
+  // The suite's main program and the viewer as an installer registers them;
+  // the viewer answers the version query.
+  const std::string viewerExe = Path("viewer/zorvan-viewer");
+  if (!platform::WriteFileAtomic(viewerExe, "#!/bin/sh\necho 'Zorvan Reader 4.0'\n") ||
+      chmod(viewerExe.c_str(), 0755) != 0 ||
+      !platform::WriteFileAtomic(Path("viewer/zorvan-suite"), "suite\n"))
+    throw std::runtime_error("viewer stand-ins");
+  const std::string appPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  Ini(Path("registry-machine.ini"), appPaths + "ZorvanPersonalBrennic.exe", "@", Path("viewer/zorvan-suite"));
+  Ini(Path("registry-machine.ini"), appPaths + "Zorvan.exe", "@", viewerExe);
   const std::string folders = Path("viewer/FolderList.ini");
   Ini(folders, "Folder", "FolderNum", "1");
   Ini(folders, "Folder", "LinkFolder1", link());

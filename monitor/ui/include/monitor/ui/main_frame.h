@@ -92,7 +92,6 @@ class CMainFrame : public QWidget, public TrayOwner {
   void ShowVersion();
   void OpenFileList();
   void RunSettingsSheet(const char* from);
-  void RefreshWorkDeskTargets();
 
   WatchFrame frame_;
   CTrayIcon tray_;
