@@ -1,71 +1,158 @@
-// The work desk the monitor imports into: a folder that receives each page
-// of a document as a PDF file of its own.
+// The work desk the monitor imports into, reached through the work-desk
+// libraries of the viewer's program folder.
 #include "monitor/watch/workdesk.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
+#include <dlfcn.h>
 
-#include "companion/common.h"
 #include "companion/services.h"
-#include "monitor/settings/profile.h"
-#include "platform/filelock.h"
+#include "companion/strings.h"
+#include "dravel/dravel.h"
+#include "imagelib/Pixmoor.h"
+#include "monitor/watch/checks.h"
+#include "pdfsecurity/Gantry.h"
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
+#include "platform/text.h"
+#include "workdesk/Pinfold.h"
+#include "workdesk/Tarnwick.h"
 
 namespace zv::monitor {
 
-std::string GetWorkDeskFolder() {
-  const std::string configured = ProfileRead("WorkDesk", "Folder", "", companion::ViewerEnvironmentPath());
-  if (!configured.empty()) return platform::TrimTrailingSeparator(configured);
-  const std::string viewer = companion::ViewerProgramFolder();
-  return viewer.empty() ? std::string() : platform::JoinPath(viewer, "WorkDesk");
+namespace {
+
+std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
+std::string Dravel(int id) { return companion::LoadString(companion::StringTable::Dravel, id); }
+
+std::string Fill(std::string text, const char* placeholder, const std::string& value) {
+  const auto pos = text.find(placeholder);
+  if (pos != std::string::npos) text.replace(pos, 2, value);
+  return text;
 }
 
-int WorkDeskImportFile(const std::string& workDeskFolder, const std::string& source,
-                       const std::string& stamp, int* pageCount) {
-  if (pageCount) *pageCount = 0;
-  if (workDeskFolder.empty() || !platform::MakeFolders(workDeskFolder)) return -2;
-  // The work desk itself holds this lock while it rearranges its folder.
-  platform::HeldLock working =
-      platform::HeldLock::TryAcquire(platform::JoinPath(workDeskFolder, kWorkingLockName));
-  if (!working) return kWorkDeskBusy;
-  int written = 0;
-  try {
-    QPDF in;
-    in.setSuppressWarnings(true);
-    in.processFile(source.c_str());
-    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(in).getAllPages();
-    if (pages.empty()) {
-      working.Release();
-      return -1;
-    }
-    const std::string stem = companion::ComStripExtension(platform::LastComponent(source));
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-      QPDF out;
-      out.emptyPDF();
-      QPDFPageDocumentHelper(out).addPage(pages[i], false);
-      QPDFWriter w(out);
-      w.setOutputMemory();
-      w.setDeterministicID(true);
-      w.write();
-      std::unique_ptr<Buffer> buf(w.getBuffer());
-      const std::string name = stem + "_" + stamp + "_" + std::to_string(i + 1) + ".pdf";
-      if (!platform::WriteFileAtomic(platform::JoinPath(workDeskFolder, name),
-                                     std::string_view(reinterpret_cast<const char*>(buf->getBuffer()),
-                                                      buf->getSize()))) {
-        working.Release();
-        return -2;
-      }
-      ++written;
-    }
-  } catch (const std::exception&) {
-    working.Release();
-    return -1;
+// A library loaded by name from the viewer's folder, unloaded at scope end.
+class Loaded {
+ public:
+  explicit Loaded(const char* name) : handle_(MyLoadLibrary(name)) {}
+  ~Loaded() {
+    if (handle_ != nullptr) dlclose(handle_);
   }
-  working.Release();
-  if (pageCount) *pageCount = written;
-  return written;
+  Loaded(const Loaded&) = delete;
+  Loaded& operator=(const Loaded&) = delete;
+  explicit operator bool() const { return handle_ != nullptr; }
+  template <typename F>
+  F Get(const char* symbol) const {
+    return handle_ == nullptr ? nullptr : reinterpret_cast<F>(dlsym(handle_, symbol));
+  }
+
+ private:
+  void* handle_;
+};
+
+// The import library must lie in the viewer's folder as a file of its own
+// (any case of the name, as the loader accepts it).
+bool ImportLibraryPresent() {
+  const std::string folder = platform::TrimTrailingSeparator(companion::ViewerProgramFolder());
+  if (folder.empty()) return false;
+  for (const auto& e : platform::ListFolder(folder).value_or(std::vector<platform::DirEntry>{}))
+    if (!e.isFolder && platform::EqualsNoCase(e.name, "libPinfold.so")) return true;
+  return false;
+}
+
+// The secured-PDF check of a PDF source: empty when it may go on, else the
+// message of the refusal.
+std::string RefusedBySecurityCheck(const std::string& source) {
+  Loaded gantry("Gantry.DLL");
+  auto check = gantry.Get<SecurityCheckPDFFunc>(GANTRY_SECURITY_CHECK_NAME);
+  if (check == nullptr) return Fill(Res(57684), "%s", "Gantry.DLL");
+  const int r = check(source.c_str());
+  ZV_WATCH_TRACE("WorkDesk: SecurityCheckPDF() return value is " + std::to_string(r));
+  switch (r) {
+    case GANTRY_NO_SECURITY: return {};
+    // A secured PDF would have to be printed first; the work desk takes
+    // nothing it cannot show unchanged.
+    case GANTRY_PRINT_ALLOWED:
+    case GANTRY_PRINT_DENIED:
+    case GANTRY_PASSWORD_NEEDED: return Dravel(71);
+    case GANTRY_E_UNSUPPORTED: return Dravel(12);
+    case GANTRY_E_DAMAGED: return Fill(Dravel(32), "%d", std::to_string(r));
+    case GANTRY_E_MISSING: return Dravel(11);
+    case GANTRY_E_OTHER: return Dravel(22);
+    default: return Fill(Dravel(6), "%s", "SecurityCheckPDF");
+  }
+}
+
+}  // namespace
+
+std::string GetWorkDeskFolder(bool* loaded) {
+  Loaded tarnwick("Tarnwick.dll");
+  auto get = tarnwick.Get<GetWorkDeskFolderFunc>(TARNWICK_GETWORKDESKFOLDER_NAME);
+  if (loaded != nullptr) *loaded = get != nullptr;
+  if (get == nullptr) return {};
+  char folder[TARNWICK_PATH_MAX] = {0};
+  if (get(folder) == 0) return {};
+  folder[TARNWICK_PATH_MAX - 1] = '\0';
+  return platform::TrimTrailingSeparator(folder);
+}
+
+WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
+  WorkDeskOutcome out;
+  if (platform::EqualsNoCase(platform::Extension(request.source), "pdf")) {
+    out.message = RefusedBySecurityCheck(request.source);
+    if (!out.message.empty()) {
+      ZV_WATCH_TRACE("WorkDesk: refused by the secured-PDF check: " + request.source);
+      return out;
+    }
+  }
+  // 1, 2: the import library.
+  if (!ImportLibraryPresent()) {
+    out.message = Res(57683);
+    return out;
+  }
+  Loaded pinfold("Pinfold.DLL");
+  auto import = pinfold.Get<WorkDesk_ImportFileFunc>(PINFOLD_IMPORTFILE_NAME);
+  if (import == nullptr) {
+    out.message = Fill(Res(57684), "%s", "Pinfold.DLL");
+    return out;
+  }
+  // 3: the image library's session for the import.
+  Loaded pixmoor("Pixmoor.dll");
+  auto initialize = pixmoor.Get<ImageIO_InitializeFunc>(IMAGEIO_INITIALIZE_NAME);
+  auto uninitialize = pixmoor.Get<ImageIO_UnInitializeFunc>(IMAGEIO_UNINITIALIZE_NAME);
+  if (initialize == nullptr || uninitialize == nullptr || initialize(request.owner, "ZorvanService", 0) == 0) {
+    out.message = Fill(Res(57685), "%d", "-1");
+    return out;
+  }
+  // 4: a print copy belongs to printing, which the monitor does not do yet.
+  if (request.print > 0) ZV_WATCH_TRACE("WorkDesk: no print copy is made (printing is not available)");
+
+  // 5: the import; a busy work desk is asked again.
+  const std::int64_t first = platform::SteadyMs();
+  for (;;) {
+    int cleared = 0;
+    int pages = 0;
+    char message[PINFOLD_MESSAGE_SIZE] = {0};
+    out.libraryResult = import(request.folder.c_str(), request.source.c_str(), request.a3b4, request.dataChange,
+                               &cleared, &pages, 0, 0, 0, 0, message);
+    ++out.calls;
+    out.pages = out.libraryResult > 0 ? pages : 0;
+    if (out.libraryResult != kWorkDeskBusy && out.libraryResult != kWorkDeskBusy2) {
+      message[PINFOLD_MESSAGE_SIZE - 1] = '\0';
+      if (out.libraryResult <= 0) ZV_WATCH_TRACE(std::string("WorkDesk_ImportFile: ") + message);
+      break;
+    }
+    if (platform::SteadyMs() - first >= kWorkDeskRetryLimitMs) break;
+    platform::SleepMs(kWorkDeskRetryMs);
+  }
+  // 6: end the session; the libraries unload at scope end.
+  uninitialize();
+  ZV_WATCH_TRACE("WorkDesk_ImportFile() return value is " + std::to_string(out.libraryResult));
+  if (out.libraryResult > 0) {
+    out.result = 0;
+  } else {
+    out.message = Fill(Res(57685), "%d", std::to_string(out.libraryResult));
+  }
+  return out;
 }
 
 }  // namespace zv::monitor

@@ -44,6 +44,12 @@ Installation::Installation() {
   if (symlink(ZV_PIXMOOR_LIB, Path("viewer/libPixmoor.so").c_str()) != 0 ||
       symlink(ZV_GANTRY_LIB, Path("viewer/libGantry.so").c_str()) != 0)
     throw std::runtime_error("symlink");
+#if defined(ZV_TARNWICK_LIB) && defined(ZV_PINFOLD_LIB)
+  // The work-desk locator and import libraries beside them.
+  if (symlink(ZV_TARNWICK_LIB, Path("viewer/libTarnwick.so").c_str()) != 0 ||
+      symlink(ZV_PINFOLD_LIB, Path("viewer/libPinfold.so").c_str()) != 0)
+    throw std::runtime_error("symlink");
+#endif
   // The suite's main program and the viewer as an installer registers them;
   // the viewer answers the version query.
   const std::string viewerExe = Path("viewer/zorvan-viewer");

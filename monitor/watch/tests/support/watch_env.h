@@ -1,7 +1,7 @@
 // Test installation for the watch engine: a private folder with a program
-// folder, a viewer folder (image library and secured-PDF check linked in),
-// one link folder with a library, a cabinet and a binder, and one target
-// folder wired to that binder as setting 1.
+// folder, a viewer folder (image library, secured-PDF check and work-desk
+// libraries linked in), one link folder with a library, a cabinet and a
+// binder, and one target folder wired to that binder as setting 1.
 #pragma once
 
 #include <map>

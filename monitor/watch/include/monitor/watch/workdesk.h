@@ -1,29 +1,51 @@
-// The work desk as the monitor reaches it: the work-desk folder (what the
-// work-desk library reports) and the import of a document into it, which
-// leaves each page as a PDF file in that folder.
+// The work desk as the monitor reaches it: the work-desk folder, named by the
+// work-desk locator library of the viewer's folder ("Tarnwick.dll"), and the
+// import of a document into it through the work-desk import library
+// ("Pinfold.DLL"), which leaves each page as a PDF file in that folder.
 //
-// Work-desk folder: [WorkDesk] Folder of the viewer's environment file, else
-// <viewer program folder>/WorkDesk. While the work desk works on its folder
-// it holds "<folder>/~Working.Locked" open.
+// While the work desk works on its folder it holds "<folder>/~Working.Locked".
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zv::monitor {
 
 inline constexpr const char* kWorkingLockName = "~Working.Locked";
-// Results of WorkDeskImportFile that mean "the work desk is busy, try again".
+// Results of WorkDesk_ImportFile that mean "the work desk is busy, try again".
 inline constexpr int kWorkDeskBusy = -10;
 inline constexpr int kWorkDeskBusy2 = -228;
+// A busy work desk is asked again every 5 s until 10 minutes have passed
+// since the first call.
+inline constexpr std::int64_t kWorkDeskRetryMs = 5'000;
+inline constexpr std::int64_t kWorkDeskRetryLimitMs = 10 * 60 * 1'000;
 
-std::string GetWorkDeskFolder();
+// The work-desk folder from the locator library; empty when it cannot be
+// loaded or knows none. `loaded` (may be null) becomes false when the library
+// could not be loaded or lacks its entry point: the start-up then reports
+// 57684 with "Tarnwick.dll".
+std::string GetWorkDeskFolder(bool* loaded = nullptr);
 
-// Imports `source` into `workDeskFolder`: every page of a PDF becomes
-// "<name>_<stamp>_<page>.pdf" there. Returns the page count (> 0) on success,
-// kWorkDeskBusy while the work desk holds its working lock, -1 for a source
-// that is not a usable PDF, -2 for a folder that cannot be written.
-// `pageCount` receives the number of pages written.
-int WorkDeskImportFile(const std::string& workDeskFolder, const std::string& source,
-                       const std::string& stamp, int* pageCount);
+struct WorkDeskRequest {
+  std::string folder;  // the work-desk folder (the setting's target binder)
+  std::string source;  // the file to import
+  int a3b4 = 0;        // [EnvSetting] A3B4 of the viewer
+  int dataChange = 0;  // [EnvSetting] DataChange of the viewer
+  int print = 0;       // the setting's print flag
+  void* owner = nullptr;
+};
+
+struct WorkDeskOutcome {
+  int result = -1;         // the import result: 0 success, -1 failure
+  int libraryResult = 0;   // the last result of WorkDesk_ImportFile (0: never called)
+  int calls = 0;           // calls of WorkDesk_ImportFile, busy retries included
+  int pages = 0;           // pages the work desk received
+  std::string message;     // the failure's message
+};
+
+// The work-desk import: the secured-PDF check of a PDF source, the import
+// library (present, loaded), the image library's session, the call with its
+// busy retry, and the unloading. Every wait goes through the platform clock.
+WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request);
 
 }  // namespace zv::monitor
