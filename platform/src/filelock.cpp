@@ -260,8 +260,10 @@ int ReleaseLockFile(HeldLock& lock, const std::string& folder, const std::string
   Clock& clock = GetClock();
   int result = 0;
   bool decided = false;
+  // The file is deleted while its lock is still held, so nobody else can
+  // have it: the first attempt needs no pause; only retries wait.
   for (int attempt = 0; attempt < 10 && !decided; ++attempt) {
-    clock.SleepMs(kPollMs);
+    if (attempt > 0) clock.SleepMs(kPollMs);
     if (IsFolder(path)) {
       decided = true;  // a folder in its place: result 0
       break;

@@ -2,6 +2,8 @@
 // source handling and the lock list.
 #include "monitor/watch/folder_check.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <ctime>
 
@@ -499,32 +501,18 @@ void HandleSource(WatchFrame& frame, const FileJob& job, int result, std::int64_
 // The import stamp: the local time when the import begins, never equal to
 // the previous import's, so the pages of two imports never share keywords.
 std::int64_t TakeImportStamp(WatchFrame& frame) {
+  // The stamp is the import's keyword and must be unique, also across runs
+  // (recovery at start-up recognises an import's pages by it): wait for the
+  // next second when the last import had this one. A clock set back would
+  // make that wait as long as the step back, so then the stamp simply
+  // follows the last one instead.
   std::int64_t now = platform::UnixSeconds();
-  while (now <= frame.lastImportStamp) {
+  while (now == frame.lastImportStamp) {
     platform::SleepMs(100);
     now = platform::UnixSeconds();
   }
-  frame.lastImportStamp = now;
-  return now;
-}
-
-// Work-desk import: the work-desk folder receives the pages.
-int ImportToWorkDesk(const FileJob& job, const std::string& stamp, int& pages,
-                     std::string& message) {
-  const std::string folder = job.setting->targetBinder;
-  const std::int64_t first = platform::SteadyMs();
-  int r = 0;
-  for (;;) {
-    r = WorkDeskImportFile(folder, job.path, stamp, &pages);
-    if (r != kWorkDeskBusy && r != kWorkDeskBusy2) break;
-    if (platform::SteadyMs() - first >= 10 * 60 * 1000) break;
-    platform::SleepMs(5000);
-  }
-  if (r > 0) return 0;
-  message = Res(57685);
-  auto pos = message.find("%d");
-  if (pos != std::string::npos) message.replace(pos, 2, std::to_string(r));
-  return -1;
+  frame.lastImportStamp = std::max(now, frame.lastImportStamp + 1);
+  return frame.lastImportStamp;
 }
 
 // The link folder of a binder import and its display name; false when it
@@ -630,9 +618,16 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
   Copy(binder, s.targetBinder);
   std::string linkFolder, linkName;
   if (s.workDesk == 1) {
-    std::string text;
-    result = ImportToWorkDesk(job, stamp, pages, text);
-    Copy(message, text);
+    WorkDeskRequest request;
+    request.folder = s.targetBinder;
+    request.source = job.path;
+    request.a3b4 = job.a3b4;
+    request.dataChange = job.dataChange;
+    request.print = s.print;
+    const WorkDeskOutcome desk = ImportToWorkDesk(request);
+    result = desk.result;
+    pages = desk.pages;
+    Copy(message, desk.message);
   } else if (!ResolveLinkFolder(s, linkFolder, linkName)) {
     Copy(message, Res(20133));
     result = -1;

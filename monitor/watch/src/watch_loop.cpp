@@ -311,6 +311,10 @@ void WatchThreadStart(WatchFrame& frame) {
   }
   RefreshResultAreaCopies(frame.env, frame.computerName, companion::ReadViewerFolders());
   frame.lastCheck.assign(frame.settings.size(), 0);
+  // An earlier run may have filed pages in this very second: the stamps of
+  // this run start after it, so recovery never mistakes one import's pages
+  // for another's.
+  frame.lastImportStamp = std::max(frame.lastImportStamp, platform::UnixSeconds());
   RecoverInterruptedImports(frame);
 }
 

@@ -220,6 +220,23 @@ TEST_F(Watch, DueArithmeticAndClockSetBack) {
   EXPECT_GE(last, pf::UnixSeconds() - 5);
 }
 
+TEST_F(Watch, ImportStampsStayUniqueWhenTheClockGoesBack) {
+  test::MakePdf(Scan("a.pdf"));
+  Start();
+  engine->Cycle();
+  // An hour back: the next import neither waits the hour out nor reuses a
+  // stamp, so every page stays tied to its own import.
+  engine->clock.SetUnixSeconds(engine->clock.UnixSeconds() - 3600 - engine->clock.SteadyMs() / 1000);
+  test::MakePdf(Scan("b.pdf"));
+  const std::int64_t slept = engine->clock.totalSleptMs();
+  engine->Cycle();  // the due time is re-based after a step back
+  engine->Cycle();
+  EXPECT_LT(engine->clock.totalSleptMs() - slept, 60'000);
+  const auto keywords = test::BinderKeywords(inst.binder());
+  ASSERT_EQ(keywords.size(), 2u);
+  EXPECT_NE(keywords[0].substr(0, 14), keywords[1].substr(0, 14));
+}
+
 TEST_F(Watch, SpaceChecks) {
   test::MakePdf(Scan("s.pdf"));
   Start();
