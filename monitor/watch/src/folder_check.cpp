@@ -430,7 +430,7 @@ int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const s
   } else {
     ZV_WATCH_TRACE("CheckFolder: MyTestWritePermission() == -1 .#* \n " + dated);
     for (int i = 1; i <= 999 && folder.empty(); ++i) {
-      char num[8];
+      char num[16];
       std::snprintf(num, sizeof num, "_%03d", i);
       const std::string alt = dated + num;
       if (!platform::IsFolder(alt) && !platform::MakeFolder(alt)) {
