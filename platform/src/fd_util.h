@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/fs.h"
 
 namespace zv::platform::detail {
 
@@ -67,6 +70,17 @@ inline bool ReadAll(int fd, std::string& out) {
     if (n == 0) return true;
     out.append(buf, static_cast<std::size_t>(n));
   }
+}
+
+// The identity of a file as the read caches and lock checks compare it.
+inline FileStamp StampOf(const struct stat& st) {
+  FileStamp s;
+  s.device = static_cast<std::uint64_t>(st.st_dev);
+  s.inode = static_cast<std::uint64_t>(st.st_ino);
+  s.size = static_cast<std::uint64_t>(st.st_size);
+  s.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  s.ctimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+  return s;
 }
 
 }  // namespace zv::platform::detail

@@ -420,13 +420,7 @@ std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
 std::optional<FileStamp> Stamp(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st)) return std::nullopt;
-  FileStamp s;
-  s.device = static_cast<std::uint64_t>(st.st_dev);
-  s.inode = static_cast<std::uint64_t>(st.st_ino);
-  s.size = static_cast<std::uint64_t>(st.st_size);
-  s.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-  s.ctimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
-  return s;
+  return detail::StampOf(st);
 }
 
 }  // namespace zv::platform

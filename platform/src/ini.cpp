@@ -54,16 +54,6 @@ struct Probe {
   bool readOnly = false;
 };
 
-FileStamp ToStamp(const struct stat& st) {
-  FileStamp s;
-  s.device = static_cast<std::uint64_t>(st.st_dev);
-  s.inode = static_cast<std::uint64_t>(st.st_ino);
-  s.size = static_cast<std::uint64_t>(st.st_size);
-  s.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-  s.ctimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
-  return s;
-}
-
 Probe FromStat(int rc, const struct stat& st) {
   Probe p;
   if (rc != 0) {
@@ -75,7 +65,7 @@ Probe FromStat(int rc, const struct stat& st) {
     return p;
   }
   p.kind = Kind::File;
-  p.stamp = ToStamp(st);
+  p.stamp = platform::detail::StampOf(st);
   p.readOnly = (st.st_mode & S_IWUSR) == 0;
   return p;
 }
