@@ -26,28 +26,10 @@ PdfSecurity CheckPdfSecurity(const std::string& path) {
 
   QPDF pdf;
   pdf.setSuppressWarnings(true);
+  bool opened = false;
   try {
     pdf.processFile(path.c_str(), "");
-  } catch (QPDFExc& e) {
-    if (e.getErrorCode() == qpdf_e_password) {
-      // A file damaged enough to garble its encryption dictionary also ends
-      // as a wrong password; the repair warnings tell the two apart.
-      return pdf.anyWarnings() ? PdfSecurity::kDamaged : PdfSecurity::kPasswordNeeded;
-    }
-    if (e.getErrorCode() == qpdf_e_unsupported) return PdfSecurity::kUnsupported;
-    if (e.getErrorCode() == qpdf_e_system) return PdfSecurity::kOther;
-    return PdfSecurity::kDamaged;
-  } catch (QPDFSystemError&) {
-    return PdfSecurity::kOther;
-  } catch (std::bad_alloc&) {
-    return PdfSecurity::kOther;
-  } catch (std::exception&) {
-    return PdfSecurity::kDamaged;
-  } catch (...) {
-    return PdfSecurity::kOther;
-  }
-
-  try {
+    opened = true;
     // Damage often surfaces only while the page tree is walked; never trust
     // the root's /Count.
     (void)pdf.getAllPages();
@@ -60,8 +42,17 @@ PdfSecurity CheckPdfSecurity(const std::string& path) {
     if (Unrestricted(pdf)) return PdfSecurity::kNone;
     return pdf.allowPrintLowRes() ? PdfSecurity::kPrintAllowed : PdfSecurity::kPrintDenied;
   } catch (QPDFExc& e) {
+    if (!opened && e.getErrorCode() == qpdf_e_password) {
+      // A file damaged enough to garble its encryption dictionary also ends
+      // as a wrong password; the repair warnings tell the two apart.
+      return pdf.anyWarnings() ? PdfSecurity::kDamaged : PdfSecurity::kPasswordNeeded;
+    }
     if (e.getErrorCode() == qpdf_e_unsupported) return PdfSecurity::kUnsupported;
+    // The file could not be read at all: not a statement about the PDF.
+    if (!opened && e.getErrorCode() == qpdf_e_system) return PdfSecurity::kOther;
     return PdfSecurity::kDamaged;
+  } catch (QPDFSystemError&) {
+    return opened ? PdfSecurity::kDamaged : PdfSecurity::kOther;
   } catch (std::bad_alloc&) {
     return PdfSecurity::kOther;
   } catch (std::exception&) {
