@@ -207,7 +207,7 @@ TEST(PdfInfo, CountsOursAndOddOnesRefusesDamage) {
   EXPECT_EQ(ReadImageInfoFromMemory("%PDF-1.4\n" + std::string(300, 'x'), info), IMAGEIO_E_CORRUPT);
   EXPECT_TRUE(info.pages.empty());
 
-  const std::string corpus = std::string(ZV_SHARED_DIR) + "/corpus/pdf/";
+  const std::string corpus = std::string(ZV_CORPUS_DIR) + "/";
   // The page box inherited from the pages tree.
   ASSERT_EQ(ReadImageInfo(corpus + "duplicate-page-inherited.pdf", info), IMAGEIO_OK);
   ASSERT_EQ(info.pages.size(), 2u);

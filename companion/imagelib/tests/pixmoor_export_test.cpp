@@ -59,7 +59,7 @@ TEST(PixmoorExports, SessionsInfoSupportAndSave) {
   EXPECT_EQ(info((dir + "/none.tif").c_str(), 0, &fi), IMAGEIO_E_NOFILE);
 
   // PDFs are counted, but not claimed as images to convert.
-  const std::string corpus = std::string(ZV_SHARED_DIR) + "/corpus/pdf/";
+  const std::string corpus = std::string(ZV_CORPUS_DIR) + "/";
   ASSERT_EQ(info((corpus + "fax-decode-parms.pdf").c_str(), 0, &fi), IMAGEIO_OK);
   EXPECT_EQ(fi.format, IMAGEIO_FORMAT_PDF);
   EXPECT_EQ(fi.pageCount, 10);

@@ -8,7 +8,7 @@ TEST(GantryExport, LoadedByNameAndAnswers) {
   ASSERT_NE(h, nullptr) << dlerror();
   auto check = reinterpret_cast<SecurityCheckPDFFunc>(dlsym(h, GANTRY_SECURITY_CHECK_NAME));
   ASSERT_NE(check, nullptr);
-  const std::string corpus = std::string(ZV_SHARED_DIR) + "/corpus/pdf/";
+  const std::string corpus = std::string(ZV_CORPUS_DIR) + "/";
   EXPECT_EQ(check((corpus + "object-stream.pdf").c_str()), GANTRY_NO_SECURITY);
   EXPECT_EQ(check((corpus + "c-r6-in.pdf").c_str()), GANTRY_PASSWORD_NEEDED);
   EXPECT_EQ(check((corpus + "enc-R3,V2,O=master.pdf").c_str()), GANTRY_PRINT_DENIED);

@@ -13,7 +13,7 @@ using zv::companion::PdfSecurity;
 
 namespace {
 
-std::string Corpus(const std::string& name) { return std::string(ZV_SHARED_DIR) + "/corpus/pdf/" + name; }
+std::string Corpus(const std::string& name) { return std::string(ZV_CORPUS_DIR) + "/" + name; }
 
 std::string Scratch() {
   auto dir = std::filesystem::temp_directory_path() / ("zv_pdfsec_" + std::to_string(::getpid()));

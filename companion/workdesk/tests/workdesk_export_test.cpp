@@ -16,7 +16,7 @@ using namespace zv;
 
 namespace {
 
-const std::string kCorpus = std::string(ZV_SHARED_DIR) + "/corpus/pdf/";
+const std::string kCorpus = std::string(ZV_CORPUS_DIR) + "/";
 
 std::string MakeTempDir() {
   std::string t = "/tmp/zv-workdesk-x-XXXXXX";

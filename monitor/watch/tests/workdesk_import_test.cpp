@@ -17,7 +17,7 @@ namespace {
 using test::Installation;
 namespace pf = platform;
 
-const std::string kCorpus = std::string(ZV_SHARED_DIR) + "/corpus/pdf/";
+const std::string kCorpus = std::string(ZV_CORPUS_DIR) + "/";
 
 std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
