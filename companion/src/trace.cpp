@@ -1,5 +1,6 @@
 #include "companion/trace.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <mutex>
@@ -89,6 +90,43 @@ std::string TagFileStem(std::string_view tag) {
   return stem.empty() ? std::string("Trace") : stem;
 }
 
+// Trace files carry "_trace_" before the day, so they never share a name
+// with the import activity log ("Hopvale_YYYYMMDD.log") when both are kept
+// in one folder.
+constexpr std::string_view kTraceInfix = "_trace_";
+
+bool AllDigits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool IsWordChar(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '-';
+}
+
+// A name this logger writes: "<stem>_trace_YYYYMMDD.log" (TraceLogWrite) or
+// "YYYYMMDD<suffix>.log" (TraceLogAppend). A non-empty `suffix` admits only
+// the second form with that suffix. Anything else in the folder (result
+// lists, settings files, other logs) is never the logger's.
+bool IsLoggerFileName(std::string_view name, std::string_view suffix) {
+  constexpr std::string_view kExt = ".log";
+  if (name.size() <= kExt.size() || !platform::EqualsNoCase(name.substr(name.size() - kExt.size()), kExt))
+    return false;
+  const std::string_view base = name.substr(0, name.size() - kExt.size());
+  if (base.size() > 8 && AllDigits(base.substr(0, 8))) {
+    const std::string_view rest = base.substr(8);
+    if (!suffix.empty()) return platform::EqualsNoCase(rest, suffix);
+    if (rest.size() >= 2 && rest.front() == '_' && std::all_of(rest.begin(), rest.end(), IsWordChar)) return true;
+  }
+  if (!suffix.empty()) return false;
+  if (base.size() <= kTraceInfix.size() + 8) return false;
+  const std::string_view day = base.substr(base.size() - 8);
+  const std::string_view infix = base.substr(base.size() - 8 - kTraceInfix.size(), kTraceInfix.size());
+  return AllDigits(day) && platform::EqualsNoCase(infix, kTraceInfix);
+}
+
 void WriteLine(const std::string& path, int level, std::string_view tag, std::string_view sourceFile,
                int sourceLine, std::string_view message) {
   std::string folder = TraceFolder(path);
@@ -106,7 +144,7 @@ void WriteLine(const std::string& path, int level, std::string_view tag, std::st
   line += ' ';
   AppendOneLine(line, message);
   line += '\n';
-  AppendToFile(platform::JoinPath(folder, TagFileStem(tag) + "_" + DayText(now) + ".log"), line);
+  AppendToFile(platform::JoinPath(folder, TagFileStem(tag) + std::string(kTraceInfix) + DayText(now) + ".log"), line);
 }
 
 std::string ModuleTag(std::string_view moduleName) {
@@ -171,13 +209,7 @@ int TraceLogPurge(const std::string& folder, std::string_view mask, int days, in
   for (const auto& e : *entries) {
     if (e.isFolder || e.isSymlink) continue;
     if (!MaskMatches(mask, e.name)) continue;
-    if (!suffix.empty()) {
-      std::string stem = platform::StripExtension(e.name);
-      if (stem.size() < suffix.size() ||
-          !platform::EqualsNoCase(std::string_view(stem).substr(stem.size() - suffix.size()), suffix)) {
-        continue;
-      }
-    }
+    if (!IsLoggerFileName(e.name, suffix)) continue;
     std::string full = platform::JoinPath(folder, e.name);
     auto stamp = platform::Stamp(full);
     if (!stamp || stamp->mtimeNs >= limitNs) continue;

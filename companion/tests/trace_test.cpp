@@ -38,12 +38,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return out;
 }
 
-std::size_t CountFiles(const std::string& folder) {
-  std::size_t n = 0;
-  for (auto& e : std::filesystem::recursive_directory_iterator(folder)) n += e.is_regular_file();
-  return n;
-}
-
 TEST(TraceLogWrite, LineCarriesStampLevelTagBaseNameAndMessage) {
   TempDir dir;
   std::string folder = dir / "trace";
@@ -51,7 +45,7 @@ TEST(TraceLogWrite, LineCarriesStampLevelTagBaseNameAndMessage) {
   TraceLogWrite(folder, 1, "_ImpList", "C:\\work\\MainFrm.cpp", 7, "Stopped ========\n");
   TraceLogWrite(folder, 1, "_ImpList", "x.cpp", 8, "CheckFolder: two\r\n %s\nthree");
 
-  std::string file = folder + "/ImpList_" + Today() + ".log";
+  std::string file = folder + "/ImpList_trace_" + Today() + ".log";
   auto lines = Lines(ReadText(file));
   ASSERT_EQ(lines.size(), 3u);
   std::regex layout(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[1\] _ImpList MainFrm\.cpp:1234 CheckFolder: one$)");
@@ -100,7 +94,7 @@ TEST(TraceLogWrite, ThreadsAndAProcessAppendWholeLines) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-  auto lines = Lines(ReadText(folder + "/Shared_" + Today() + ".log"));
+  auto lines = Lines(ReadText(folder + "/Shared_trace_" + Today() + ".log"));
   ASSERT_EQ(lines.size(), 5u * kPerWriter);
   std::regex layout("^\\S+ \\S+ \\[1\\] _Shared w\\.cpp:(\\d) w(\\d)-(\\d+)-" + padding + "-end$");
   std::map<int, std::vector<bool>> seen;
@@ -125,7 +119,7 @@ TEST(TraceLogWriteCode, FiltersByProcessLevelAndTagsTheModule) {
   TraceLogWriteCode(2, "Dravel.dll", "Insert.cpp", 10, nullptr, -5, 3, "too detailed");
   EXPECT_FALSE(std::filesystem::exists(folder));
   TraceLogWriteCode(1, "Dravel.dll", "src/Insert.cpp", 11, nullptr, -5, 3, "InsertFileToBinder: failed");
-  auto lines = Lines(ReadText(folder + "/Dravel_" + Today() + ".log"));
+  auto lines = Lines(ReadText(folder + "/Dravel_trace_" + Today() + ".log"));
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("[1] Dravel Insert.cpp:11 InsertFileToBinder: failed code=-5 value=3"),
             std::string::npos)
@@ -159,37 +153,31 @@ TEST(TraceLogAppend, FailureIsReportedNotHidden) {
   EXPECT_EQ(TraceLogAppend("", "_skip", "line", 1), 0);
 }
 
-TEST(TraceLogPurge, DeletesOnlyOldFilesMatchingMaskAndSuffix) {
+TEST(TraceLogPurge, DeletesOnlyOldFilesTheLoggerWrote) {
+  // A trace folder shared with other files: the program folder, or the
+  // information folder with the import result list.
   TempDir dir;
   std::string f = dir.path();
   const std::int64_t day = 86400;
-  WriteText(f + "/old_skip.log", "x");
-  SetAge(f + "/old_skip.log", 11 * day);
-  WriteText(f + "/OLD2_SKIP.LOG", "x");
-  SetAge(f + "/OLD2_SKIP.LOG", 30 * day);
-  WriteText(f + "/new_skip.log", "x");
-  SetAge(f + "/new_skip.log", 9 * day);
-  WriteText(f + "/old.log", "x");  // no suffix
-  SetAge(f + "/old.log", 11 * day);
-  WriteText(f + "/old_skip.txt", "x");  // other extension
-  SetAge(f + "/old_skip.txt", 11 * day);
-  std::filesystem::create_directory(f + "/dir_skip.log");
-  SetAge(f + "/dir_skip.log", 11 * day);
+  const char* mine[] = {"Hopvale_trace_20200101.log", "DRAVEL_TRACE_20200102.LOG", "20200103_skip.log"};
+  const char* others[] = {"ImpResult.csv", "EnvSetInfo.ini", "Hopvale_20200101.log", "old.log",
+                          "notes_trace_2020.log", "20200103_skip.txt"};
+  for (const char* n : mine) WriteText(f + "/" + n, "x");
+  for (const char* n : others) WriteText(f + "/" + n, "x");
+  for (const auto& e : std::filesystem::directory_iterator(f)) SetAge(e.path().string(), 11 * day);
+  WriteText(f + "/Hopvale_trace_29990101.log", "x");  // new: kept
+  std::filesystem::create_directory(f + "/dir_trace_20200101.log");
+  SetAge(f + "/dir_trace_20200101.log", 11 * day);
 
-  EXPECT_EQ(TraceLogPurge(f, "*.log", 10, 0, "_skip"), 0);  // disabled
-  EXPECT_EQ(TraceLogPurge(f, "*.log", 0, 1, "_skip"), 0);   // no retention
-  EXPECT_EQ(CountFiles(f), 5u);
-
-  EXPECT_EQ(TraceLogPurge(f, "*.log", 10, 1, "_skip"), 2);
-  EXPECT_FALSE(std::filesystem::exists(f + "/old_skip.log"));
-  EXPECT_FALSE(std::filesystem::exists(f + "/OLD2_SKIP.LOG"));
-  EXPECT_TRUE(std::filesystem::exists(f + "/new_skip.log"));
-  EXPECT_TRUE(std::filesystem::exists(f + "/old.log"));
-  EXPECT_TRUE(std::filesystem::exists(f + "/old_skip.txt"));
-  EXPECT_TRUE(std::filesystem::is_directory(f + "/dir_skip.log"));
-
-  EXPECT_EQ(TraceLogPurge(f, "o?d*", 10, 1, ""), 2);  // old.log, old_skip.txt
-  EXPECT_TRUE(std::filesystem::exists(f + "/new_skip.log"));
+  EXPECT_EQ(TraceLogPurge(f, "*.*", 10, 0, ""), 0);  // disabled
+  EXPECT_EQ(TraceLogPurge(f, "*.*", 0, 1, ""), 0);   // no retention
+  EXPECT_EQ(TraceLogPurge(f, "*.*", 10, 1, "_skip"), 1);  // only the append files of that suffix
+  EXPECT_FALSE(std::filesystem::exists(f + "/20200103_skip.log"));
+  EXPECT_EQ(TraceLogPurge(f, "*.*", 10, 1, ""), 2);
+  for (const char* n : mine) EXPECT_FALSE(std::filesystem::exists(f + "/" + n)) << n;
+  for (const char* n : others) EXPECT_TRUE(std::filesystem::exists(f + "/" + n)) << n;
+  EXPECT_TRUE(std::filesystem::exists(f + "/Hopvale_trace_29990101.log"));
+  EXPECT_TRUE(std::filesystem::is_directory(f + "/dir_trace_20200101.log"));
   EXPECT_EQ(TraceLogPurge(dir / "missing", "*.*", 10, 1, ""), 0);
 }
 

@@ -1,7 +1,7 @@
 // The trace logger: diagnostic lines of every deliverable.
 //
-// Files: <trace-log path>/<module tag without leading "_">_YYYYMMDD.log, one
-// per module and day. Each call writes one line
+// Files: <trace-log path>/<module tag without leading "_">_trace_YYYYMMDD.log,
+// one per module and day. Each call writes one line
 //   "YYYY-MM-DD hh:mm:ss.mmm [L] <tag> <source file>:<line> <message>\n"
 // with one write(2) on an O_APPEND descriptor, so threads and processes can
 // append to one file. Nothing is written when the enabled flag is 0.
@@ -31,9 +31,12 @@ void TraceLogWriteCode(int level, std::string_view moduleName, std::string_view 
                        int sourceLine, const void* detail, int code, int value,
                        std::string_view message);
 
-// Deletes the files in `folder` matching `mask` ("*.*", "*.log"; * and ?) and
-// ending in `suffix` before the extension (when non-empty) whose modification
-// time is older than `days` days. Nothing when disabled or days <= 0.
+// Deletes the files in `folder` matching `mask` ("*.*", "*.log"; * and ?)
+// whose names this logger writes ("<stem>_trace_YYYYMMDD.log", or
+// "YYYYMMDD<suffix>.log" of TraceLogAppend; with a non-empty `suffix` only
+// the latter with that suffix) and whose modification time is older than
+// `days` days. Other files of the folder are never touched. Nothing when
+// disabled or days <= 0.
 // Returns the number of files deleted.
 int TraceLogPurge(const std::string& folder, std::string_view mask, int days, int enabled,
                   std::string_view suffix);
