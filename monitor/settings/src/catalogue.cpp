@@ -256,6 +256,10 @@ bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options,
       const std::string text = Res(kMsgRecipientsUnreadable);
       ZV_TRACE("_Hopvale", "ReadAutoFileSettings: setting " + std::to_string(n) + ": " + text);
       companion::ComShowMessageBox(text, options.productName, companion::kMbIconWarning);
+      // The file has been read as far as it can be. A raised flag would have
+      // every cycle read it again, show the message again and hold every
+      // import back; the next save raises it anew.
+      ResetChangeFlag(env, ChangeFlag::Modified);
       return false;
     }
   }
@@ -310,7 +314,9 @@ bool WriteDefaultSettings(const std::string& file) {
   S("Product", "Version", Res(kMsgVersion));
   S("Product", "User", "");
   S("Product", "Company", "");
-  S("Product", "HostName", "");
+  // The computer that owns the file: result files and the link folders'
+  // result-area copies name it.
+  S("Product", "HostName", std::string(platform::Trim(platform::ComputerName())));
   S("Product", "LastModified", std::to_string(static_cast<long long>(platform::UnixSeconds())));
 
   const std::pair<const char*, int> optionInts[] = {

@@ -79,8 +79,8 @@ int RefreshHostName(const EnvFiles& env, std::string_view computerName,
                     const companion::ViewerFolders& folders) {
   const std::string newName(platform::Trim(computerName));
   if (newName.empty()) return 0;
-  const std::string oldName = ProfileRead("Product", "HostName", "", env.settings);
-  if (oldName.empty() || platform::EqualsNoCase(oldName, newName)) return 0;
+  const std::string oldName(platform::Trim(ProfileRead("Product", "HostName", "", env.settings)));
+  if (platform::EqualsNoCase(oldName, newName)) return 0;
 
   EnvLockGuard guard(env.folder, {env.settings});
   int written = 0;
@@ -89,8 +89,11 @@ int RefreshHostName(const EnvFiles& env, std::string_view computerName,
   } else {
     ZV_TRACE("_Hopvale", "RefreshHostName: cannot write " + env.settings);
   }
+  // A file without an owner is taken over here; its result-area copies are
+  // left to the copy refresh of the watch thread, which never overwrites a
+  // copy another computer owns.
   for (const std::string& link : folders.link) {
-    if (link.empty()) continue;
+    if (link.empty() || oldName.empty()) continue;
     const std::string copy = ResultAreaCopyPath(link);
     if (!platform::IsFile(copy)) continue;
     // Only a copy this computer owned under its old name follows the rename.

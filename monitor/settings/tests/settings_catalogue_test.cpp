@@ -5,6 +5,8 @@
 #include "monitor/settings/lock_list.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
+#include "platform/paths.h"
+#include "platform/text.h"
 #include "support/settings_support.h"
 
 namespace zv::monitor {
@@ -166,8 +168,8 @@ TEST(SettingsRecord, EmptyRecipientStopsReadingWithMessage) {
   ASSERT_TRUE(messages.Saw(63246));
   EXPECT_EQ(messages.shown().back().caption, o.productName);
   EXPECT_EQ(messages.shown().back().style, companion::kMbIconWarning);
-  EXPECT_EQ(ReadChangeFlag(env.settings, ChangeFlag::Modified), 1)
-      << "an incomplete read must not clear the change flag";
+  EXPECT_EQ(ReadChangeFlag(env.settings, ChangeFlag::Modified), 0)
+      << "the file was read as far as it can be: a raised flag would re-read (and re-report) it every cycle";
 
   ProfileWrite("AutoFileRead", "SendUser2user2", "y", env.settings);
   EXPECT_TRUE(ReadAutoFileSettings(env, o, Context(), settings));
@@ -237,6 +239,8 @@ TEST(SettingsDefaults, FreshFileCarriesEveryDefaultAndKeepsOthers) {
   EXPECT_EQ(o.setTotalMax, 30);
   EXPECT_EQ(o.faxSetTotalMax, 1000);
   EXPECT_EQ(o.productName, "Zorvan Folder Monitor Software");
+  EXPECT_FALSE(o.hostName.empty());
+  EXPECT_EQ(o.hostName, platform::Trim(platform::ComputerName()));
   EXPECT_EQ(o.waitNetwork, 5000);
   EXPECT_EQ(o.showBalloon, -1);
   EXPECT_EQ(ProfileRead("FolderMonitorSet", "SetTotalMax", 0, env.settings), 2520);

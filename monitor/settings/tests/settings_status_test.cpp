@@ -85,9 +85,14 @@ TEST(SettingsStatus, HostNameRefreshFollowsOnlyOwnCopies) {
 
   EXPECT_EQ(RefreshHostName(s.env, "newpc", s.folders), 0) << "same name, other case";
   EXPECT_EQ(RefreshHostName(s.env, "   ", s.folders), 0);
+  // A file without an owner (a fresh installation) takes this computer's
+  // name; copies of other computers stay theirs.
   WriteAll(s.env.settings, "[Product]\nHostName=\n");
-  EXPECT_EQ(RefreshHostName(s.env, "Other", s.folders), 0) << "an unowned file stays unowned";
-  EXPECT_EQ(ProfileRead("Product", "HostName", "x", s.env.settings), "");
+  s.MakeCopy(2, "");
+  EXPECT_EQ(RefreshHostName(s.env, "Other", s.folders), 1);
+  EXPECT_EQ(ProfileRead("Product", "HostName", "x", s.env.settings), "Other");
+  EXPECT_EQ(ProfileRead("Product", "HostName", "x", s.Copy(1)), "Neighbour");
+  EXPECT_EQ(ProfileRead("Product", "HostName", "x", s.Copy(2)), "");
 }
 
 TEST(SettingsStatus, ResultAreaCopiesLeaveOtherComputersAlone) {

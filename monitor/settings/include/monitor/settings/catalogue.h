@@ -140,7 +140,8 @@ bool ReadAutoFileSetting(const std::string& settingsFile, int n, const MonitorOp
 // environment lock. Reading stops at a setting whose recipient list has an
 // empty name: that setting and the rest keep their old values, message 63246
 // is shown under the product-name caption (exclamation icon) and traced,
-// Modified is left as it is, and the result is false.
+// Modified is cleared all the same (the file is only read, and the message
+// shown, again once a writer raises it) and the result is false.
 bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options,
                           const SettingContext& context, std::vector<AutoFileSetting>& settings);
 

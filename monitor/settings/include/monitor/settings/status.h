@@ -47,9 +47,11 @@ int GetMonitorState(const EnvFiles& env);
 bool WriteMonitorStatus(const EnvFiles& env, int status);
 
 // Host-name refresh: when `computerName` (trimmed) is non-empty and differs,
-// ignoring ASCII case, from the settings file's non-empty [Product] HostName,
-// writes it there under the environment lock, and into each result-area copy
-// of the viewer's link folders 1 to 3 that exists and carries the old name.
+// ignoring ASCII case, from the settings file's [Product] HostName, writes it
+// there under the environment lock (an empty HostName is filled, so results
+// and result-area copies always name their computer), and, when there was an
+// old name, into each result-area copy of the viewer's link folders 1 to 3
+// that exists and carries it.
 // Returns the number of files rewritten (0 when nothing was due).
 int RefreshHostName(const EnvFiles& env, std::string_view computerName,
                     const companion::ViewerFolders& folders);
