@@ -19,6 +19,8 @@ std::vector<LockListEntry> ReadLockList(const std::string& f) {
         ProfileRead(kLockListSection, Key("Date", j), "", f), 23));
     e.result = ProfileRead(kLockListSection, Key("Result", j), -9, f);
     e.readState = ProfileRead(kLockListSection, Key("ReadState", j), 3, f);
+    e.binder = ProfileRead(kLockListSection, Key("Binder", j), "", f);
+    e.pages = ProfileRead(kLockListSection, Key("Pages", j), -1, f);
     entries.push_back(std::move(e));
   }
   return entries;
@@ -39,6 +41,13 @@ bool WriteEntry(const std::string& f, int j, const LockListEntry& e) {
   ok = ProfileWrite(kLockListSection, Key("Date", j), e.date, f) && ok;
   ok = ProfileWrite(kLockListSection, Key("Result", j), e.result, f) && ok;
   ok = ProfileWrite(kLockListSection, Key("ReadState", j), e.readState, f) && ok;
+  if (!e.binder.empty()) {
+    ok = ProfileWrite(kLockListSection, Key("Binder", j), e.binder, f) && ok;
+    ok = ProfileWrite(kLockListSection, Key("Pages", j), e.pages, f) && ok;
+  } else {
+    // Renumbering must not leave another entry's pages under this number.
+    for (const char* name : {"Binder", "Pages"}) ok = ProfileDeleteKey(kLockListSection, Key(name, j), f) && ok;
+  }
   return ok;
 }
 }  // namespace
@@ -49,7 +58,7 @@ bool WriteLockList(const std::string& f, const std::vector<LockListEntry>& entri
   int j = 1;
   for (const LockListEntry& e : entries) ok = WriteEntry(f, j++, e) && ok;
   for (; j <= previousTotal; ++j) {
-    for (const char* name : {"File", "Date", "Result", "ReadState"}) {
+    for (const char* name : {"File", "Date", "Result", "ReadState", "Binder", "Pages"}) {
       ok = ProfileDeleteKey(kLockListSection, Key(name, j), f) && ok;
     }
   }

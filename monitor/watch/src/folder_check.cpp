@@ -205,25 +205,15 @@ void DropInProgressEntry(WatchFrame& frame, const std::string& path, const std::
   guard.Commit();
 }
 
-// Does a binder (or a binder of its cabinet, where the search may have put
-// the pages) hold pages keyed with this import time stamp?
-bool BinderHoldsStamp(const std::string& binder, const std::string& stamp) {
-  if (binder.empty()) return false;
-  const std::string prefix = stamp + "_";
-  auto holds = [&](const std::string& folder) {
-    companion::binder::BinderSummary s = companion::binder::ReadBinder(folder, false);
-    for (const auto& p : s.pages)
-      if (p.keyword.compare(0, prefix.size(), prefix) == 0) return true;
-    return false;
-  };
+// The pages of a binder keyed with an import time stamp ("<stamp>_<n>").
+int PagesWithStamp(const std::string& binder, const std::string& stamp) {
   const std::string b = platform::TrimTrailingSeparator(binder);
-  if (platform::IsFolder(b) && holds(b)) return true;
-  const std::string cabinet = platform::ParentFolder(b);
-  auto list = platform::ListFolder(cabinet);
-  if (!list) return false;
-  for (const auto& e : *list)
-    if (e.isFolder && !e.isSymlink && holds(Join(cabinet, e.name))) return true;
-  return false;
+  if (b.empty() || !platform::IsFolder(b)) return 0;
+  const std::string prefix = stamp + "_";
+  int count = 0;
+  for (const auto& p : companion::binder::ReadBinder(b, false).pages)
+    if (p.keyword.compare(0, prefix.size(), prefix) == 0) ++count;
+  return count;
 }
 
 }  // namespace
@@ -243,22 +233,16 @@ int RecoverInterruptedImports(WatchFrame& frame) {
       ZV_WATCH_TRACE("Thread_FileCheck: interrupted import settled, source gone - " + e.file);
       continue;  // moved away before the crash, or replaced: nothing to settle
     }
-    // The binders the file's settings file into.
-    bool filed = false;
-    const std::string stamp = StampText(e.result);
-    for (const auto& s : frame.settings) {
-      if (s.targetFolder.empty()) continue;
-      const std::string tf = platform::TrimTrailingSeparator(s.targetFolder) + "/";
-      if (e.file.compare(0, tf.size(), tf) != 0) continue;
-      if (BinderHoldsStamp(s.targetBinder, stamp)) {
-        filed = true;
-        break;
-      }
-    }
+    // Only the import's own pages prove it: the binder and page count noted
+    // once the insertion returned. Pages of the same second that another
+    // computer or a send put there prove nothing.
+    const bool filed = !e.binder.empty() && e.pages > 0 && PagesWithStamp(e.binder, StampText(e.result)) == e.pages;
     if (filed) {
       ZV_WATCH_TRACE("Thread_FileCheck: interrupted import was filed; its source is handled - " + e.file);
       e.result = 0;
       e.readState = kReadStateDone;
+      e.binder.clear();
+      e.pages = -1;
       kept.push_back(e);
     } else {
       ZV_WATCH_TRACE("Thread_FileCheck: interrupted import was not filed; imported again - " + e.file);
@@ -270,6 +254,28 @@ int RecoverInterruptedImports(WatchFrame& frame) {
     guard.Commit();
   }
   return settled;
+}
+
+bool NoteImportedPages(WatchFrame& frame, const std::string& path, const std::string& identity,
+                       const std::string& binder, int pages) {
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
+  for (auto& e : entries) {
+    if (e.readState != kReadStateInProgress || e.date != identity || !platform::EqualsNoCase(e.file, path)) continue;
+    e.binder = binder;
+    e.pages = pages;
+    const bool ok = WriteLockList(frame.settingsFile, entries, static_cast<int>(entries.size()));
+    return guard.Commit() && ok;
+  }
+  return false;
+}
+
+bool MonitorStopRequested(WatchFrame& frame) {
+  if (frame.status.load() == kStatusStopped) return true;
+  if (ProfileRead("Option", "MonitorStatus", kStatusOnline, frame.settingsFile) != kStatusStopped) return false;
+  frame.status.store(kStatusStopped);
+  if (frame.shell) frame.shell->SetStatusIcon(kStatusStopped);
+  return true;
 }
 
 // ---- helpers of the import -------------------------------------------------------
@@ -572,6 +578,39 @@ void StartImportListViewer(WatchFrame& frame) {
   (void)frame;
 }
 
+// The monitor status for an import: 2 in the cell and the file, unless a
+// stop was asked for (the cell or the file holds 1), which the import then
+// obeys: false. Under the environment lock, so a stop written by another
+// program is either seen here or written after this.
+bool ClaimImportStatus(WatchFrame& frame) {
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  if (MonitorStopRequested(frame)) return false;
+  int current = frame.status.load();
+  // The window thread sets the cell before it writes the file: a stop set
+  // just now makes the exchange fail.
+  if (current == kStatusStopped || !frame.status.compare_exchange_strong(current, kStatusImporting)) return false;
+  ProfileWrite("Option", "MonitorStatus", kStatusImporting, frame.settingsFile);
+  return guard.Commit();
+}
+
+// Puts the status the walk runs under back after an import, except over a
+// stop chosen meanwhile (in the cell or the file): a 1 always stays.
+// Returns the status now in force.
+int RestoreStatusAfterImport(WatchFrame& frame, int restoreStatus) {
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  const bool stopInFile =
+      ProfileRead("Option", "MonitorStatus", kStatusOnline, frame.settingsFile) == kStatusStopped;
+  int current = kStatusImporting;
+  if (!stopInFile && frame.status.compare_exchange_strong(current, restoreStatus)) {
+    ProfileWrite("Option", "MonitorStatus", restoreStatus, frame.settingsFile);
+    guard.Commit();
+    return restoreStatus;
+  }
+  if (stopInFile) frame.status.store(kStatusStopped);
+  // Otherwise the window thread changed the cell and writes the file itself.
+  return frame.status.load();
+}
+
 // Import of one file (steps 1 to 17). Returns the import result.
 int ImportOneFile(WatchFrame& frame, FileJob& job) {
   const AutoFileSetting& s = *job.setting;
@@ -581,8 +620,6 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
   if (s.workDesk != 1 && !s.linkFolder.empty())
     hostName = ProfileRead("Product", "HostName", hostName, ResultAreaCopyPath(s.linkFolder));
 
-  frame.status.store(kStatusImporting);
-  WriteMonitorStatus(frame.env, kStatusImporting);
   std::string label = s.setName;
   if (label.empty()) label = job.n > 10000 ? "FAX-" + std::to_string(job.n - 10000) : std::to_string(job.n);
   if (shell) shell->SetTooltip(frame.productName + " - " + StatusWord(kStatusImporting) + ":" + label);
@@ -642,6 +679,9 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
     frame.imports.fetch_add(1);
   }
   const std::string actualBinder = binder;
+  // From here on a crash leaves proof of which pages are this import's.
+  if (result == 0 && s.workDesk != 1 && pages > 0)
+    NoteImportedPages(frame, job.targetFile, job.identity, actualBinder, pages);
   if (s.workDesk != 1 && frame.options.disableSearchBinder == 1 && result == 0)
     WriteBackSearchedBinder(frame, s.targetBinder, actualBinder);
 
@@ -735,25 +775,29 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
   DropInProgressEntry(frame, job.targetFile, job.identity);
 
   // End of import.
+  const int status = RestoreStatusAfterImport(frame, job.restoreStatus);
   if (shell) {
     shell->StopBlink();
-    shell->SetStatusIcon(job.restoreStatus);
+    shell->SetStatusIcon(status);
     if (frame.options.showBalloon != 0 && result != DRAVEL_INSERT_SKIPPED) {
       // The balloon invites the user to switch notices off; what went wrong
       // with which file is in the logs.
       shell->ShowBalloon(Res(63259), Res(result == 0 ? 63258 : 63260), frame.options.timeBalloon);
     }
   }
-  frame.status.store(job.restoreStatus);
-  WriteMonitorStatus(frame.env, job.restoreStatus);
   SetWorkFlag(frame.env, kImportFlag, false);
   return result;
 }
 
-bool SettingsChanged(const WatchFrame& frame) {
-  return ReadChangeFlag(frame.settingsFile, ChangeFlag::Modified) != 0 ||
-         ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0 ||
-         ReadChangeFlag(frame.settingsFile, ChangeFlag::SortModified) != 0;
+// The settings of the walk in hand were changed: its own kind's flag
+// (auto-file, fax or sort-folder settings by the status it runs under). A
+// save of another kind leaves the record in hand valid and never holds
+// this walk back.
+bool SettingsChanged(const WatchFrame& frame, int restoreStatus) {
+  const ChangeFlag own = restoreStatus == kStatusFaxWatch    ? ChangeFlag::FaxModified
+                         : restoreStatus == kStatusSortWatch ? ChangeFlag::SortModified
+                                                             : ChangeFlag::Modified;
+  return ReadChangeFlag(frame.settingsFile, own) != 0;
 }
 
 }  // namespace
@@ -966,12 +1010,17 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
       next();
       continue;
     }
-    if (SettingsChanged(frame)) {
+    if (SettingsChanged(frame, restoreStatus)) {
       ZV_WATCH_TRACE("CheckFolder: Skip - Setting was changed. ");
       next();
       continue;
     }
     if (!frame.watching.load()) break;
+    // "Stop" chosen since the last file, here or by another program.
+    if (!ClaimImportStatus(frame)) {
+      ZV_WATCH_TRACE("CheckFolder: Skip - Monitor was stopped. " + path);
+      break;
+    }
 
     lastResult = ImportOneFile(frame, job);
     if (lastResult == DRAVEL_INSERT_SKIPPED) break;

@@ -86,6 +86,23 @@ void DailyCleanUp(WatchFrame& frame, AutoFileSetting& record, int n) {
   WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelEnd) + record.targetFolder);
 }
 
+// The sort-folder and fax settings whose change flags are raised are taken
+// over at the start of the cycle, before any pass walks a folder: a raised
+// flag (start-up raises FaxModified) thus never holds a pass back for a
+// cycle. The sort-folder and fax passes are not part of this engine yet, so
+// taking them over is clearing their flags.
+void TakeOverSortAndFaxSettings(WatchFrame& frame) {
+  if (ReadChangeFlag(frame.settingsFile, ChangeFlag::SortModified) != 0) {
+    ResetChangeFlag(frame.env, ChangeFlag::SortModified);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Sort Folder setting was read. ");
+  }
+  if (!ImpListDeletionInProgress(frame) && !SettingsDialogOpen(frame) &&
+      ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0) {
+    ResetChangeFlag(frame.env, ChangeFlag::FaxModified);
+    ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
+  }
+}
+
 // One auto-file setting (steps 1 to 24 of the pass).
 void WatchSetting(WatchFrame& frame, int n) {
   const std::size_t idx = static_cast<std::size_t>(n - 1);
@@ -349,6 +366,8 @@ void WatchCycle(WatchFrame& frame) {
     guard.Commit();
   }
 
+  TakeOverSortAndFaxSettings(frame);
+
   // Auto-file pass.
   if (frame.lastCheck.size() < frame.settings.size()) frame.lastCheck.resize(frame.settings.size(), 0);
   for (int n = 1; n <= SettingCount(frame); ++n) {
@@ -367,19 +386,6 @@ void WatchCycle(WatchFrame& frame) {
     if (s.check == 1 && (s.targetOnNetwork || s.resultFoldersOnNetwork)) network = true;
   }
   SleepWatching(frame, network ? frame.waitNetwork : frame.waitLocal);
-
-  // Sort-folder and fax passes: their settings are taken over here (the
-  // passes themselves are not part of this engine yet), so a raised flag
-  // never holds the folder check back.
-  if (ReadChangeFlag(frame.settingsFile, ChangeFlag::SortModified) != 0) {
-    ResetChangeFlag(frame.env, ChangeFlag::SortModified);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Sort Folder setting was read. ");
-  }
-  if (!ImpListDeletionInProgress(frame) && !SettingsDialogOpen(frame) &&
-      ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0) {
-    ResetChangeFlag(frame.env, ChangeFlag::FaxModified);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
-  }
 
   frame.skipLog.Disarm();
   frame.cycles.fetch_add(1);

@@ -5,8 +5,10 @@
 
 #include <functional>
 
+#include "companion/common.h"
 #include "dravel/pipeline.h"
 #include "monitor/settings/lock_list.h"
+#include "monitor/settings/status.h"
 #include "monitor/watch/checks.h"
 #include "monitor/watch/folder_check.h"
 #include "platform/attributes.h"
@@ -14,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "support/watch_env.h"
 
 namespace zv::monitor {
@@ -360,35 +363,136 @@ TEST_F(Watch, FailedSourceIsNeverDeletedForLackOfRoom) {
   EXPECT_FALSE(pf::Exists(failed));
 }
 
-TEST_F(Watch, InterruptedImportIsSettledAtStart) {
+TEST_F(Watch, InterruptedImportIsSettledOnlyOnItsOwnPages) {
+  // Sources are deleted after filing: one taken for filed wrongly is lost.
+  inst.SetAuto("move_succeeded1", "1");
   test::MakePdf(Scan("filed.pdf"));
   test::MakePdf(Scan("lost.pdf"));
+  test::MakePdf(Scan("shared.pdf"));
+  test::MakePdf(inst.Path("tmp/other.pdf"));
   {
-    // A crash after the insertion of filed.pdf and before its move, and
-    // one before the insertion of lost.pdf.
     Engine before(inst);
-    const std::int64_t t1 = pf::UnixSeconds(), t2 = t1 + 5;
-    SetLockFileList(before.frame, Scan("filed.pdf"), static_cast<int>(t1), 1, 1, LockListIdentity(Scan("filed.pdf")));
-    SetLockFileList(before.frame, Scan("lost.pdf"), static_cast<int>(t2), 1, 1, LockListIdentity(Scan("lost.pdf")));
-    char binder[DRAVEL_PATH_MAX];
-    std::snprintf(binder, sizeof binder, "%s", inst.binder().c_str());
-    char msg[1024] = {0}, title[DRAVEL_PATH_MAX] = {0};
-    int pages = 0, err = 0, sec = 0, res = 0;
-    ASSERT_EQ(InsertFileToBinder(nullptr, binder, Scan("filed.pdf").c_str(), 0, 1, 1, 0, nullptr, 0, &pages,
-                                 StampText(t1).c_str(), 0, msg, &res, 2, title, &err, 0, 0, &sec, "", 0),
-              0);
+    const std::int64_t t1 = pf::UnixSeconds(), t2 = t1 + 5, t3 = t1 + 9;
+    auto file = [&](const std::string& source, std::int64_t stamp) {
+      char binder[DRAVEL_PATH_MAX];
+      std::snprintf(binder, sizeof binder, "%s", inst.binder().c_str());
+      char msg[1024] = {0}, title[DRAVEL_PATH_MAX] = {0};
+      int pages = 0, err = 0, sec = 0, res = 0;
+      EXPECT_EQ(InsertFileToBinder(nullptr, binder, source.c_str(), 0, 1, 1, 0, nullptr, 0, &pages,
+                                   StampText(stamp).c_str(), 0, msg, &res, 2, title, &err, 0, 0, &sec, "", 0),
+                0);
+    };
+    auto inProgress = [&](const std::string& name, std::int64_t stamp) {
+      SetLockFileList(before.frame, Scan(name), static_cast<int>(stamp), 1, 1, LockListIdentity(Scan(name)));
+    };
+    // filed.pdf: crashed after its pages were in and noted.
+    inProgress("filed.pdf", t1);
+    file(Scan("filed.pdf"), t1);
+    ASSERT_TRUE(NoteImportedPages(before.frame, Scan("filed.pdf"), LockListIdentity(Scan("filed.pdf")),
+                                  inst.binder(), 1));
+    // lost.pdf: crashed before its insertion; another writer filed a page in
+    // that same second.
+    inProgress("lost.pdf", t2);
+    file(inst.Path("tmp/other.pdf"), t2);
+    // shared.pdf: its page is in and noted, and so is another writer's of
+    // the same second: which page is whose cannot be told.
+    inProgress("shared.pdf", t3);
+    file(Scan("shared.pdf"), t3);
+    ASSERT_TRUE(NoteImportedPages(before.frame, Scan("shared.pdf"), LockListIdentity(Scan("shared.pdf")),
+                                  inst.binder(), 1));
+    file(inst.Path("tmp/other.pdf"), t3);
   }
-  Start();  // thread start settles both entries
+  ASSERT_EQ(Pages(), 4u);
+  Start();  // thread start settles the entries
   auto list = ReadLockList(inst.settings());
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].file, Scan("filed.pdf"));
   EXPECT_EQ(list[0].readState, 3);
   EXPECT_EQ(list[0].result, 0);
+  EXPECT_TRUE(list[0].binder.empty());
   engine->Cycle();
-  EXPECT_EQ(gCalls, 1);  // only lost.pdf is imported
-  EXPECT_EQ(Pages(), 2u);
-  EXPECT_EQ(test::Names(Success()), (std::vector<std::string>{"filed.pdf", "lost.pdf"}));
+  EXPECT_EQ(gCalls, 2);  // lost.pdf and shared.pdf are imported (again); filed.pdf is not
+  EXPECT_EQ(Pages(), 6u);
+  EXPECT_TRUE(test::Names(inst.target()).empty());
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
+}
+
+TEST_F(Watch, StopChosenDuringAnImportHoldsBeforeTheNextFile) {
+  test::MakePdf(Scan("1.pdf"));
+  test::MakePdf(Scan("2.pdf"));
+  test::MakePdf(Scan("3.pdf"));
+  // Another program stops the monitor while the first document is filed.
+  gAfter = [&](const char*, int) {
+    if (gCalls != 1) return;
+    pf::Process other = pf::Process::Spawn(
+        ZV_INIPROFILE_EXE, {"--env-lock", inst.program(), "set", inst.settings(), "Option", "MonitorStatus", "1"});
+    EXPECT_EQ(other.Wait(-1), 0);  // no time-out: the test's clock is a fake one
+  };
+  Start();
+  engine->Cycle();
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_EQ(engine->frame.status.load(), kStatusStopped);
+  pf::ini::ClearCache();
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "MonitorStatus", -1), kStatusStopped);
+
+  // "Start", then "Stop" from the tray menu (cell first, then the file)
+  // during the next import.
+  engine->frame.status.store(kStatusOnline);
+  WriteMonitorStatus(engine->frame.env, kStatusOnline);
+  gAfter = [&](const char*, int) {
+    engine->frame.status.store(kStatusStopped);
+    WriteMonitorStatus(engine->frame.env, kStatusStopped);
+  };
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 2);
+  EXPECT_EQ(test::Names(Success()).size(), 2u);
+  pf::ini::ClearCache();
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "MonitorStatus", -1), kStatusStopped);
+  EXPECT_EQ(engine->frame.status.load(), kStatusStopped);
+}
+
+TEST_F(Watch, RaisedFlagsOfOtherSettingsNeverHoldImportsBack) {
+  // Start-up raises FaxModified; a sort-folder save is pending too.
+  inst.SetOption("FaxModified", "1");
+  pf::ini::WriteString(inst.settings(), "option", "SortModified", "1");
+  test::MakePdf(Scan("1.pdf"));
+  test::MakePdf(Scan("2.pdf"));
+  // A fax save during the walk leaves the auto-file record in hand valid.
+  gAfter = [&](const char*, int) { inst.SetOption("FaxModified", "1"); };
+  Start();
+  engine->Cycle();  // the first cycle files both
+  EXPECT_EQ(gCalls, 2);
+  EXPECT_EQ(test::Names(Success()).size(), 2u);
+  engine->Cycle();
+  pf::ini::ClearCache();
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "FaxModified", -1), 0);
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "SortModified", -1), 0);
+}
+
+TEST_F(Watch, EmptyRecipientIsReportedOnceAndImportsGoOn) {
+  // A save left setting 2 with an empty recipient name.
+  inst.SetAuto("SetTotal", "2");
+  inst.SetAuto("SendUser2count", "1");
+  inst.SetAuto("SendUser2user1", "");
+  inst.SetOption("Modified", "1");
+  test::MakePdf(Scan("a.pdf"));
+  int boxes = 0;
+  companion::SetMessageBoxHook([&](const std::string&, const std::string&, int) {
+    ++boxes;
+    return 1;
+  });
+  Start();
+  for (int i = 0; i < 3; ++i) engine->Cycle();
+  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(gCalls, 1);  // setting 1 imports
+  pf::ini::ClearCache();
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "Modified", -1), 0);
+
+  inst.SetOption("Modified", "1");  // saved again, still faulty: told once more
+  for (int i = 0; i < 3; ++i) engine->Cycle();
+  companion::SetMessageBoxHook(nullptr);
+  EXPECT_EQ(boxes, 2);
 }
 
 }  // namespace

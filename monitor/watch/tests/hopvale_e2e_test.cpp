@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <tuple>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "support/watch_env.h"
 
 namespace zv::monitor {
@@ -163,6 +165,33 @@ TEST_F(HopvaleProgram, StartAfterACrashDuringAnImportIsOnline) {
   EXPECT_NE(Trace().find("Shell: status 0 Online"), std::string::npos);
   kill(monitor.pid(), SIGINT);
   EXPECT_EQ(monitor.Wait(60000), 0);
+}
+
+TEST_F(HopvaleProgram, FirstCycleAfterStartFilesAndNamesThisComputer) {
+  // Each cycle ends with a ten-minute pause: a first cycle that imports
+  // nothing shows as a ten-minute wait for a document already waiting.
+  inst.SetOption("WaitLocal", "600000");
+  inst.SetOption("FaxMonitorSet", "0");
+  pf::ini::WriteString(inst.settings(), "Product", "HostName", "");  // an installation without an owner
+  test::MakePdf(pf::JoinPath(inst.target(), "first.pdf"));
+  const auto started = std::chrono::steady_clock::now();
+  pf::Process monitor = pf::Process::Spawn(ZV_HOPVALE_EXE, {});
+  ASSERT_TRUE(monitor.valid());
+  const std::string success = pf::JoinPath(inst.target(), "Success");
+  EXPECT_TRUE(WaitFor([&] { return test::Names(test::DatedFolder(success)).size() == 1; }, 30));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("[ first    ] first document filed %.1f s after the start\n", seconds);
+  kill(monitor.pid(), SIGTERM);
+  EXPECT_EQ(monitor.Wait(60000), 0);
+
+  pf::ini::ClearCache();
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "FaxModified", -1), 0);
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "FaxMonitorSet", -1), 0) << "never written by the monitor";
+  const std::string self(pf::Trim(pf::ComputerName()));
+  EXPECT_EQ(pf::ini::GetString(inst.settings(), "Product", "HostName", ""), self);
+  const std::string copy = pf::JoinPath(inst.link(), "Rslt/EnvSetInfo.ini");
+  EXPECT_EQ(pf::ini::GetString(copy, "Product", "HostName", ""), self);
+  EXPECT_NE(test::ReadAll(inst.Path("program/Rslt"), "ImpRslt_").find("HostName=" + self), std::string::npos);
 }
 
 }  // namespace

@@ -15,6 +15,11 @@ struct LockListEntry {
   std::string date;    // the file's creation time, decimal seconds (<= 23 characters)
   int result = -9;     // the import result
   int readState = 3;   // the monitor always writes 3
+  // An import in progress, once its pages are in: the binder that took them
+  // and their number (keys Binder<j> and Pages<j>; readers that do not know
+  // them pass over them). Empty and -1 when not known.
+  std::string binder;
+  int pages = -1;
 };
 
 // Entries 1 to SetTotal, in order (entries without a file are kept, so the

@@ -35,13 +35,29 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
 
 // Crash safety: an import in progress is recorded in the lock list with
 // ReadState 1 and the import time (seconds) as its Result before the
-// insertion starts, and removed once the source has been handled. At start
-// an entry left over by a crash is settled: when the binder holds pages
-// keyed with that import's time stamp the import happened and the entry
-// becomes a finished one (Result 0, ReadState 3), so the source is moved
-// without importing it again; otherwise it is removed and the file is
-// imported anew. Returns the number of entries settled.
+// insertion starts; once the insertion has returned, the entry also records
+// the binder that took the pages and their number (NoteImportedPages), and
+// it is removed once the source has been handled. At start an entry left
+// over by a crash is settled: only when its recorded binder holds exactly
+// the recorded number of pages keyed with that import's time stamp are the
+// pages proven to be this import's, and the entry becomes a finished one
+// (Result 0, ReadState 3), so the source is moved or deleted without
+// importing it again. Otherwise (nothing recorded, or pages of another
+// writer in the same second) it is removed and the file is imported anew:
+// a document filed twice is better than one lost. Returns the number of
+// entries settled.
 int RecoverInterruptedImports(WatchFrame& frame);
+
+// Records the binder and page count of an import in progress in its lock
+// list entry (the in-progress entry of `path` with that identity). False
+// when there is no such entry or it could not be written.
+bool NoteImportedPages(WatchFrame& frame, const std::string& path, const std::string& identity,
+                       const std::string& binder, int pages);
+
+// The stop request of the user or of another program: the status cell or
+// [Option] MonitorStatus of the settings file is 1. A stop found only in the
+// file is taken into the cell.
+bool MonitorStopRequested(WatchFrame& frame);
 
 // The attach-info text of a setting for a source file.
 std::string BuildAttachInfo(const AutoFileSetting& setting, const std::string& fileName);
