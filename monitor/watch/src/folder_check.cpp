@@ -590,7 +590,8 @@ bool ClaimImportStatus(WatchFrame& frame) {
   // just now makes the exchange fail.
   if (current == kStatusStopped || !frame.status.compare_exchange_strong(current, kStatusImporting)) return false;
   ProfileWrite("Option", "MonitorStatus", kStatusImporting, frame.settingsFile);
-  return guard.Commit();
+  guard.Commit();
+  return true;  // the cell holds 2 now: the import must run to restore it
 }
 
 // Puts the status the walk runs under back after an import, except over a
