@@ -110,7 +110,7 @@ void Put(char* out, const std::string& text) {
 using namespace zv;
 
 static int CheckFolderNameBody(const char* name, int level, char* title1, char* title2,
-                                          const char* location) {
+                               const char* location) {
   if (title1 != nullptr) title1[0] = '\0';
   if (title2 != nullptr) title2[0] = '\0';
   if (name == nullptr) return -1;
@@ -126,7 +126,8 @@ static int CheckFolderNameBody(const char* name, int level, char* title1, char* 
   return c.result;
 }
 
-extern "C" DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* title2, const char* location) {
+extern "C" DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* title2,
+                                          const char* location) {
   return zv::companion::ExportGuard("_Dravel", "CheckFolderName", 0,
                                     [&] { return CheckFolderNameBody(name, level, title1, title2, location); });
 }

@@ -100,7 +100,7 @@ std::optional<PaperInfo> ImagePaperInfo(const std::string& path) {
 using namespace zv;
 
 static int GetPrinterOutputSizeBody(const char* printer, const char* port, unsigned char paperCode,
-                                               short* paperSize) {
+                                    short* paperSize) {
   if (printer == nullptr || port == nullptr || *printer == '\0' || *port == '\0' || paperCode == 0 ||
       paperSize == nullptr)
     return -1;
@@ -110,7 +110,8 @@ static int GetPrinterOutputSizeBody(const char* printer, const char* port, unsig
   return 0;
 }
 
-extern "C" DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* port, unsigned char paperCode, short* paperSize) {
+extern "C" DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* port, unsigned char paperCode,
+                                               short* paperSize) {
   return zv::companion::ExportGuard("_Dravel", "GetPrinterOutputSize", -1,
                                     [&] { return GetPrinterOutputSizeBody(printer, port, paperCode, paperSize); });
 }
@@ -126,7 +127,8 @@ static int GetTargetPaperSizeBody(void* /*owner*/, const char* path, int* paperC
   return 1;
 }
 
-extern "C" DRAVEL_API int GetTargetPaperSize(void* owner, const char* path, int* paperCode, int* orientation) {
+extern "C" DRAVEL_API int GetTargetPaperSize(void* owner, const char* path, int* paperCode,
+                                             int* orientation) {
   return zv::companion::ExportGuard("_Dravel", "GetTargetPaperSize", 0,
                                     [&] { return GetTargetPaperSizeBody(owner, path, paperCode, orientation); });
 }

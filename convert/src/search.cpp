@@ -481,7 +481,7 @@ int LastSearchMessageId() { return g_lastMessageId; }
 }  // namespace zv::dravel
 
 static int SearchInsertBinderBody(char* binderPath, const char* workFile, int flag,
-                                             DravelSearchRequest* request) {
+                                  DravelSearchRequest* request) {
   using namespace zv::dravel;
   if (binderPath == nullptr) {
     SearchOutcome o;
@@ -513,7 +513,8 @@ static int SearchInsertBinderBody(char* binderPath, const char* workFile, int fl
   return 0;
 }
 
-extern "C" DRAVEL_API int SearchInsertBinder(char* binderPath, const char* workFile, int flag, DravelSearchRequest* request) {
+extern "C" DRAVEL_API int SearchInsertBinder(char* binderPath, const char* workFile, int flag,
+                                             DravelSearchRequest* request) {
   return zv::companion::ExportGuard("_Dravel", "SearchInsertBinder", -1,
                                     [&] { return SearchInsertBinderBody(binderPath, workFile, flag, request); });
 }
