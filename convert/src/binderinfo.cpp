@@ -4,6 +4,7 @@
 
 #include "binderlib/folderlist.h"
 #include "binderlib/format.h"
+#include "companion/export_guard.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -57,7 +58,7 @@ int ListCabinetBinders(const std::string& cabinetIn, int capacity, std::vector<B
 
 using namespace zv;
 
-extern "C" DRAVEL_API int GetAllBinderInfo(const char* cabinet, DravelBinderInfo* records, int capacity) {
+static int GetAllBinderInfoBody(const char* cabinet, DravelBinderInfo* records, int capacity) {
   if (cabinet == nullptr) return 0;
   if (records == nullptr) capacity = 0;
   std::vector<dravel::BinderListing> list;
@@ -79,4 +80,9 @@ extern "C" DRAVEL_API int GetAllBinderInfo(const char* cabinet, DravelBinderInfo
     std::memcpy(rec.path, b.path.c_str(), b.path.size());
   }
   return filled;
+}
+
+extern "C" DRAVEL_API int GetAllBinderInfo(const char* cabinet, DravelBinderInfo* records, int capacity) {
+  return zv::companion::ExportGuard("_Dravel", "GetAllBinderInfo", -1,
+                                    [&] { return GetAllBinderInfoBody(cabinet, records, capacity); });
 }

@@ -1,6 +1,7 @@
 // Checks of sort-folder names that become library, cabinet and binder names.
 #include <cstring>
 
+#include "companion/export_guard.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
@@ -108,8 +109,8 @@ void Put(char* out, const std::string& text) {
 
 using namespace zv;
 
-extern "C" DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* title2,
-                                          const char* location) {
+static int CheckFolderNameBody(const char* name, int level, char* title1, char* title2,
+                               const char* location) {
   if (title1 != nullptr) title1[0] = '\0';
   if (title2 != nullptr) title2[0] = '\0';
   if (name == nullptr) return -1;
@@ -123,4 +124,10 @@ extern "C" DRAVEL_API int CheckFolderName(const char* name, int level, char* tit
     dravel::Put(title2, c.title2);
   }
   return c.result;
+}
+
+extern "C" DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* title2,
+                                          const char* location) {
+  return zv::companion::ExportGuard("_Dravel", "CheckFolderName", 0,
+                                    [&] { return CheckFolderNameBody(name, level, title1, title2, location); });
 }

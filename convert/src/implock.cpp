@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "companion/export_guard.h"
 #include "companion/trace.h"
 #include "dravel/core.h"
 #include "platform/filelock.h"
@@ -51,8 +52,8 @@ void SendFileLog(std::string_view file, int line, std::string_view message, int 
 
 using namespace zv;
 
-extern "C" DRAVEL_API DravelHandle CreateImpLockFile(const char* folder, const char* name,
-                                                     int timeoutSeconds) {
+static DravelHandle CreateImpLockFileBody(const char* folder, const char* name,
+                                          int timeoutSeconds) {
   if (folder == nullptr || name == nullptr || *folder == '\0' || *name == '\0') return 0;
   platform::HeldLock lock = platform::AcquireLockFile(folder, name, timeoutSeconds);
   if (!lock.valid()) return DRAVEL_INVALID_HANDLE;
@@ -63,7 +64,13 @@ extern "C" DRAVEL_API DravelHandle CreateImpLockFile(const char* folder, const c
   return handle;
 }
 
-extern "C" DRAVEL_API int DeleteImpLockFile(DravelHandle handle, const char* folder, const char* name) {
+extern "C" DRAVEL_API DravelHandle CreateImpLockFile(const char* folder, const char* name,
+                                                     int timeoutSeconds) {
+  return zv::companion::ExportGuard("_Dravel", "CreateImpLockFile", DRAVEL_INVALID_HANDLE,
+                                    [&] { return CreateImpLockFileBody(folder, name, timeoutSeconds); });
+}
+
+static int DeleteImpLockFileBody(DravelHandle handle, const char* folder, const char* name) {
   if (dravel::Empty(folder) || dravel::Empty(name) || handle == DRAVEL_INVALID_HANDLE) return 0;
   platform::HeldLock lock;
   {
@@ -84,7 +91,12 @@ extern "C" DRAVEL_API int DeleteImpLockFile(DravelHandle handle, const char* fol
   return released == 1 ? 1 : 0;
 }
 
-extern "C" DRAVEL_API int GetAndCheckImpSendUserdat(char* path) {
+extern "C" DRAVEL_API int DeleteImpLockFile(DravelHandle handle, const char* folder, const char* name) {
+  return zv::companion::ExportGuard("_Dravel", "DeleteImpLockFile", 0,
+                                    [&] { return DeleteImpLockFileBody(handle, folder, name); });
+}
+
+static int GetAndCheckImpSendUserdatBody(char* path) {
   dravel::ReadSendFileLogSwitch();
   std::string folder = platform::AppDataFolder();
   for (const char* level : {"Brennic", "ZorvanPersonal"}) {
@@ -108,4 +120,9 @@ extern "C" DRAVEL_API int GetAndCheckImpSendUserdat(char* path) {
   std::memcpy(path, file.c_str(), file.size() + 1);
   dravel::SendFileLog(__FILE__, __LINE__, "Get ImpSendUser.dat path succeed.");
   return 0;
+}
+
+extern "C" DRAVEL_API int GetAndCheckImpSendUserdat(char* path) {
+  return zv::companion::ExportGuard("_Dravel", "GetAndCheckImpSendUserdat", -107,
+                                    [&] { return GetAndCheckImpSendUserdatBody(path); });
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "companion/export_guard.h"
 #include "companion/strings.h"
 #include "dravel/core.h"
 #include "platform/filelock.h"
@@ -148,9 +149,5 @@ std::string WriteImpResult(const DravelImpRecord& record) {
 }  // namespace zv::dravel
 
 extern "C" DRAVEL_API void OutPutImpRsltFile(DravelImpRecord record) {
-  try {
-    zv::dravel::WriteImpResult(record);
-  } catch (...) {
-    ZV_DRAVEL_TRACE("OutPutImpRsltFile: unexpected failure");
-  }
+  zv::companion::ExportGuardVoid("_Dravel", "OutPutImpRsltFile", [&] { zv::dravel::WriteImpResult(record); });
 }

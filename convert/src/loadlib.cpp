@@ -5,17 +5,16 @@
 // "lib<name>.so" -- "Pixmoor.dll" loads "libPixmoor.so", "Gantry.DLL"
 // "libGantry.so". Where the exact name is not in the folder, a name that
 // differs only in ASCII case is taken ("pixmoor.dll" finds "libPixmoor.so").
-// The current folder is switched to the viewer's folder during the load, as
-// callers expect; the shared objects themselves find their dependencies
-// through their RUNPATH ($ORIGIN).
-#include <dlfcn.h>
-
-#include <filesystem>
-#include <system_error>
-
+// The library is loaded by its absolute path and the working folder is never
+// changed: it belongs to the whole process, and the monitor loads libraries
+// on its watch thread while other threads resolve relative paths. The shared
+// objects find their own dependencies in the viewer's folder through their
+// RUNPATH ($ORIGIN), not through the working folder.
+#include "companion/export_guard.h"
 #include "companion/services.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -46,7 +45,7 @@ std::string FindInFolder(const std::string& folder, const std::string& fileName)
 
 using namespace zv;
 
-extern "C" DRAVEL_API void* MyLoadLibrary(const char* name) {
+static void* MyLoadLibraryBody(const char* name) {
   if (name == nullptr || *name == '\0') return nullptr;
   const std::string folder = platform::TrimTrailingSeparator(companion::ViewerProgramFolder());
   if (folder.empty() || !platform::IsFolder(folder)) {
@@ -58,14 +57,13 @@ extern "C" DRAVEL_API void* MyLoadLibrary(const char* name) {
     ZV_DRAVEL_TRACE("MyLoadLibrary: " + dravel::SharedObjectName(name) + " not in " + folder);
     return nullptr;
   }
-  std::error_code ec;
-  const std::filesystem::path previous = std::filesystem::current_path(ec);
-  const bool switched = !ec && (std::filesystem::current_path(folder, ec), !ec);
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* why = dlerror();
-    ZV_DRAVEL_TRACE("MyLoadLibrary: " + path + ": " + (why != nullptr ? why : "load failed"));
-  }
-  if (switched) std::filesystem::current_path(previous, ec);
-  return handle;
+  platform::SharedLibrary library = platform::SharedLibrary::Open(path);
+  if (!library) ZV_DRAVEL_TRACE("MyLoadLibrary: " + library.error());
+  // The caller owns the handle from here (it closes it with dlclose).
+  return library.Release();
+}
+
+extern "C" DRAVEL_API void* MyLoadLibrary(const char* name) {
+  return zv::companion::ExportGuard("_Dravel", "MyLoadLibrary", nullptr,
+                                    [&] { return MyLoadLibraryBody(name); });
 }

@@ -4,14 +4,14 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
-#include <dlfcn.h>
-
 #include <cmath>
 
 #include "companion/common.h"
+#include "companion/export_guard.h"
 #include "dravel/core.h"
 #include "imagelib/Pixmoor.h"
 #include "platform/fs.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -66,14 +66,14 @@ namespace {
 // First page of an image file, read by the image library of the viewer's
 // folder.
 std::optional<PaperInfo> ImagePaperInfo(const std::string& path) {
-  void* library = MyLoadLibrary("Pixmoor.dll");
-  if (library == nullptr) {
+  const platform::SharedLibrary library = platform::SharedLibrary::Adopt(MyLoadLibrary("Pixmoor.dll"));
+  if (!library) {
     ZV_DRAVEL_TRACE("GetTargetPaperSize: the image library is not available");
     return std::nullopt;
   }
-  auto initialize = reinterpret_cast<ImageIO_InitializeFunc>(dlsym(library, IMAGEIO_INITIALIZE_NAME));
-  auto uninitialize = reinterpret_cast<ImageIO_UnInitializeFunc>(dlsym(library, IMAGEIO_UNINITIALIZE_NAME));
-  auto getFileInfo = reinterpret_cast<ImageIO_GetFileInfoFunc>(dlsym(library, IMAGEIO_GETFILEINFO_NAME));
+  auto initialize = library.Symbol<ImageIO_InitializeFunc>(IMAGEIO_INITIALIZE_NAME);
+  auto uninitialize = library.Symbol<ImageIO_UnInitializeFunc>(IMAGEIO_UNINITIALIZE_NAME);
+  auto getFileInfo = library.Symbol<ImageIO_GetFileInfoFunc>(IMAGEIO_GETFILEINFO_NAME);
   std::optional<PaperInfo> found;
   if (initialize != nullptr && uninitialize != nullptr && getFileInfo != nullptr &&
       initialize(nullptr, "Dravel ", 0) != 0) {
@@ -90,7 +90,6 @@ std::optional<PaperInfo> ImagePaperInfo(const std::string& path) {
     }
     uninitialize();
   }
-  dlclose(library);
   return found;
 }
 
@@ -100,8 +99,8 @@ std::optional<PaperInfo> ImagePaperInfo(const std::string& path) {
 
 using namespace zv;
 
-extern "C" DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* port, unsigned char paperCode,
-                                               short* paperSize) {
+static int GetPrinterOutputSizeBody(const char* printer, const char* port, unsigned char paperCode,
+                                    short* paperSize) {
   if (printer == nullptr || port == nullptr || *printer == '\0' || *port == '\0' || paperCode == 0 ||
       paperSize == nullptr)
     return -1;
@@ -111,7 +110,13 @@ extern "C" DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* 
   return 0;
 }
 
-extern "C" DRAVEL_API int GetTargetPaperSize(void* /*owner*/, const char* path, int* paperCode, int* orientation) {
+extern "C" DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* port, unsigned char paperCode,
+                                               short* paperSize) {
+  return zv::companion::ExportGuard("_Dravel", "GetPrinterOutputSize", -1,
+                                    [&] { return GetPrinterOutputSizeBody(printer, port, paperCode, paperSize); });
+}
+
+static int GetTargetPaperSizeBody(void* /*owner*/, const char* path, int* paperCode, int* orientation) {
   if (path == nullptr || *path == '\0' || !platform::IsFile(path)) return 0;
   // A PDF is read here; any other file is asked of the image library.
   const auto info = platform::EqualsNoCase(platform::Extension(path), "pdf") ? dravel::PdfPaperInfo(path)
@@ -120,4 +125,10 @@ extern "C" DRAVEL_API int GetTargetPaperSize(void* /*owner*/, const char* path, 
   if (paperCode != nullptr) *paperCode = info->paperCode;
   if (orientation != nullptr) *orientation = info->orientation;
   return 1;
+}
+
+extern "C" DRAVEL_API int GetTargetPaperSize(void* owner, const char* path, int* paperCode,
+                                             int* orientation) {
+  return zv::companion::ExportGuard("_Dravel", "GetTargetPaperSize", 0,
+                                    [&] { return GetTargetPaperSizeBody(owner, path, paperCode, orientation); });
 }

@@ -25,6 +25,7 @@
 #include "binderlib/binderlib.h"
 #include "binderlib/format.h"
 #include "binderlib/locks.h"
+#include "companion/export_guard.h"
 #include "companion/services.h"
 #include "companion/trace.h"
 #include "conversion/convert_pdf.h"
@@ -677,7 +678,9 @@ extern "C" DRAVEL_API int InsertFileToBinder(void* owner, char* binder, const ch
                                              int* /*reserved*/, int vlCode, char* title, int* errorCode,
                                              int contentsAdd, int securePdfMode, int* securedFlag,
                                              const char* extraKeyword, int searchVariant) {
-  try {
+  return zv::companion::ExportGuard(
+      "_Dravel", "InsertFileToBinder", DRAVEL_INSERT_FAILED,
+      [&] {
     dravel::Args args{owner,     binder,          dravel::Text(binder), dravel::Text(source), dataChange,
                       index,     insertPos,       a3b4,                 printCopy,            printFlag,
                       pageCount, dravel::Text(keyword), service,        message,              vlCode,
@@ -685,17 +688,19 @@ extern "C" DRAVEL_API int InsertFileToBinder(void* owner, char* binder, const ch
                       dravel::Text(extraKeyword), searchVariant};
     dravel::Pipeline pipeline(std::move(args));
     return pipeline.Run();
-  } catch (...) {
-    // Nothing escapes the library; even the failure exit ran out of memory.
-    dravel::SetLibraryErrorCode(307000);
-    if (errorCode != nullptr) *errorCode = 307000;
-    return DRAVEL_INSERT_FAILED;
-  }
+      },
+      [&] {
+        // Even the failure exit ran out of memory: the code still tells.
+        dravel::SetLibraryErrorCode(307000);
+        if (errorCode != nullptr) *errorCode = 307000;
+      });
 }
 
 extern "C" DRAVEL_API int16_t Zorvan_ConvertPDF(const char* source, const char* workFolder, char* outputPdf,
                                                 void* /*owner*/, int a3b4) {
-  try {
+  return zv::companion::ExportGuard(
+      "_Dravel", "Zorvan_ConvertPDF", std::int16_t{-1},
+      [&]() -> std::int16_t {
     dravel::SetLibraryErrorCode(0);
     dravel::CopyOut(outputPdf, DRAVEL_PATH_MAX, "");
     if (source == nullptr || *source == '\0' || workFolder == nullptr || *workFolder == '\0') {
@@ -719,8 +724,6 @@ extern "C" DRAVEL_API int16_t Zorvan_ConvertPDF(const char* source, const char* 
     }
     dravel::CopyOut(outputPdf, DRAVEL_PATH_MAX, result.outputPdf);
     return 0;
-  } catch (...) {
-    dravel::SetLibraryErrorCode(dravel::kConvertEngineError);
-    return -1;
-  }
+      },
+      [&] { dravel::SetLibraryErrorCode(dravel::kConvertEngineError); });
 }

@@ -13,6 +13,7 @@
 #include "binderlib/folderlist.h"
 #include "binderlib/format.h"
 #include "binderlib/locks.h"
+#include "companion/export_guard.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
@@ -479,8 +480,8 @@ int LastSearchMessageId() { return g_lastMessageId; }
 
 }  // namespace zv::dravel
 
-extern "C" DRAVEL_API int SearchInsertBinder(char* binderPath, const char* workFile, int flag,
-                                             DravelSearchRequest* request) {
+static int SearchInsertBinderBody(char* binderPath, const char* workFile, int flag,
+                                  DravelSearchRequest* request) {
   using namespace zv::dravel;
   if (binderPath == nullptr) {
     SearchOutcome o;
@@ -510,4 +511,10 @@ extern "C" DRAVEL_API int SearchInsertBinder(char* binderPath, const char* workF
   }
   std::memcpy(binderPath, o.binder.c_str(), o.binder.size() + 1);
   return 0;
+}
+
+extern "C" DRAVEL_API int SearchInsertBinder(char* binderPath, const char* workFile, int flag,
+                                             DravelSearchRequest* request) {
+  return zv::companion::ExportGuard("_Dravel", "SearchInsertBinder", -1,
+                                    [&] { return SearchInsertBinderBody(binderPath, workFile, flag, request); });
 }

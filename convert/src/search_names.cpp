@@ -1,6 +1,7 @@
 // Overflow names: "<base>#<n>" and the split of such a name.
 #include <cstring>
 
+#include "companion/export_guard.h"
 #include "dravel/search.h"
 #include "platform/text.h"
 
@@ -74,7 +75,7 @@ void FillSearchDefaults(DravelSearchRequest& request) {
 
 }  // namespace zv::dravel
 
-extern "C" DRAVEL_API int GetSharpNum2(char* name) {
+static int GetSharpNum2Body(char* name) {
   if (name == nullptr) return -1;
   std::string current(name, strnlen(name, DRAVEL_PATH_MAX - 1));
   // Each pass takes one "#<digits>" off; a name that still changed is looked
@@ -92,4 +93,9 @@ extern "C" DRAVEL_API int GetSharpNum2(char* name) {
     if (split.base == step1) return split.number;
     current = split.base;
   }
+}
+
+extern "C" DRAVEL_API int GetSharpNum2(char* name) {
+  return zv::companion::ExportGuard("_Dravel", "GetSharpNum2", -1,
+                                    [&] { return GetSharpNum2Body(name); });
 }

@@ -1,6 +1,7 @@
 // Trace-log settings of the program folder.
 #include <cstring>
 
+#include "companion/export_guard.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -8,7 +9,7 @@
 
 using namespace zv;
 
-extern "C" DRAVEL_API int ReadTraceLogInfo(char* folder, int* keepDays) {
+static int ReadTraceLogInfoBody(char* folder, int* keepDays) {
   const std::string env = dravel::EnvSetInfoPath();
   if (platform::ini::GetInt(env, "option", "TraceLogEnabled", 0) == 0) return 0;
   std::string path = platform::ini::GetString(env, "option", "TraceLogPath");
@@ -24,4 +25,9 @@ extern "C" DRAVEL_API int ReadTraceLogInfo(char* folder, int* keepDays) {
   if (platform::IsFolder(path)) return 1;
   if (platform::Exists(path)) return 0;
   return platform::MakeFolders(path) ? 1 : 0;
+}
+
+extern "C" DRAVEL_API int ReadTraceLogInfo(char* folder, int* keepDays) {
+  return zv::companion::ExportGuard("_Dravel", "ReadTraceLogInfo", 0,
+                                    [&] { return ReadTraceLogInfoBody(folder, keepDays); });
 }

@@ -1,17 +1,19 @@
 // The smaller exports: trace-log settings, library loading, paper sizes,
 // the binder list of a cabinet, and the shared library's export table.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "binderlib/format.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "support/test_env.h"
 
@@ -71,24 +73,60 @@ TEST(MyLoadLibrary, NameMapping) {
   EXPECT_EQ(SharedObjectName("libfoo.so.1"), "libfoo.so.1");
 }
 
-TEST(MyLoadLibrary, LoadsFromTheViewerFolderWithTheFolderSwitched) {
+// The library comes from the viewer's folder by its absolute path; the
+// working folder, which every thread of the process shares, never changes.
+TEST(MyLoadLibrary, LoadsByAbsolutePathAndLeavesTheWorkingFolder) {
   test::Sandbox box;
   ASSERT_TRUE(platform::CopyFile(ZV_PROBE_LIB, box.viewerDir() + "/libZvLoadProbe.so", true));
-  const std::filesystem::path before = std::filesystem::current_path();
-  void* handle = MyLoadLibrary("zvloadprobe.DLL");  // case differs from the file
-  ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(std::filesystem::current_path(), before);
+  // Work from a folder of its own, away from the viewer's.
+  const std::filesystem::path original = std::filesystem::current_path();
+  ASSERT_TRUE(platform::MakeFolders(box.Path("elsewhere")));
+  std::filesystem::current_path(box.Path("elsewhere"));
+  const std::filesystem::path here = std::filesystem::current_path();
   using Fn = const char* (*)();
-  auto fn = reinterpret_cast<Fn>(dlsym(handle, "ZvLoadProbeFolder"));
-  ASSERT_NE(fn, nullptr);
-  EXPECT_EQ(std::filesystem::path(fn()), std::filesystem::canonical(box.viewerDir()));
-  dlclose(handle);
+
+  {
+    platform::SharedLibrary probe = platform::SharedLibrary::Adopt(MyLoadLibrary("zvloadprobe.DLL"));
+    ASSERT_TRUE(probe);  // the case differs from the file
+    auto fn = probe.Symbol<Fn>("ZvLoadProbeFolder");
+    ASSERT_NE(fn, nullptr);
+    EXPECT_EQ(std::filesystem::path(fn()), here);
+  }
+
+  // One thread loads and unloads while another keeps looking at the working
+  // folder.
+  std::atomic<bool> done{false};
+  std::atomic<int> moved{0}, loaded{0};
+  std::thread watcher([&] {
+    while (!done.load()) {
+      std::error_code ec;
+      if (std::filesystem::current_path(ec) != here) moved.fetch_add(1);
+    }
+  });
+  std::thread loader([&] {
+    for (int i = 0; i < 200; ++i) {
+      platform::SharedLibrary probe = platform::SharedLibrary::Adopt(MyLoadLibrary("ZvLoadProbe.dll"));
+      if (probe) loaded.fetch_add(1);
+    }
+    done.store(true);
+  });
+  loader.join();
+  watcher.join();
+  EXPECT_EQ(loaded.load(), 200);
+  EXPECT_EQ(moved.load(), 0);
 
   EXPECT_EQ(MyLoadLibrary(""), nullptr);
   EXPECT_EQ(MyLoadLibrary("Missing.dll"), nullptr);
-  EXPECT_EQ(std::filesystem::current_path(), before);
+  // A viewer folder given relative to the working folder is refused: what it
+  // names would depend on whichever folder is current.
+  ASSERT_TRUE(platform::MakeFolders(box.Path("elsewhere/viewer")));
+  ASSERT_TRUE(platform::CopyFile(ZV_PROBE_LIB, box.Path("elsewhere/viewer/libZvLoadProbe.so"), true));
+  setenv("ZORVAN_VIEWER_DIR", "viewer", 1);
+  EXPECT_EQ(MyLoadLibrary("ZvLoadProbe.dll"), nullptr);
   setenv("ZORVAN_VIEWER_DIR", box.Path("no-such-folder").c_str(), 1);
   EXPECT_EQ(MyLoadLibrary("ZvLoadProbe.dll"), nullptr);
+  EXPECT_EQ(std::filesystem::current_path(), here);
+  std::filesystem::current_path(original);
 }
 
 // ---- paper sizes -------------------------------------------------------------
@@ -198,14 +236,14 @@ TEST(GetAllBinderInfo, MissingOrBrokenLists) {
 // ---- the shared library --------------------------------------------------------
 
 TEST(SharedLibrary, ExportsOnlyTheCInterface) {
-  void* lib = dlopen(ZV_DRAVEL_LIB, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(lib, nullptr) << dlerror();
+  const platform::SharedLibrary lib = platform::SharedLibrary::Open(ZV_DRAVEL_LIB);
+  ASSERT_TRUE(lib) << lib.error();
   const std::set<std::string> interface{
       "CreateImpLockFile", "DeleteImpLockFile", "GetAndCheckImpSendUserdat", "OutPutImpRsltFile",
       "ReadTraceLogInfo", "MyLoadLibrary", "GetPrinterOutputSize", "GetTargetPaperSize",
       "GetAllBinderInfo", "CheckFolderName", "InsertFileToBinder", "Zorvan_ConvertPDF",
       "SearchInsertBinder", "GetSharpNum2"};
-  for (const std::string& name : interface) EXPECT_NE(dlsym(lib, name.c_str()), nullptr) << name;
+  for (const std::string& name : interface) EXPECT_NE(lib.Address(name.c_str()), nullptr) << name;
   // Nothing else: internal C++ functions and the static layers inside stay
   // hidden.
   const test::RunResult nm = test::Run("nm", {"-D", "--defined-only", ZV_DRAVEL_LIB});
@@ -220,12 +258,11 @@ TEST(SharedLibrary, ExportsOnlyTheCInterface) {
   }
   EXPECT_EQ(exported, interface);
   using Fn = int (*)(const char*, const char*, unsigned char, short*);
-  auto fn = reinterpret_cast<Fn>(dlsym(lib, "GetPrinterOutputSize"));
+  auto fn = lib.Symbol<Fn>("GetPrinterOutputSize");
   short size = 0;
   ASSERT_NE(fn, nullptr);
   EXPECT_EQ(fn("p", "q", 2, &size), 0);
   EXPECT_EQ(size, 9);
-  dlclose(lib);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <ctime>
 
 #include "fd_util.h"
+#include "platform/fs_error.h"
 #include "platform/paths.h"
 
 namespace zv::platform {
@@ -174,14 +175,15 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
 }
 
 bool MakeFolder(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty()) return detail::FsFailed("create folder", path, EINVAL);
   std::string p = TrimTrailingSeparator(path);
   if (::mkdir(p.c_str(), 0777) == 0) return true;
-  return errno == EEXIST && IsFolder(p);
+  const int error = errno;
+  return (error == EEXIST && IsFolder(p)) || detail::FsFailed("create folder", p, error == EEXIST ? ENOTDIR : error);
 }
 
 bool MakeFolders(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty()) return detail::FsFailed("create folder", path, EINVAL);
   std::string p = TrimTrailingSeparator(path);
   if (IsFolder(p)) return true;
   // Walk down from the top, creating what is missing.
@@ -191,70 +193,76 @@ bool MakeFolders(const std::string& path) {
     std::string part = p.substr(0, slash == std::string::npos ? p.size() : slash);
     if (!part.empty() && part != "/" && part.back() != '/') {
       if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-        if (!IsFolder(part)) return false;
+        const int error = errno;
+        if (!IsFolder(part)) return detail::FsFailed("create folder", part, error);
       }
     }
     if (slash == std::string::npos) break;
     pos = slash + 1;
   }
-  return IsFolder(p);
+  return IsFolder(p) || detail::FsFailed("create folder", p, ENOTDIR);
 }
 
 bool RemoveFile(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty()) return detail::FsFailed("delete", path, EINVAL);
   if (::unlink(path.c_str()) == 0) return true;
   if (errno == ENOENT) return true;
+  const int error = errno;
   struct stat st;
-  return !LstatPath(path, st) && errno == ENOENT;
+  return (!LstatPath(path, st) && errno == ENOENT) || detail::FsFailed("delete", path, error);
 }
 
 bool RemoveFolder(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty()) return detail::FsFailed("remove folder", path, EINVAL);
   std::string p = TrimTrailingSeparator(path);
-  return ::rmdir(p.c_str()) == 0 || errno == ENOENT;
+  return ::rmdir(p.c_str()) == 0 || errno == ENOENT || detail::FsFailed("remove folder", p, errno);
 }
 
 bool RemoveTree(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty()) return detail::FsFailed("remove folder", path, EINVAL);
   std::string p = TrimTrailingSeparator(path);
-  if (p == "/") return false;
+  if (p == "/") return detail::FsFailed("remove folder", p, EPERM);
   std::string dir = FolderOf(p);
   std::string name = LastComponent(p);
-  if (name.empty() || name == "." || name == "..") return false;
+  if (name.empty() || name == "." || name == "..") return detail::FsFailed("remove folder", p, EINVAL);
   UniqueFd parent(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!parent.valid()) return errno == ENOENT;
-  RemoveTreeAt(parent.get(), name.c_str(), 0);
+  if (!parent.valid()) return errno == ENOENT || detail::FsFailed("remove folder", dir, errno);
+  const bool removed = RemoveTreeAt(parent.get(), name.c_str(), 0);
+  const int error = removed ? ENOTEMPTY : errno;
   struct stat st;
-  return ::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
+  return (::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) ||
+         detail::FsFailed("remove folder", p, error);
 }
 
 bool RenamePath(const std::string& from, const std::string& to, bool overwrite) {
-  if (from.empty() || to.empty()) return false;
+  const auto failed = [&](const std::string& path, int code) { return detail::FsFailed("rename", path, code); };
+  const auto renamed = [&] { return ::rename(from.c_str(), to.c_str()) == 0 || failed(from, errno); };
+  if (from.empty() || to.empty()) return failed(from, EINVAL);
   struct stat target;
   bool targetExists = LstatPath(to, target);
   if (targetExists) {
-    if (!overwrite) return false;
+    if (!overwrite) return failed(to, EEXIST);
     // A read-only file is never replaced, not even through a rename.
-    if (S_ISREG(target.st_mode) && OwnerWriteCleared(target)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (S_ISREG(target.st_mode) && OwnerWriteCleared(target)) return failed(to, EACCES);
+    return renamed();
   }
-  if (overwrite) return ::rename(from.c_str(), to.c_str()) == 0;
+  if (overwrite) return renamed();
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (errno != EINVAL && errno != ENOSYS) return failed(errno == EEXIST ? to : from, errno);
   // File systems without RENAME_NOREPLACE (some network ones): a hard link
   // claims the name exclusively for files; folders fall back on a checked rename.
   struct stat src;
-  if (!LstatPath(from, src)) return false;
+  if (!LstatPath(from, src)) return failed(from, errno);
   if (!S_ISDIR(src.st_mode)) {
     if (::link(from.c_str(), to.c_str()) != 0) {
-      if (errno == EEXIST) return false;
+      if (errno == EEXIST) return failed(to, EEXIST);
     } else {
       ::unlink(from.c_str());
       return true;
     }
   }
-  if (LstatPath(to, target)) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  if (LstatPath(to, target)) return failed(to, EEXIST);
+  return renamed();
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {

@@ -1,8 +1,10 @@
 // The C entry points of libPixmoor.so.
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "companion/export_guard.h"
 #include "companion/trace.h"
 #include "imagelib/Pixmoor.h"
 #include "imagelib/imageio.h"
@@ -28,17 +30,20 @@ void TraceFailure(const char* routine, const char* path, int code) {
 
 bool Empty(const char* s) { return s == nullptr || *s == '\0'; }
 
+template <typename Body>
+int Guard(const char* routine, int failure, Body&& body) {
+  return zv::companion::ExportGuard("_Pixmoor", routine, failure, std::forward<Body>(body));
+}
+
 }  // namespace
 
 PIXMOOR_API int ImageIO_Initialize(void* ownerWindow, const char* callerName, int flags) {
   (void)ownerWindow;
   if (callerName == nullptr || flags != 0) return 0;
-  try {
+  return Guard("ImageIO_Initialize", 0, [&] {
     Sessions().emplace_back(callerName);
     return 1;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 PIXMOOR_API int ImageIO_UnInitialize(void) {
@@ -51,14 +56,14 @@ PIXMOOR_API int ImageIO_GetFileInfo(const char* path, int page, ImageIOFileInfo*
   if (Empty(path) || info == nullptr || info->structSize != static_cast<int>(sizeof(ImageIOFileInfo)))
     return IMAGEIO_E_PARAM;
   if (page < 0) return IMAGEIO_E_PAGE;
-  try {
+  return Guard("ImageIO_GetFileInfo", IMAGEIO_E_INTERNAL, [&] {
     zv::companion::ImageFileInfo file;
     const int rc = zv::companion::ReadImageInfo(path, file);
     if (rc != IMAGEIO_OK) {
       TraceFailure("ImageIO_GetFileInfo", path, rc);
       return rc;
     }
-    if (static_cast<std::size_t>(page) >= file.pages.size()) return IMAGEIO_E_PAGE;
+    if (static_cast<std::size_t>(page) >= file.pages.size()) return static_cast<int>(IMAGEIO_E_PAGE);
     const zv::companion::ImagePageInfo& p = file.pages[static_cast<std::size_t>(page)];
     info->format = file.format;
     info->pageCount = static_cast<int>(file.pages.size());
@@ -67,21 +72,17 @@ PIXMOOR_API int ImageIO_GetFileInfo(const char* path, int page, ImageIOFileInfo*
     info->xDpi = static_cast<int>(p.xDpi + 0.5);
     info->yDpi = static_cast<int>(p.yDpi + 0.5);
     info->bitsPerPixel = p.bitsPerPixel;
-    return IMAGEIO_OK;
-  } catch (...) {
-    return IMAGEIO_E_INTERNAL;
-  }
+    return static_cast<int>(IMAGEIO_OK);
+  });
 }
 
 PIXMOOR_API int ImageIO_CheckSupport(const char* path) {
   if (Empty(path)) return 0;
-  try {
+  return Guard("ImageIO_CheckSupport", 0, [&] {
     zv::companion::ImageFileInfo file;
     if (zv::companion::ReadImageInfo(path, file) != IMAGEIO_OK) return 0;
     return file.format == IMAGEIO_FORMAT_PDF ? 0 : file.format;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 PIXMOOR_API int ImageIO_GetSaveFuncInfo(int format, ImageIOSaveInfo* info) {
@@ -98,11 +99,9 @@ PIXMOOR_API int ImageIO_GetSaveFuncInfo(int format, ImageIOSaveInfo* info) {
 PIXMOOR_API int ImageIO_SaveFileName(const char* source, const char* target, int format, int flags) {
   if (Empty(source) || Empty(target) || flags != 0) return IMAGEIO_E_PARAM;
   if (format != IMAGEIO_FORMAT_PDF) return IMAGEIO_E_UNSUPPORTED;
-  try {
+  return Guard("ImageIO_SaveFileName", IMAGEIO_E_INTERNAL, [&] {
     const int rc = zv::companion::ConvertImageFileToPdf(source, target);
     if (rc < 1) TraceFailure("ImageIO_SaveFileName", source, rc);
     return rc;
-  } catch (...) {
-    return IMAGEIO_E_INTERNAL;
-  }
+  });
 }

@@ -3,8 +3,6 @@
 // converter process should not pay for loading it (and its crypto
 // libraries) at start-up; a process that already has it loaded gets it for
 // nothing here.
-#include <dlfcn.h>
-
 #include <cmath>
 #include <mutex>
 #include <new>
@@ -13,6 +11,7 @@
 #include <qpdf/qpdf-c.h>
 
 #include "image_internal.h"
+#include "platform/library.h"
 
 #ifndef ZV_QPDF_SONAME
 #define ZV_QPDF_SONAME "libqpdf.so"
@@ -44,32 +43,27 @@ struct PdfLibrary {
   bool loaded = false;
 };
 
-template <typename F>
-bool Bind(void* handle, const char* name, F& target) {
-  target = reinterpret_cast<F>(dlsym(handle, name));
-  return target != nullptr;
-}
-
 const PdfLibrary& Library() {
   static PdfLibrary lib;
   static std::once_flag once;
   std::call_once(once, [] {
-    void* h = dlopen(ZV_QPDF_SONAME, RTLD_NOW | RTLD_LOCAL);
-    if (h == nullptr) h = dlopen("libqpdf.so", RTLD_NOW | RTLD_LOCAL);
-    if (h == nullptr) return;
-    // Kept loaded for the life of the process.
-    lib.loaded = Bind(h, "qpdf_init", lib.init) && Bind(h, "qpdf_cleanup", lib.cleanup) &&
-                 Bind(h, "qpdf_silence_errors", lib.silenceErrors) &&
-                 Bind(h, "qpdf_set_suppress_warnings", lib.suppressWarnings) &&
-                 Bind(h, "qpdf_read_memory", lib.readMemory) && Bind(h, "qpdf_has_error", lib.hasError) &&
-                 Bind(h, "qpdf_get_error", lib.getError) && Bind(h, "qpdf_get_error_code", lib.errorCode) &&
-                 Bind(h, "qpdf_get_num_pages", lib.pageCount) && Bind(h, "qpdf_get_page_n", lib.page) &&
-                 Bind(h, "qpdf_oh_is_dictionary", lib.isDictionary) && Bind(h, "qpdf_oh_has_key", lib.hasKey) &&
-                 Bind(h, "qpdf_oh_get_key", lib.key) && Bind(h, "qpdf_oh_is_array", lib.isArray) &&
-                 Bind(h, "qpdf_oh_get_array_n_items", lib.arraySize) &&
-                 Bind(h, "qpdf_oh_get_array_item", lib.item) && Bind(h, "qpdf_oh_is_number", lib.isNumber) &&
-                 Bind(h, "qpdf_oh_get_numeric_value", lib.number) &&
-                 Bind(h, "qpdf_oh_release_all", lib.releaseAll);
+    platform::SharedLibrary h = platform::SharedLibrary::OpenSystem(ZV_QPDF_SONAME);
+    if (!h) h = platform::SharedLibrary::OpenSystem("libqpdf.so");
+    if (!h) return;
+    // Kept loaded for the life of the process: the functions bound stay valid.
+    lib.loaded = h.Bind("qpdf_init", lib.init) && h.Bind("qpdf_cleanup", lib.cleanup) &&
+                 h.Bind("qpdf_silence_errors", lib.silenceErrors) &&
+                 h.Bind("qpdf_set_suppress_warnings", lib.suppressWarnings) &&
+                 h.Bind("qpdf_read_memory", lib.readMemory) && h.Bind("qpdf_has_error", lib.hasError) &&
+                 h.Bind("qpdf_get_error", lib.getError) && h.Bind("qpdf_get_error_code", lib.errorCode) &&
+                 h.Bind("qpdf_get_num_pages", lib.pageCount) && h.Bind("qpdf_get_page_n", lib.page) &&
+                 h.Bind("qpdf_oh_is_dictionary", lib.isDictionary) && h.Bind("qpdf_oh_has_key", lib.hasKey) &&
+                 h.Bind("qpdf_oh_get_key", lib.key) && h.Bind("qpdf_oh_is_array", lib.isArray) &&
+                 h.Bind("qpdf_oh_get_array_n_items", lib.arraySize) &&
+                 h.Bind("qpdf_oh_get_array_item", lib.item) && h.Bind("qpdf_oh_is_number", lib.isNumber) &&
+                 h.Bind("qpdf_oh_get_numeric_value", lib.number) &&
+                 h.Bind("qpdf_oh_release_all", lib.releaseAll);
+    if (lib.loaded) h.Release();
   });
   return lib;
 }

@@ -1,9 +1,9 @@
 // The shared object as the importer uses it: loaded by name, six functions.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
 #include "imagelib/Pixmoor.h"
+#include "platform/library.h"
 #include "support/image_maker.h"
 
 using namespace zv::test;
@@ -11,17 +11,16 @@ using namespace zv::test;
 namespace {
 
 struct Pixmoor {
-  void* handle = dlopen(ZV_PIXMOOR_PATH, RTLD_NOW | RTLD_LOCAL);
+  zv::platform::SharedLibrary handle = zv::platform::SharedLibrary::Open(ZV_PIXMOOR_PATH);
   template <typename F>
-  F Get(const char* name) { return reinterpret_cast<F>(dlsym(handle, name)); }
-  ~Pixmoor() { if (handle) dlclose(handle); }
+  F Get(const char* name) { return handle.Symbol<F>(name); }
 };
 
 }  // namespace
 
 TEST(PixmoorExports, SessionsInfoSupportAndSave) {
   Pixmoor lib;
-  ASSERT_NE(lib.handle, nullptr) << dlerror();
+  ASSERT_TRUE(lib.handle) << lib.handle.error();
   auto init = lib.Get<ImageIO_InitializeFunc>(IMAGEIO_INITIALIZE_NAME);
   auto uninit = lib.Get<ImageIO_UnInitializeFunc>(IMAGEIO_UNINITIALIZE_NAME);
   auto info = lib.Get<ImageIO_GetFileInfoFunc>(IMAGEIO_GETFILEINFO_NAME);

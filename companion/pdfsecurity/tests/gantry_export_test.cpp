@@ -1,12 +1,12 @@
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "pdfsecurity/Gantry.h"
+#include "platform/library.h"
 
 TEST(GantryExport, LoadedByNameAndAnswers) {
-  void* h = dlopen(ZV_GANTRY_PATH, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(h, nullptr) << dlerror();
-  auto check = reinterpret_cast<SecurityCheckPDFFunc>(dlsym(h, GANTRY_SECURITY_CHECK_NAME));
+  const auto lib = zv::platform::SharedLibrary::Open(ZV_GANTRY_PATH);
+  ASSERT_TRUE(lib) << lib.error();
+  auto check = lib.Symbol<SecurityCheckPDFFunc>(GANTRY_SECURITY_CHECK_NAME);
   ASSERT_NE(check, nullptr);
   const std::string corpus = std::string(ZV_CORPUS_DIR) + "/";
   EXPECT_EQ(check((corpus + "object-stream.pdf").c_str()), GANTRY_NO_SECURITY);
@@ -15,5 +15,4 @@ TEST(GantryExport, LoadedByNameAndAnswers) {
   EXPECT_EQ(check((corpus + "bad1.pdf").c_str()), GANTRY_E_DAMAGED);
   EXPECT_EQ(check((corpus + "absent.pdf").c_str()), GANTRY_E_MISSING);
   EXPECT_EQ(check(nullptr), GANTRY_E_OTHER);
-  dlclose(h);
 }

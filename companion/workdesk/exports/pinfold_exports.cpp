@@ -1,11 +1,11 @@
 // The C entry point of libPinfold.so. Image sources go through the image
 // library found beside this library.
-#include <dlfcn.h>
-
 #include <cstring>
 #include <string>
 
+#include "companion/export_guard.h"
 #include "imagelib/Pixmoor.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "workdesk/Pinfold.h"
@@ -13,11 +13,7 @@
 
 namespace {
 
-std::string OwnFolder() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&OwnFolder), &info) == 0 || info.dli_fname == nullptr) return {};
-  return zv::platform::ParentFolder(info.dli_fname);
-}
+std::string OwnFolder() { return zv::platform::ModuleFolder(reinterpret_cast<const void*>(&OwnFolder)); }
 
 int FromImageCode(int code) {
   switch (code) {
@@ -38,17 +34,11 @@ class ImageLibrary {
   ImageLibrary() {
     const std::string folder = OwnFolder();
     if (folder.empty()) return;
-    handle_ = dlopen(zv::platform::JoinPath(folder, "libPixmoor.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) return;
-    init_ = reinterpret_cast<ImageIO_InitializeFunc>(dlsym(handle_, IMAGEIO_INITIALIZE_NAME));
-    uninit_ = reinterpret_cast<ImageIO_UnInitializeFunc>(dlsym(handle_, IMAGEIO_UNINITIALIZE_NAME));
-    save_ = reinterpret_cast<ImageIO_SaveFileNameFunc>(dlsym(handle_, IMAGEIO_SAVEFILENAME_NAME));
+    library_ = zv::platform::SharedLibrary::Open(zv::platform::JoinPath(folder, "libPixmoor.so"));
+    library_.Bind(IMAGEIO_INITIALIZE_NAME, init_);
+    library_.Bind(IMAGEIO_UNINITIALIZE_NAME, uninit_);
+    library_.Bind(IMAGEIO_SAVEFILENAME_NAME, save_);
   }
-  ~ImageLibrary() {
-    if (handle_ != nullptr) dlclose(handle_);
-  }
-  ImageLibrary(const ImageLibrary&) = delete;
-  ImageLibrary& operator=(const ImageLibrary&) = delete;
 
   bool usable() const { return init_ && uninit_ && save_; }
 
@@ -60,7 +50,7 @@ class ImageLibrary {
   }
 
  private:
-  void* handle_ = nullptr;
+  zv::platform::SharedLibrary library_;
   ImageIO_InitializeFunc init_ = nullptr;
   ImageIO_UnInitializeFunc uninit_ = nullptr;
   ImageIO_SaveFileNameFunc save_ = nullptr;
@@ -89,19 +79,19 @@ extern "C" __attribute__((visibility("default"))) int WorkDesk_ImportFile(
     SetMessage(message, "bad arguments");
     return PINFOLD_E_PARAM;
   }
-  try {
-    // The image library is loaded only for a source that is not a PDF.
-    const zv::companion::workdesk::ImageToPdf toPdf = [](const std::string& image, const std::string& pdf) {
-      ImageLibrary images;
-      return images.usable() ? images.ToPdf(image, pdf) : PINFOLD_E_IMAGELIB;
-    };
-    const auto outcome = zv::companion::workdesk::ImportFile(folder, source, toPdf);
-    if (converted != nullptr) *converted = outcome.converted ? 1 : 0;
-    if (outcome.result > 0 && pageCount != nullptr) *pageCount = outcome.result;
-    SetMessage(message, outcome.message);
-    return outcome.result;
-  } catch (...) {
-    SetMessage(message, "internal error");
-    return PINFOLD_E_INTERNAL;
-  }
+  return zv::companion::ExportGuard(
+      "_Pinfold", "WorkDesk_ImportFile", PINFOLD_E_INTERNAL,
+      [&] {
+        // The image library is loaded only for a source that is not a PDF.
+        const zv::companion::workdesk::ImageToPdf toPdf = [](const std::string& image, const std::string& pdf) {
+          ImageLibrary images;
+          return images.usable() ? images.ToPdf(image, pdf) : PINFOLD_E_IMAGELIB;
+        };
+        const auto outcome = zv::companion::workdesk::ImportFile(folder, source, toPdf);
+        if (converted != nullptr) *converted = outcome.converted ? 1 : 0;
+        if (outcome.result > 0 && pageCount != nullptr) *pageCount = outcome.result;
+        SetMessage(message, outcome.message);
+        return outcome.result;
+      },
+      [&] { SetMessage(message, "internal error"); });
 }

@@ -1,5 +1,4 @@
 // The shared objects as the monitor loads them: from one folder, by name.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,6 +8,7 @@
 
 #include "platform/filelock.h"
 #include "platform/fs.h"
+#include "platform/library.h"
 #include "workdesk/Pinfold.h"
 #include "workdesk/Tarnwick.h"
 
@@ -38,11 +38,10 @@ std::string TinyBmp() {
 }
 
 struct Library {
-  void* handle;
-  explicit Library(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
-  ~Library() { if (handle) dlclose(handle); }
+  platform::SharedLibrary handle;
+  explicit Library(const std::string& path) : handle(platform::SharedLibrary::Open(path)) {}
   template <typename F>
-  F Get(const char* name) { return reinterpret_cast<F>(dlsym(handle, name)); }
+  F Get(const char* name) { return handle.Symbol<F>(name); }
 };
 
 struct WorkDeskExports : ::testing::Test {
@@ -60,7 +59,7 @@ struct WorkDeskExports : ::testing::Test {
 
 TEST_F(WorkDeskExports, ImportsPdfsAndImagesAndReportsBusy) {
   Library lib(viewer + "/libPinfold.so");
-  ASSERT_NE(lib.handle, nullptr) << dlerror();
+  ASSERT_TRUE(lib.handle) << lib.handle.error();
   auto import = lib.Get<WorkDesk_ImportFileFunc>(PINFOLD_IMPORTFILE_NAME);
   ASSERT_NE(import, nullptr);
   const std::string desk = viewer + "/WorkDesk";
@@ -94,7 +93,7 @@ TEST_F(WorkDeskExports, ImportsPdfsAndImagesAndReportsBusy) {
 TEST_F(WorkDeskExports, WithoutTheImageLibraryOnlyPdfsGoIn) {
   // The build folder of the library holds no image library.
   Library lib(ZV_PINFOLD_PATH);
-  ASSERT_NE(lib.handle, nullptr) << dlerror();
+  ASSERT_TRUE(lib.handle) << lib.handle.error();
   auto import = lib.Get<WorkDesk_ImportFileFunc>(PINFOLD_IMPORTFILE_NAME);
   const std::string bmp = viewer + "/photo.bmp", desk = viewer + "/desk";
   ASSERT_TRUE(platform::WriteFileAtomic(bmp, TinyBmp()));
@@ -105,7 +104,7 @@ TEST_F(WorkDeskExports, WithoutTheImageLibraryOnlyPdfsGoIn) {
 
 TEST_F(WorkDeskExports, TarnwickNamesTheFolder) {
   Library lib(viewer + "/libTarnwick.so");
-  ASSERT_NE(lib.handle, nullptr) << dlerror();
+  ASSERT_TRUE(lib.handle) << lib.handle.error();
   auto get = lib.Get<GetWorkDeskFolderFunc>(TARNWICK_GETWORKDESKFOLDER_NAME);
   ASSERT_NE(get, nullptr);
   char out[TARNWICK_PATH_MAX];

@@ -91,9 +91,10 @@ DRAVEL_API void OutPutImpRsltFile(DravelImpRecord record);
 /* Trace-log settings from EnvSetInfo.ini of the program folder: 1 tracing on
  * and the folder usable (created when missing), 0 otherwise. */
 DRAVEL_API int ReadTraceLogInfo(char* folder, int* keepDays);
-/* Loads a library of the viewer's program folder; see libname mapping in
- * the implementation: "Pixmoor.dll" loads "libPixmoor.so". The dlopen handle
- * or NULL. Release it with dlclose. */
+/* Loads a library of the viewer's program folder by its absolute path (the
+ * working folder is never changed); see libname mapping in the
+ * implementation: "Pixmoor.dll" loads "libPixmoor.so". The dlopen handle or
+ * NULL. Release it with dlclose. */
 DRAVEL_API void* MyLoadLibrary(const char* name);
 /* Windows paper size of a paper code: 0 set, -1 bad arguments or code 0, 2
  * code not in the table (size unchanged). */

@@ -24,6 +24,7 @@
 #include "platform/attributes.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/fs_error.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -416,7 +417,7 @@ int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const s
       return keep();
     }
     if (!platform::RemoveFile(source)) {
-      ZV_WATCH_TRACE("CheckFolder: DeleteFile() == -1 .#* \n " + source);
+      ZV_WATCH_TRACE("CheckFolder: DeleteFile() == -1 .#* \n " + source + " - " + platform::LastFsError().Message());
       return keep();
     }
     if (!targetFile.empty() && !platform::RemoveFile(targetFile))
@@ -425,7 +426,8 @@ int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const s
   };
 
   if (!platform::IsFolder(baseFolder) && !platform::MakeFolders(baseFolder)) {
-    ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + baseFolder);
+    ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + baseFolder + " - " +
+                   platform::LastFsError().Message());
     return keep();
   }
   const std::string dated = Join(baseFolder, DayText(stamp));
@@ -440,7 +442,8 @@ int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const s
       std::snprintf(num, sizeof num, "_%03d", i);
       const std::string alt = dated + num;
       if (!platform::IsFolder(alt) && !platform::MakeFolder(alt)) {
-        ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + alt);
+        ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + alt + " - " +
+                       platform::LastFsError().Message());
         return keep();
       }
       if (MyTestWritePermission(alt, frame.env.folder) == 1) folder = alt;
@@ -453,7 +456,7 @@ int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const s
   const std::string destination = FreeDestinationName(folder, platform::LastComponent(source));
   if (destination.empty()) return dropCopy();
   if (!MoveFile(source, destination)) {
-    ZV_WATCH_TRACE("CheckFolder: MoveFile() failed .#* \n " + source);
+    ZV_WATCH_TRACE("CheckFolder: MoveFile() failed .#* \n " + source + " - " + platform::LastFsError().Message());
     return keep();
   }
   if (!targetFile.empty() && !platform::RemoveFile(targetFile))
