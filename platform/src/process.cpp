@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 #include "platform/clock.h"
@@ -24,6 +26,25 @@ int DecodeStatus(int status) {
 }
 
 constexpr std::int64_t kWaitPollMs = 10;
+
+std::string_view NameOf(std::string_view entry) { return entry.substr(0, entry.find('=')); }
+
+// This process's environment with the overrides applied; nullopt when an
+// override has no name.
+std::optional<std::vector<std::string>> ChildEnvironment(const std::vector<std::string>& overrides) {
+  for (const auto& o : overrides)
+    if (NameOf(o).empty()) return std::nullopt;
+  std::vector<std::string> env;
+  for (char** e = environ; e && *e; ++e) {
+    const std::string_view entry(*e);
+    bool replaced = false;
+    for (const auto& o : overrides) replaced = replaced || NameOf(o) == NameOf(entry);
+    if (!replaced) env.emplace_back(entry);
+  }
+  for (const auto& o : overrides)
+    if (o.find('=') != std::string::npos) env.push_back(o);
+  return env;
+}
 
 }  // namespace
 
@@ -52,8 +73,20 @@ Process::~Process() {
 }
 
 Process Process::Spawn(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& workingFolder) {
+                       const std::string& workingFolder, const std::vector<std::string>& environment) {
   if (program.empty()) return {};
+  // Built before the fork: nothing is allocated in the child.
+  std::vector<std::string> childEnv;
+  std::vector<char*> envp;
+  if (!environment.empty()) {
+    auto built = ChildEnvironment(environment);
+    if (!built) return {};
+    childEnv = std::move(*built);
+    envp.reserve(childEnv.size() + 1);
+    for (auto& e : childEnv) envp.push_back(e.data());
+    envp.push_back(nullptr);
+  }
+  char** const env = environment.empty() ? environ : envp.data();
   std::vector<char*> argv;
   argv.reserve(args.size() + 2);
   argv.push_back(const_cast<char*>(program.c_str()));
@@ -80,8 +113,8 @@ Process Process::Spawn(const std::string& program, const std::vector<std::string
 
   pid_t pid = -1;
   bool searchPath = program.find('/') == std::string::npos;
-  int rc = searchPath ? posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ)
-                      : posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+  int rc = searchPath ? posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), env)
+                      : posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), env);
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0 || pid <= 0) return {};
@@ -140,8 +173,9 @@ void Process::Terminate(int graceMs) {
   Wait(-1);
 }
 
-int RunAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs) {
-  Process p = Process::Spawn(program, args);
+int RunAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
+               const std::vector<std::string>& environment) {
+  Process p = Process::Spawn(program, args, {}, environment);
   if (!p.valid()) return -1;
   int code = p.Wait(timeoutMs);
   if (p.IsRunning()) {

@@ -15,10 +15,15 @@ class Process {
   Process& operator=(const Process&) = delete;
   ~Process();  // neither waits nor kills; reaps if already finished
 
-  // posix_spawn of program (a path, or a name searched in PATH) with
-  // arguments (argv[1...]). Invalid result on failure.
+  // posix_spawn of program (a path, or a name searched in this process's
+  // PATH) with arguments (argv[1...]). The child gets this process's
+  // environment with `environment` applied on top: "NAME=VALUE" sets a
+  // variable, a bare "NAME" removes it; this process's own environment is
+  // never changed. Invalid result on failure (also for an entry without a
+  // name).
   static Process Spawn(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& workingFolder = {});
+                       const std::string& workingFolder = {},
+                       const std::vector<std::string>& environment = {});
 
   bool valid() const { return pid_ > 0; }
   int pid() const { return pid_; }
@@ -38,8 +43,10 @@ class Process {
 };
 
 // Runs a program to its end; its exit code, or -1 when it cannot start or
-// does not end within timeoutMs (it is then killed).
-int RunAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs);
+// does not end within timeoutMs (it is then killed). `environment` as for
+// Process::Spawn.
+int RunAndWait(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
+               const std::vector<std::string>& environment = {});
 
 // The shell verb "open": xdg-open with the path, detached. True when started.
 bool ShellOpen(const std::string& path);
