@@ -8,7 +8,9 @@
 #include <filesystem>
 
 #include "companion/trace.h"
-#include "support/temp_dir.h"
+#include "testing/files.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace zv::companion {
 namespace {

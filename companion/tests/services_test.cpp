@@ -7,7 +7,9 @@
 #include <filesystem>
 
 #include "platform/clock.h"
-#include "support/temp_dir.h"
+#include "testing/files.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace zv::companion {
 namespace {

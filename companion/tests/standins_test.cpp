@@ -1,10 +1,10 @@
 // The stand-in programs as an installation runs them.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 
-#include "support/temp_dir.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::companion {
 namespace {
@@ -16,14 +16,9 @@ const std::string kBin = std::string(ZV_TEST_BINARY_DIR) + "/companion/";
 
 // Runs a command line of quoted words; returns its standard output.
 std::string RunCommand(const std::string& command, int* exitCode = nullptr) {
-  std::string out;
-  std::FILE* p = ::popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
-  int status = ::pclose(p);
-  if (exitCode) *exitCode = WEXITSTATUS(status);
-  return out;
+  const testing::RunResult r = testing::RunProgram("/bin/sh", {"-c", command});
+  if (exitCode) *exitCode = r.exitCode;
+  return r.out;
 }
 
 TEST(ViewerStandIn, VersionAndHelp) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../src/string_tables.h"
-#include "support/temp_dir.h"
+#include "testing/scoped_env.h"
 
 namespace zv::companion {
 namespace {

@@ -12,11 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::companion {
 namespace {
 
+using testing::Lines;
 using testing::ReadText;
 using testing::SetAge;
 using testing::TempDir;
@@ -29,13 +31,6 @@ std::string Today() {
   char buf[16];
   std::strftime(buf, sizeof buf, "%Y%m%d", &tm);
   return buf;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
 }
 
 TEST(TraceLogWrite, LineCarriesStampLevelTagBaseNameAndMessage) {

@@ -6,20 +6,21 @@
 #include <sys/xattr.h>
 
 #include "platform/fs.h"
-#include "platform_test_util.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::platform {
 namespace {
 
-using testing::Get;
+using testing::ReadText;
 using testing::ModeOf;
-using testing::Put;
-using testing::ScratchDir;
+using testing::WriteText;
+using testing::TempDir;
 
 TEST(ReadOnly, OwnerWriteBitDecidesAndNormalRestoresIt) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "doc.pdf";
-  Put(f, "x");
+  WriteText(f, "x");
   ASSERT_EQ(::chmod(f.c_str(), 0664), 0);
   EXPECT_FALSE(IsReadOnly(f));
   EXPECT_TRUE(SetReadOnly(f, true));
@@ -41,41 +42,41 @@ TEST(Hidden, TransientNamesAreAlwaysHidden) {
 }
 
 TEST(Hidden, DotNamesTransientNamesAndHiddenList) {
-  ScratchDir dir;
-  Put(dir / ".dot", "");
-  Put(dir / "plain.pdf", "");
-  Put(dir / "~$owner.xlsx", "");
+  TempDir dir;
+  WriteText(dir / ".dot", "");
+  WriteText(dir / "plain.pdf", "");
+  WriteText(dir / "~$owner.xlsx", "");
   EXPECT_TRUE(IsHidden(dir / ".dot"));
   EXPECT_TRUE(IsHidden(dir / "~$owner.xlsx"));
   EXPECT_FALSE(IsHidden(dir / "plain.pdf"));
-  Put(dir / ".hidden", "other\r\nplain.pdf\r\n");
+  WriteText(dir / ".hidden", "other\r\nplain.pdf\r\n");
   EXPECT_TRUE(IsHidden(dir / "plain.pdf")) << "CR LF list not understood";
-  Put(dir / ".hidden", "plain.pdf.bak\n");
+  WriteText(dir / ".hidden", "plain.pdf.bak\n");
   EXPECT_FALSE(IsHidden(dir / "plain.pdf")) << "matched a prefix, not the name";
 }
 
 TEST(Hidden, SetAndClearEditTheListKeepingOtherNames) {
-  ScratchDir dir;
+  TempDir dir;
   ASSERT_TRUE(MakeFolder(dir / "Cabinet"));
-  Put(dir / "a.pdf", "");
-  Put(dir / ".hidden", "keep-me\n");
+  WriteText(dir / "a.pdf", "");
+  WriteText(dir / ".hidden", "keep-me\n");
   EXPECT_TRUE(SetHidden(dir / "Cabinet/", true));
   EXPECT_TRUE(SetHidden(dir / "a.pdf", true));
   EXPECT_TRUE(SetHidden(dir / "a.pdf", true));  // twice: listed once
   EXPECT_TRUE(IsHidden(dir / "Cabinet"));
-  EXPECT_EQ(Get(dir / ".hidden"), "keep-me\nCabinet\na.pdf\n");
+  EXPECT_EQ(ReadText(dir / ".hidden"), "keep-me\nCabinet\na.pdf\n");
   EXPECT_TRUE(SetHidden(dir / "Cabinet", false));
   EXPECT_FALSE(IsHidden(dir / "Cabinet"));
-  EXPECT_EQ(Get(dir / ".hidden"), "keep-me\na.pdf\n");
+  EXPECT_EQ(ReadText(dir / ".hidden"), "keep-me\na.pdf\n");
   EXPECT_FALSE(SetHidden(dir / "missing", true));
   EXPECT_FALSE(SetHidden(dir / ".hidden", false)) << "a dot name cannot be shown";
   EXPECT_FALSE(Exists(dir / "Cabinet/.hidden"));
 }
 
 TEST(Hidden, SambaDosAttributeBits) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "scan.pdf";
-  Put(f, "");
+  WriteText(f, "");
   const char hiddenArchive[] = "0x22";
   if (::setxattr(f.c_str(), "user.DOSATTRIB", hiddenArchive, 4, 0) != 0)
     GTEST_SKIP() << "no user extended attributes here";
@@ -92,19 +93,19 @@ TEST(Hidden, SambaDosAttributeBits) {
 }
 
 TEST(Identity, TellsAReplacementWithTheSameTimeApart) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "in.pdf";
-  Put(f, "one");
+  WriteText(f, "one");
   std::string first = FileIdentity(f);
   EXPECT_FALSE(first.empty());
   EXPECT_EQ(FileIdentity(f), first) << "stable while unchanged";
   // Replace with a copy carrying the same modification time.
-  Put(dir / "copy", "two");
+  WriteText(dir / "copy", "two");
   struct timespec t[2];
   auto s = Stamp(f);
   t[0] = t[1] = {static_cast<time_t>(s->mtimeNs / 1'000'000'000), static_cast<long>(s->mtimeNs % 1'000'000'000)};
   ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "copy").c_str(), t, 0), 0);
-  Put(dir / "hold", "");  // keep the old inode number from being reused at once
+  WriteText(dir / "hold", "");  // keep the old inode number from being reused at once
   ASSERT_TRUE(RenamePath(dir / "copy", f, true));
   EXPECT_NE(FileIdentity(f), first);
   EXPECT_EQ(FileIdentity(dir / "missing"), "");

@@ -13,14 +13,15 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/process.h"
-#include "platform_test_util.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::platform {
 namespace {
 
-using testing::Get;
-using testing::Put;
-using testing::ScratchDir;
+using testing::ReadText;
+using testing::WriteText;
+using testing::TempDir;
 
 // A child that runs `body` and then waits to be killed; returns once the child
 // has signalled that it is ready.
@@ -60,7 +61,7 @@ void HoldOpenForWriting(const std::string& path) {
 }
 
 TEST(HeldLock, ExcludesOtherDescriptorsAndReleaseDeletes) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string p = dir / "~x.Locked";
   HeldLock a = HeldLock::TryAcquire(p);
   ASSERT_TRUE(a);
@@ -75,21 +76,21 @@ TEST(HeldLock, ExcludesOtherDescriptorsAndReleaseDeletes) {
 }
 
 TEST(HeldLock, TruncateEmptiesStaleContent) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string p = dir / "~probe.tmp";
-  Put(p, "stale content");
+  WriteText(p, "stale content");
   HeldLock keep = HeldLock::TryAcquire(p, false);
   ASSERT_TRUE(keep);
-  EXPECT_EQ(Get(p), "stale content");
+  EXPECT_EQ(ReadText(p), "stale content");
   keep.CloseOnly();
   EXPECT_TRUE(Exists(p));
   HeldLock t = HeldLock::TryAcquire(p, true);
   ASSERT_TRUE(t);
-  EXPECT_EQ(Get(p), "");
+  EXPECT_EQ(ReadText(p), "");
 }
 
 TEST(HeldLock, MoveTransfersOwnershipAndDestructorReleases) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string p = dir / "m.Lock";
   {
     HeldLock a = HeldLock::TryAcquire(p);
@@ -102,7 +103,7 @@ TEST(HeldLock, MoveTransfersOwnershipAndDestructorReleases) {
 }
 
 TEST(HeldLock, LockOfKilledHolderIsTakenAtOnce) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string p = dir / "~WriteEnvSetInfo.Locked";
   pid_t child = ForkHolder(HoldLockForever, p);
   ASSERT_GT(child, 0);
@@ -115,7 +116,7 @@ TEST(HeldLock, LockOfKilledHolderIsTakenAtOnce) {
 }
 
 TEST(HeldLock, DeletedUnderHolderLeavesNoPhantomAndReleaseSparesNewFile) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string p = dir / "~Write.Locked";
   HeldLock old = HeldLock::TryAcquire(p);
   ASSERT_TRUE(old);
@@ -131,18 +132,18 @@ TEST(HeldLock, DeletedUnderHolderLeavesNoPhantomAndReleaseSparesNewFile) {
 }
 
 TEST(HeldLock, RefusedOnFolderAndSymlink) {
-  ScratchDir dir;
+  TempDir dir;
   ASSERT_TRUE(MakeFolder(dir / "sub"));
   EXPECT_FALSE(HeldLock::TryAcquire(dir / "sub"));
-  Put(dir / "target", "keep");
+  WriteText(dir / "target", "keep");
   ASSERT_EQ(::symlink((dir / "target").c_str(), (dir / "link.Locked").c_str()), 0);
   EXPECT_FALSE(HeldLock::TryAcquire(dir / "link.Locked", true));
-  EXPECT_EQ(Get(dir / "target"), "keep") << "truncated through a planted link";
+  EXPECT_EQ(ReadText(dir / "target"), "keep") << "truncated through a planted link";
   EXPECT_FALSE(HeldLock::TryAcquire(""));
 }
 
 TEST(HeldLock, EightProcessesNeverOverlap) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string tool = std::string(ZV_TEST_TOOLS_DIR) + "/lock_hammer";
   std::vector<Process> procs;
   for (int i = 0; i < 8; ++i) {
@@ -150,12 +151,12 @@ TEST(HeldLock, EightProcessesNeverOverlap) {
     ASSERT_TRUE(procs.back().valid());
   }
   for (auto& p : procs) EXPECT_EQ(p.Wait(-1), 0) << "a hammer saw an overlap or failed";
-  EXPECT_EQ(std::stol(Get(dir / "counter")), 8000);
+  EXPECT_EQ(std::stol(ReadText(dir / "counter")), 8000);
   EXPECT_FALSE(Exists(dir / "inside"));
 }
 
 TEST(CreateExclusive, OnlyTheFirstCreateWins) {
-  ScratchDir dir;
+  TempDir dir;
   EXPECT_TRUE(CreateExclusive(dir / "Locked"));
   EXPECT_FALSE(CreateExclusive(dir / "Locked"));
   EXPECT_TRUE(RemoveFile(dir / "Locked"));
@@ -164,9 +165,9 @@ TEST(CreateExclusive, OnlyTheFirstCreateWins) {
 }
 
 TEST(IsLockHeld, PlainOpenIsNotALockAndMissingIsFree) {
-  ScratchDir dir;
+  TempDir dir;
   EXPECT_FALSE(IsLockHeld(dir / "nothing"));
-  Put(dir / "f", "x");
+  WriteText(dir / "f", "x");
   int fd = ::open((dir / "f").c_str(), O_RDWR);
   EXPECT_FALSE(IsLockHeld(dir / "f"));
   ::close(fd);
@@ -178,7 +179,7 @@ class LockProtocol : public ::testing::Test {
  protected:
   FakeClock clock;
   ScopedClock scoped{clock};
-  ScratchDir dir;
+  TempDir dir;
 };
 
 TEST_F(LockProtocol, AcquireSucceedsAtOnceThenPausesOnce) {
@@ -272,9 +273,9 @@ bool LeasesWork(const std::string& path) {
 }
 
 TEST(ExclusiveOpenProbe, WriterInOtherProcessMeansInUse) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "scan.pdf";
-  Put(f, "%PDF-1.4");
+  WriteText(f, "%PDF-1.4");
   if (!LeasesWork(f)) GTEST_SKIP() << "no write leases on this file system";
   ExclusiveOpenProbe probe;
   EXPECT_TRUE(probe.CanOpenExclusively(f)) << "nobody has it open";
@@ -287,9 +288,9 @@ TEST(ExclusiveOpenProbe, WriterInOtherProcessMeansInUse) {
 }
 
 TEST(ExclusiveOpenProbe, LockHolderMeansInUse) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "held.pdf";
-  Put(f, "x");
+  WriteText(f, "x");
   HeldLock holder = HeldLock::TryAcquire(f);
   ASSERT_TRUE(holder);
   ExclusiveOpenProbe probe;
@@ -306,11 +307,11 @@ class ProbeFallback : public ::testing::Test {
  protected:
   void SetUp() override {
     probe.ForceStabilityFallback(true);
-    Put(file, "first part");
+    WriteText(file, "first part");
   }
   FakeClock clock;
   ScopedClock scoped{clock};
-  ScratchDir dir;
+  TempDir dir;
   std::string file = dir / "fax.tif";
   ExclusiveOpenProbe probe;
 };
@@ -348,7 +349,7 @@ TEST_F(ProbeFallback, ForgetStartsOverAndVanishedFileIsNotFree) {
   ASSERT_TRUE(RemoveFile(file));
   clock.Advance(3000);
   EXPECT_FALSE(probe.CanOpenExclusively(file));
-  Put(file, "first part");
+  WriteText(file, "first part");
   EXPECT_FALSE(probe.CanOpenExclusively(file)) << "a file that came back is a new sighting";
 }
 

@@ -5,24 +5,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform_test_util.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::platform {
 namespace {
 
-using testing::Get;
+using testing::ReadText;
 using testing::ModeOf;
-using testing::Put;
-using testing::RunningAsRoot;
-using testing::ScratchDir;
+using testing::WriteText;
+using testing::TempDir;
 
 TEST(WriteFileAtomic, CreatesReplacesAndLeavesNoWorkFiles) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
   ASSERT_TRUE(WriteFileAtomic(f, "[a]\nk=1\n"));
-  EXPECT_EQ(Get(f), "[a]\nk=1\n");
+  EXPECT_EQ(ReadText(f), "[a]\nk=1\n");
   ASSERT_TRUE(WriteFileAtomic(f, ""));
-  EXPECT_EQ(Get(f), "");
+  EXPECT_EQ(ReadText(f), "");
   std::string big(3 << 20, 'z');
   ASSERT_TRUE(WriteFileAtomic(f, big));
   EXPECT_EQ(*ReadFile(f), big);
@@ -32,9 +32,9 @@ TEST(WriteFileAtomic, CreatesReplacesAndLeavesNoWorkFiles) {
 }
 
 TEST(WriteFileAtomic, KeepsModeAndReplacesInode) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "shared.ini";
-  Put(f, "old");
+  WriteText(f, "old");
   ASSERT_EQ(::chmod(f.c_str(), 0640), 0);
   auto before = Stamp(f);
   ASSERT_TRUE(WriteFileAtomic(f, "new"));
@@ -43,10 +43,10 @@ TEST(WriteFileAtomic, KeepsModeAndReplacesInode) {
 }
 
 TEST(WriteFileAtomic, KeepsOwnerWhenRootWrites) {
-  if (!RunningAsRoot()) GTEST_SKIP() << "changing owners needs root";
-  ScratchDir dir;
+  if (!::geteuid() == 0) GTEST_SKIP() << "changing owners needs root";
+  TempDir dir;
   const std::string f = dir / "owned.ini";
-  Put(f, "old");
+  WriteText(f, "old");
   ASSERT_EQ(::chown(f.c_str(), 65534, 65534), 0);
   ASSERT_TRUE(WriteFileAtomic(f, "new"));
   struct stat st;
@@ -56,12 +56,12 @@ TEST(WriteFileAtomic, KeepsOwnerWhenRootWrites) {
 }
 
 TEST(WriteFileAtomic, RefusesReadOnlyFolderTargetAndDanglingLink) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string f = dir / "ro.ini";
-  Put(f, "keep");
+  WriteText(f, "keep");
   ASSERT_EQ(::chmod(f.c_str(), 0444), 0);
   EXPECT_FALSE(WriteFileAtomic(f, "changed"));
-  EXPECT_EQ(Get(f), "keep");
+  EXPECT_EQ(ReadText(f), "keep");
   ASSERT_TRUE(MakeFolder(dir / "folder"));
   EXPECT_FALSE(WriteFileAtomic(dir / "folder", "x"));
   EXPECT_TRUE(IsFolder(dir / "folder"));
@@ -71,109 +71,109 @@ TEST(WriteFileAtomic, RefusesReadOnlyFolderTargetAndDanglingLink) {
 }
 
 TEST(WriteFileAtomic, WritesThroughSymlinkKeepingTheLink) {
-  ScratchDir dir;
-  Put(dir / "real.ini", "old");
+  TempDir dir;
+  WriteText(dir / "real.ini", "old");
   ASSERT_EQ(::symlink("real.ini", (dir / "link.ini").c_str()), 0);
   ASSERT_TRUE(WriteFileAtomic(dir / "link.ini", "new"));
-  EXPECT_EQ(Get(dir / "real.ini"), "new");
+  EXPECT_EQ(ReadText(dir / "real.ini"), "new");
   struct stat st;
   ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST(WriteFileAtomic, RewritesInPlaceWhenFolderIsNotWritable) {
-  if (RunningAsRoot()) GTEST_SKIP() << "root may write any folder";
-  ScratchDir dir;
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any folder";
+  TempDir dir;
   const std::string sub = dir / "locked";
   ASSERT_TRUE(MakeFolder(sub));
-  Put(sub + "/f.ini", "a much longer old content");
+  WriteText(sub + "/f.ini", "a much longer old content");
   ASSERT_EQ(::chmod(sub.c_str(), 0555), 0);
   EXPECT_TRUE(WriteFileAtomic(sub + "/f.ini", "short"));
-  EXPECT_EQ(Get(sub + "/f.ini"), "short");
+  EXPECT_EQ(ReadText(sub + "/f.ini"), "short");
   EXPECT_FALSE(WriteFileAtomic(sub + "/new.ini", "x")) << "cannot create in a read-only folder";
   ::chmod(sub.c_str(), 0755);
 }
 
 TEST(RemoveTree, RemovesNestedContentButNeverFollowsLinks) {
-  ScratchDir outside;
-  Put(outside / "precious", "keep");
+  TempDir outside;
+  WriteText(outside / "precious", "keep");
   ASSERT_TRUE(MakeFolder(outside / "deep"));
-  Put(outside / "deep/also", "keep");
+  WriteText(outside / "deep/also", "keep");
 
-  ScratchDir dir;
+  TempDir dir;
   const std::string root = dir / "tree";
   ASSERT_TRUE(MakeFolders(root + "/a/b/c"));
-  Put(root + "/a/b/c/f", "x");
-  Put(root + "/top", "x");
+  WriteText(root + "/a/b/c/f", "x");
+  WriteText(root + "/top", "x");
   ASSERT_EQ(::chmod((root + "/a/b").c_str(), 0500), 0);  // a read-only folder inside
   ASSERT_EQ(::symlink(outside.path().c_str(), (root + "/a/link").c_str()), 0);
   ASSERT_EQ(::symlink((outside / "precious").c_str(), (root + "/filelink").c_str()), 0);
 
   EXPECT_TRUE(RemoveTree(root));
   EXPECT_FALSE(Exists(root));
-  EXPECT_EQ(Get(outside / "precious"), "keep");
-  EXPECT_EQ(Get(outside / "deep/also"), "keep");
+  EXPECT_EQ(ReadText(outside / "precious"), "keep");
+  EXPECT_EQ(ReadText(outside / "deep/also"), "keep");
 
   // A link given as the path itself: the link goes, its target stays.
   ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "l").c_str()), 0);
   EXPECT_TRUE(RemoveTree(dir / "l"));
   EXPECT_TRUE(IsFolder(outside.path()));
-  EXPECT_EQ(Get(outside / "precious"), "keep");
+  EXPECT_EQ(ReadText(outside / "precious"), "keep");
 
   EXPECT_TRUE(RemoveTree(dir / "missing"));
-  Put(dir / "plain", "x");
+  WriteText(dir / "plain", "x");
   EXPECT_TRUE(RemoveTree(dir / "plain"));
   EXPECT_FALSE(RemoveTree("/"));
 }
 
 TEST(RenamePath, OverwriteRulesAndReadOnlyTarget) {
-  ScratchDir dir;
-  Put(dir / "a", "A");
-  Put(dir / "b", "B");
+  TempDir dir;
+  WriteText(dir / "a", "A");
+  WriteText(dir / "b", "B");
   EXPECT_FALSE(RenamePath(dir / "a", dir / "b", false));
-  EXPECT_EQ(Get(dir / "b"), "B");
+  EXPECT_EQ(ReadText(dir / "b"), "B");
   EXPECT_TRUE(RenamePath(dir / "a", dir / "b", true));
-  EXPECT_EQ(Get(dir / "b"), "A");
+  EXPECT_EQ(ReadText(dir / "b"), "A");
   EXPECT_FALSE(Exists(dir / "a"));
   EXPECT_TRUE(RenamePath(dir / "b", dir / "c", false));
-  Put(dir / "ro", "RO");
+  WriteText(dir / "ro", "RO");
   ASSERT_EQ(::chmod((dir / "ro").c_str(), 0444), 0);
   EXPECT_FALSE(RenamePath(dir / "c", dir / "ro", true)) << "a read-only file was replaced";
-  EXPECT_EQ(Get(dir / "ro"), "RO");
+  EXPECT_EQ(ReadText(dir / "ro"), "RO");
   EXPECT_FALSE(RenamePath(dir / "missing", dir / "x", false));
 }
 
 TEST(CopyFile, CopiesBytesModeAndTimeAndHonoursOverwrite) {
-  ScratchDir dir;
+  TempDir dir;
   std::string data = "bin\0ary\xff", data2(200000, 'q');
   data.push_back('\0');
-  Put(dir / "src", data + data2);
+  WriteText(dir / "src", data + data2);
   ASSERT_EQ(::chmod((dir / "src").c_str(), 0751), 0);
   ASSERT_TRUE(CopyFile(dir / "src", dir / "dst", false));
-  EXPECT_EQ(Get(dir / "dst"), data + data2);
+  EXPECT_EQ(ReadText(dir / "dst"), data + data2);
   EXPECT_EQ(ModeOf(dir / "dst"), 0751u);
   EXPECT_EQ(Stamp(dir / "dst")->mtimeNs, Stamp(dir / "src")->mtimeNs);
-  Put(dir / "other", "o");
+  WriteText(dir / "other", "o");
   EXPECT_FALSE(CopyFile(dir / "other", dir / "dst", false));
-  EXPECT_EQ(Get(dir / "dst"), data + data2);
+  EXPECT_EQ(ReadText(dir / "dst"), data + data2);
   EXPECT_TRUE(CopyFile(dir / "other", dir / "dst", true));
-  EXPECT_EQ(Get(dir / "dst"), "o");
+  EXPECT_EQ(ReadText(dir / "dst"), "o");
   EXPECT_FALSE(CopyFile(dir / "missing", dir / "x", true));
   EXPECT_FALSE(Exists(dir / "x"));
   EXPECT_TRUE(CopyFile(dir / "other", dir / "other", true)) << "copy onto itself keeps the file";
-  EXPECT_EQ(Get(dir / "other"), "o");
+  EXPECT_EQ(ReadText(dir / "other"), "o");
 }
 
 TEST(Folders, MakeListRemove) {
-  ScratchDir dir;
+  TempDir dir;
   EXPECT_TRUE(MakeFolders(dir / "x/y/z/"));
   EXPECT_TRUE(IsFolder(dir / "x/y/z"));
   EXPECT_TRUE(MakeFolders(dir / "x/y/z"));
-  Put(dir / "x/file", "1");
+  WriteText(dir / "x/file", "1");
   EXPECT_FALSE(MakeFolders(dir / "x/file/sub")) << "a file stands in the way";
   EXPECT_FALSE(MakeFolder(dir / "x/file"));
   ASSERT_EQ(::symlink("y", (dir / "x/ly").c_str()), 0);
-  Put(dir / "x/B", "");
+  WriteText(dir / "x/B", "");
   auto list = ListFolder(dir / "x");
   ASSERT_TRUE(list);
   ASSERT_EQ(list->size(), 4u);
@@ -195,12 +195,12 @@ TEST(Folders, MakeListRemove) {
 }
 
 TEST(Stamp, TracksSizeAndTimesAndFollowsNothingMissing) {
-  ScratchDir dir;
+  TempDir dir;
   EXPECT_FALSE(Stamp(dir / "none"));
   EXPECT_FALSE(FileSize(dir / "none"));
   EXPECT_FALSE(ReadFile(dir / "none"));
   EXPECT_FALSE(ReadFile(dir.path())) << "a folder is not readable as a file";
-  Put(dir / "f", "12345");
+  WriteText(dir / "f", "12345");
   auto a = Stamp(dir / "f");
   ASSERT_TRUE(a);
   EXPECT_EQ(a->size, 5u);

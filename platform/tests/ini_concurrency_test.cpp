@@ -10,7 +10,9 @@
 
 #include "platform/clock.h"
 #include "platform/ini.h"
-#include "platform_test_util.h"
+#include "platform/fs.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 extern char** environ;
 
@@ -43,13 +45,13 @@ class IniConcurrencyTest : public ::testing::Test {
     file_ = scratch_ / "shared.ini";
     ini::ClearCache();
   }
-  zv::platform::testing::ScratchDir scratch_;
+  zv::testing::TempDir scratch_;
   std::string file_;
 };
 
 TEST_F(IniConcurrencyTest, FourProcessesLoseNoKey) {
   // Other programs' content must survive too.
-  zv::platform::testing::Put(file_, "; keep me\n[Other]\nx=1\n");
+  zv::testing::WriteText(file_, "; keep me\n[Other]\nx=1\n");
   const std::vector<std::string> prefixes = {"A", "B", "C", "D"};
   std::vector<pid_t> pids;
   for (const auto& p : prefixes) pids.push_back(Spawn({"keys", file_, p, "500"}));
@@ -89,7 +91,7 @@ TEST_F(IniConcurrencyTest, GroupsAndSingleWritesInterleaveSafely) {
 // Another process changes the file so that size and modification time stay
 // the same, within the same second; the next read must see the change.
 TEST_F(IniConcurrencyTest, CacheSeesOtherProcessChanges) {
-  zv::platform::testing::Put(file_, "[Shared]\nk=AAAA\n");
+  zv::testing::WriteText(file_, "[Shared]\nk=AAAA\n");
   zv::platform::SleepMs(250);  // old enough to be cached
   ASSERT_EQ(ini::GetString(file_, "Shared", "k"), "AAAA");
   ASSERT_EQ(ini::GetString(file_, "Shared", "k"), "AAAA");

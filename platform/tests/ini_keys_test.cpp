@@ -8,16 +8,18 @@
 #include <vector>
 
 #include "platform/ini.h"
-#include "platform_test_util.h"
+#include "platform/fs.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace ini = zv::platform::ini;
 
 namespace {
 
-using zv::platform::testing::Put;
+using zv::testing::WriteText;
 
 TEST(IniKeys, NamesOfEveryLengthCaseFoldedButNotConfused) {
-  zv::platform::testing::ScratchDir scratch;
+  zv::testing::TempDir scratch;
   const std::string file = scratch / "keys.ini";
   ini::ClearCache();
   // Pairs that differ only in bytes one bit apart from a letter's case
@@ -40,7 +42,7 @@ TEST(IniKeys, NamesOfEveryLengthCaseFoldedButNotConfused) {
   std::string text = "[Big]\n";
   for (const auto& [k, v] : keys) text += k + "=" + v + "\n";
   text += "KKKKKKKKKKKKKKKK@=repeat\n";  // a repeat of a 17-byte name, other case
-  Put(file, text);
+  WriteText(file, text);
 
   const auto entries = ini::SectionEntries(file, "big");
   ASSERT_EQ(entries.size(), keys.size());

@@ -12,14 +12,16 @@
 
 #include "platform/clock.h"
 #include "platform/filelock.h"
-#include "platform_test_util.h"
+#include "platform/fs.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace ini = zv::platform::ini;
 
 namespace {
 
-using zv::platform::testing::Get;
-using zv::platform::testing::Put;
+using zv::testing::ReadText;
+using zv::testing::WriteText;
 
 class IniTest : public ::testing::Test {
  protected:
@@ -33,14 +35,14 @@ class IniTest : public ::testing::Test {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
   }
-  zv::platform::testing::ScratchDir scratch_;
+  zv::testing::TempDir scratch_;
   std::string dir_, file_;
 };
 
 // ------------------------------------------------------------ reading
 
 TEST_F(IniTest, ReadsLineEndsBomBlanksAndEmptyNames) {
-  Put(file_,
+  WriteText(file_,
       "\xEF\xBB\xBF"
       "[ section1 ]\r\n"
       "  Key1 =  value one  \r\n"
@@ -62,7 +64,7 @@ TEST_F(IniTest, ReadsLineEndsBomBlanksAndEmptyNames) {
 }
 
 TEST_F(IniTest, DuplicatesPreambleAndOddHeaders) {
-  Put(file_,
+  WriteText(file_,
       "top=before any section\n"
       "[A]\nx=1\nX=2\n"
       "[b]\ny=3\n"
@@ -79,7 +81,7 @@ TEST_F(IniTest, DuplicatesPreambleAndOddHeaders) {
 }
 
 TEST_F(IniTest, QuotesAndDefaults) {
-  Put(file_,
+  WriteText(file_,
       "[q]\n"
       "d=\"double\"\ns='single'\n"
       "mixed=\"a'\nopen=\"abc\nlone=\"\nempty=\"\"\n"
@@ -102,7 +104,7 @@ TEST_F(IniTest, QuotesAndDefaults) {
 }
 
 TEST_F(IniTest, IntegersParseLikeWindows) {
-  Put(file_,
+  WriteText(file_,
       "[n]\na=42A\nb=  -17\nc=+8\nd=abc\ne=\nf=4294967297\ng=\"12\"\nh=-2147483648\n"
       "i=4294967295\n");
   EXPECT_EQ(ini::GetInt(file_, "n", "a", 9), 42);
@@ -118,7 +120,7 @@ TEST_F(IniTest, IntegersParseLikeWindows) {
 }
 
 TEST_F(IniTest, SectionEntriesMatchesGetString) {
-  Put(file_, "[s]\nb=\"2\"\na=1\nB=dup\n; note\nc = 3 \n");
+  WriteText(file_, "[s]\nb=\"2\"\na=1\nB=dup\n; note\nc = 3 \n");
   auto entries = ini::SectionEntries(file_, "S");
   ASSERT_EQ(entries.size(), 3u);
   for (const auto& [k, v] : entries) EXPECT_EQ(ini::GetString(file_, "s", k), v) << k;
@@ -153,30 +155,30 @@ TEST_F(IniTest, UntouchedBytesSurviveEveryKindOfChange) {
       "a=1\r\n"
       "[Last]\r\n"
       "z=26";  // no line break at the end
-  Put(file_, original);
+  WriteText(file_, original);
 
   ASSERT_TRUE(ini::WriteString(file_, "other", "spaced key", "new"));
   std::string expected = original;
   expected.replace(expected.find("old  "), 5, "new");
-  EXPECT_EQ(Get(file_), expected);
+  EXPECT_EQ(ReadText(file_), expected);
 
   // A new key goes after the last key line, before the comment, in CR LF.
   ASSERT_TRUE(ini::WriteString(file_, "OTHER", "added", "x"));
   expected.insert(expected.find("; trailing"), "added=x\r\n");
-  EXPECT_EQ(Get(file_), expected);
+  EXPECT_EQ(ReadText(file_), expected);
 
   // A new section is appended after a line break added to the last line.
   ASSERT_TRUE(ini::WriteString(file_, "New", "k", ""));
   expected += "\r\n[New]\r\nk=\r\n";
-  EXPECT_EQ(Get(file_), expected);
+  EXPECT_EQ(ReadText(file_), expected);
 
   ASSERT_TRUE(ini::DeleteKey(file_, "mine", "A"));
   expected.replace(expected.find("[Mine]\r\na=1\r\n"), 13, "[Mine]\r\n");
-  EXPECT_EQ(Get(file_), expected);  // the emptied section keeps its header
+  EXPECT_EQ(ReadText(file_), expected);  // the emptied section keeps its header
 
   ASSERT_TRUE(ini::DeleteSection(file_, "last"));
   expected.erase(expected.find("[Last]"), std::string("[Last]\r\nz=26\r\n").size());
-  EXPECT_EQ(Get(file_), expected);
+  EXPECT_EQ(ReadText(file_), expected);
 
   // Absent key or section: success, and the file is not even rewritten.
   ino_t before = Inode(file_);
@@ -184,33 +186,33 @@ TEST_F(IniTest, UntouchedBytesSurviveEveryKindOfChange) {
   EXPECT_TRUE(ini::DeleteSection(file_, "nothere"));
   EXPECT_TRUE(ini::WriteString(file_, "other", "keep", "this"));  // same value
   EXPECT_EQ(Inode(file_), before);
-  EXPECT_EQ(Get(file_), expected);
+  EXPECT_EQ(ReadText(file_), expected);
 }
 
 TEST_F(IniTest, NewKeyInSectionEndingTheFileWithoutLineBreak) {
-  Put(file_, "[s]\na=1");
+  WriteText(file_, "[s]\na=1");
   ASSERT_TRUE(ini::WriteString(file_, "s", "b", "2"));
-  EXPECT_EQ(Get(file_), "[s]\na=1\nb=2\n");
-  Put(file_, "[s]");
+  EXPECT_EQ(ReadText(file_), "[s]\na=1\nb=2\n");
+  WriteText(file_, "[s]");
   ASSERT_TRUE(ini::WriteString(file_, "s", "b", "2"));
-  EXPECT_EQ(Get(file_), "[s]\nb=2\n");
-  Put(file_, "[s]\ra=1\r");
+  EXPECT_EQ(ReadText(file_), "[s]\nb=2\n");
+  WriteText(file_, "[s]\ra=1\r");
   ASSERT_TRUE(ini::WriteString(file_, "t", "b", "2"));
-  EXPECT_EQ(Get(file_), "[s]\ra=1\r[t]\rb=2\r");
+  EXPECT_EQ(ReadText(file_), "[s]\ra=1\r[t]\rb=2\r");
 }
 
 TEST_F(IniTest, WindowsCallShape) {
   ASSERT_TRUE(ini::WritePrivateProfileString("S", "k1", "v1", file_));
   ASSERT_TRUE(ini::WritePrivateProfileString("S", "k2", "v2", file_));
   ASSERT_TRUE(ini::WritePrivateProfileString("T", "k", "v", file_));
-  EXPECT_EQ(Get(file_), "[S]\nk1=v1\nk2=v2\n[T]\nk=v\n");  // a new file uses LF
+  EXPECT_EQ(ReadText(file_), "[S]\nk1=v1\nk2=v2\n[T]\nk=v\n");  // a new file uses LF
   EXPECT_TRUE(ini::WritePrivateProfileString("s", "K1", nullptr, file_));
-  EXPECT_EQ(Get(file_), "[S]\nk2=v2\n[T]\nk=v\n");
+  EXPECT_EQ(ReadText(file_), "[S]\nk2=v2\n[T]\nk=v\n");
   EXPECT_TRUE(ini::WritePrivateProfileString("s", nullptr, "ignored", file_));
-  EXPECT_EQ(Get(file_), "[T]\nk=v\n");
+  EXPECT_EQ(ReadText(file_), "[T]\nk=v\n");
   EXPECT_FALSE(ini::WritePrivateProfileString(nullptr, "k", "v", file_));
   EXPECT_TRUE(ini::WritePrivateProfileString(nullptr, nullptr, nullptr, file_));
-  EXPECT_EQ(Get(file_), "[T]\nk=v\n");
+  EXPECT_EQ(ReadText(file_), "[T]\nk=v\n");
   EXPECT_TRUE(ini::WriteInt(file_, "T", "n", -5));
   EXPECT_EQ(ini::GetInt(file_, "t", "N", 0), -5);
 }
@@ -225,13 +227,13 @@ TEST_F(IniTest, MissingFileDeletesCreateNothing) {
 }
 
 TEST_F(IniTest, StructureChangingInputIsRefused) {
-  Put(file_, "[s]\nk=v\n");
+  WriteText(file_, "[s]\nk=v\n");
   EXPECT_FALSE(ini::WriteString(file_, "s", "k", "x\r\n[Injected]\r\nevil=1"));
   EXPECT_FALSE(ini::WriteString(file_, "s", "a=b", "c"));
   EXPECT_FALSE(ini::WriteString(file_, "s", " [fake", "c"));
   EXPECT_FALSE(ini::WriteString(file_, "s]x", "k", "c"));
   EXPECT_FALSE(ini::WriteString(file_, "s\n", "k", "c"));
-  EXPECT_EQ(Get(file_), "[s]\nk=v\n");
+  EXPECT_EQ(ReadText(file_), "[s]\nk=v\n");
   // Quotes, "=" and "[" inside a value are harmless.
   EXPECT_TRUE(ini::WriteString(file_, "s", "k", "[a]=b"));
   EXPECT_EQ(ini::GetString(file_, "s", "k"), "[a]=b");
@@ -242,15 +244,15 @@ TEST_F(IniTest, BinaryGarbageAndHugeLineSurvive) {
   for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 131 + 7) % 256));
   std::string huge(1 << 20, 'x');
   const std::string original = "[bin]\n" + garbage + "\n[big]\nlong=" + huge + "\n";
-  Put(file_, original);
+  WriteText(file_, original);
   EXPECT_EQ(ini::GetString(file_, "big", "long").size(), huge.size());
   ASSERT_TRUE(ini::WriteString(file_, "big", "short", "s"));
-  EXPECT_EQ(Get(file_), original + "short=s\n");
+  EXPECT_EQ(ReadText(file_), original + "short=s\n");
   EXPECT_EQ(ini::GetString(file_, "big", "short"), "s");
 }
 
 TEST_F(IniTest, ReplacementKeepsModeAndLeavesNoDebris) {
-  Put(file_, "[s]\nk=1\n");
+  WriteText(file_, "[s]\nk=1\n");
   ASSERT_EQ(::chmod(file_.c_str(), 0640), 0);
   ino_t before = Inode(file_);
   ASSERT_TRUE(ini::WriteString(file_, "s", "k", "2"));
@@ -266,44 +268,44 @@ TEST_F(IniTest, ReplacementKeepsModeAndLeavesNoDebris) {
 
 TEST_F(IniTest, ReadOnlyFileIsNeverWritten) {
   if (::geteuid() == 0) GTEST_SKIP() << "root may write anything";
-  Put(file_, "[s]\nk=1\n");
+  WriteText(file_, "[s]\nk=1\n");
   ASSERT_EQ(::chmod(file_.c_str(), 0444), 0);
   EXPECT_FALSE(ini::WriteString(file_, "s", "k", "2"));
   EXPECT_FALSE(ini::DeleteSection(file_, "s"));
   ASSERT_TRUE(ini::BeginGroup(file_, 1000));
   EXPECT_FALSE(ini::WriteString(file_, "s", "k", "2"));
   EXPECT_TRUE(ini::Flush(file_));
-  EXPECT_EQ(Get(file_), "[s]\nk=1\n");
+  EXPECT_EQ(ReadText(file_), "[s]\nk=1\n");
   EXPECT_EQ(ini::GetString(file_, "s", "k"), "1");
 }
 
 TEST_F(IniTest, WritableFileInReadOnlyFolderIsRewrittenInPlace) {
   if (::geteuid() == 0) GTEST_SKIP() << "root may create files in any folder";
-  Put(file_, "[s]\nk=1\n");
+  WriteText(file_, "[s]\nk=1\n");
   ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
   ino_t before = Inode(file_);
   ASSERT_TRUE(ini::WriteString(file_, "s", "k", "22"));
-  EXPECT_EQ(Get(file_), "[s]\nk=22\n");
+  EXPECT_EQ(ReadText(file_), "[s]\nk=22\n");
   EXPECT_EQ(Inode(file_), before);
   EXPECT_TRUE(ini::WriteString(file_, "s", "k", "3"));
-  EXPECT_EQ(Get(file_), "[s]\nk=3\n");  // in-place rewrite truncates
+  EXPECT_EQ(ReadText(file_), "[s]\nk=3\n");  // in-place rewrite truncates
 }
 
 TEST_F(IniTest, WritesGoThroughSymbolicLink) {
   const std::string real = dir_ + "/real.ini";
-  Put(real, "[s]\nk=1\n");
+  WriteText(real, "[s]\nk=1\n");
   ASSERT_EQ(::symlink(real.c_str(), file_.c_str()), 0);
   ASSERT_TRUE(ini::WriteString(file_, "s", "k", "2"));
   struct stat st {};
   ASSERT_EQ(::lstat(file_.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(Get(real), "[s]\nk=2\n");
+  EXPECT_EQ(ReadText(real), "[s]\nk=2\n");
 }
 
 // ------------------------------------------------------------ locking and groups
 
 TEST_F(IniTest, HeldSiblingLockBlocksWriters) {
-  Put(file_, "[s]\nk=1\n");
+  WriteText(file_, "[s]\nk=1\n");
   zv::platform::HeldLock other = zv::platform::HeldLock::TryAcquire(ini::SiblingLockPath(file_));
   ASSERT_TRUE(other.valid());
   zv::platform::FakeClock fake;
@@ -313,13 +315,13 @@ TEST_F(IniTest, HeldSiblingLockBlocksWriters) {
     EXPECT_FALSE(ini::BeginGroup(file_, 2000));
     EXPECT_GE(fake.SteadyMs(), 2000);  // it waited through the clock
   }
-  EXPECT_EQ(Get(file_), "[s]\nk=1\n");
+  EXPECT_EQ(ReadText(file_), "[s]\nk=1\n");
   other.Release();
   EXPECT_TRUE(ini::WriteString(file_, "s", "k", "2"));
 }
 
 TEST_F(IniTest, GroupCollectsWritesAndReplacesOnce) {
-  Put(file_, "[s]\nk=1\n");
+  WriteText(file_, "[s]\nk=1\n");
   const ino_t before = Inode(file_);
   ASSERT_TRUE(ini::BeginGroup(file_));
   EXPECT_TRUE(ini::InGroup(file_));
@@ -329,7 +331,7 @@ TEST_F(IniTest, GroupCollectsWritesAndReplacesOnce) {
   ASSERT_TRUE(ini::DeleteKey(file_, "s", "n3"));
   // The file on disk is untouched, this thread sees its pending changes,
   // another thread still sees the file.
-  EXPECT_EQ(Get(file_), "[s]\nk=1\n");
+  EXPECT_EQ(ReadText(file_), "[s]\nk=1\n");
   EXPECT_EQ(Inode(file_), before);
   EXPECT_EQ(ini::GetString(file_, "s", "k"), "changed");
   EXPECT_EQ(ini::GetInt(file_, "s", "n49", -1), 49);
@@ -347,7 +349,7 @@ TEST_F(IniTest, GroupCollectsWritesAndReplacesOnce) {
 }
 
 TEST_F(IniTest, GroupHoldsLockAgainstOtherThreads) {
-  Put(file_, "[s]\nk=1\n");
+  WriteText(file_, "[s]\nk=1\n");
   ini::WriteGroup group(file_);
   ASSERT_TRUE(group.ok());
   ASSERT_TRUE(ini::WriteString(file_, "s", "k", "mine"));
@@ -362,7 +364,7 @@ TEST_F(IniTest, GroupHoldsLockAgainstOtherThreads) {
   EXPECT_TRUE(group.Commit());
   other.join();
   EXPECT_TRUE(otherOk);
-  EXPECT_EQ(Get(file_), "[s]\nk=mine\nother=x\n");  // neither change lost
+  EXPECT_EQ(ReadText(file_), "[s]\nk=mine\nother=x\n");  // neither change lost
 }
 
 TEST_F(IniTest, WriteGroupFlushesOnScopeExit) {
@@ -372,11 +374,11 @@ TEST_F(IniTest, WriteGroupFlushesOnScopeExit) {
     ASSERT_TRUE(ini::WriteString(file_, "s", "k", "v"));
     EXPECT_EQ(::access(file_.c_str(), F_OK), -1);  // created only at the flush
   }
-  EXPECT_EQ(Get(file_), "[s]\nk=v\n");
+  EXPECT_EQ(ReadText(file_), "[s]\nk=v\n");
 }
 
 TEST_F(IniTest, CacheNeverServesAnOldVersion) {
-  Put(file_, "[s]\nk=AAAA\n");
+  WriteText(file_, "[s]\nk=AAAA\n");
   ASSERT_EQ(ini::GetString(file_, "s", "k"), "AAAA");
   zv::platform::SleepMs(250);  // old enough to be cached
   ASSERT_EQ(ini::GetString(file_, "s", "k"), "AAAA");
@@ -385,7 +387,7 @@ TEST_F(IniTest, CacheNeverServesAnOldVersion) {
   // time tells.
   struct stat st {};
   ASSERT_EQ(::stat(file_.c_str(), &st), 0);
-  Put(file_, "[s]\nk=BBBB\n");
+  WriteText(file_, "[s]\nk=BBBB\n");
   struct timespec times[2] = {st.st_atim, st.st_mtim};
   ASSERT_EQ(::utimensat(AT_FDCWD, file_.c_str(), times, 0), 0);
   EXPECT_EQ(ini::GetString(file_, "s", "k"), "BBBB");

@@ -7,31 +7,16 @@
 
 #include "../src/paths_internal.h"
 #include "platform/fs.h"
-#include "platform_test_util.h"
+#include "testing/files.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace zv::platform {
 namespace {
 
 using testing::ModeOf;
-using testing::RunningAsRoot;
-using testing::ScratchDir;
-
-class EnvGuard {
- public:
-  explicit EnvGuard(const char* name) : name_(name) {
-    if (const char* v = getenv(name)) old_ = v;
-  }
-  ~EnvGuard() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
-  }
-  void Set(const std::string& v) { setenv(name_, v.c_str(), 1); }
-  void Unset() { unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
+using testing::TempDir;
 
 TEST(PathText, JoinTrimAndComponents) {
   EXPECT_EQ(JoinPath("/a/b", "c.pdf"), "/a/b/c.pdf");
@@ -60,7 +45,7 @@ TEST(PathText, JoinTrimAndComponents) {
 }
 
 TEST(FileSystems, LocalPathsAnswerAndAreNotNetwork) {
-  ScratchDir dir;
+  TempDir dir;
   EXPECT_FALSE(IsNetworkPath(dir.path()));
   EXPECT_FALSE(IsNetworkPath(dir / "not/yet/there")) << "judged by the nearest existing folder";
   EXPECT_TRUE(PathAnswers(dir.path(), 2000));
@@ -73,7 +58,7 @@ TEST(FileSystems, LocalPathsAnswerAndAreNotNetwork) {
 }
 
 TEST(Places, ProgramFolderOverrideAndExecutableFolder) {
-  EnvGuard g(kProgramDirVar);
+  ScopedEnv g(kProgramDirVar);
   g.Unset();
   std::string exe = ExecutableFolder();
   EXPECT_TRUE(IsAbsolutePath(exe));
@@ -87,7 +72,7 @@ TEST(Places, ProgramFolderOverrideAndExecutableFolder) {
 }
 
 TEST(PrivateFolder, CreatedPrivateAndRefusedWhenPlantedOrForeign) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string mine = dir / "zorvan-me";
   ASSERT_TRUE(detail::EnsurePrivateFolder(mine));
   EXPECT_EQ(ModeOf(mine), 0700u);
@@ -98,10 +83,10 @@ TEST(PrivateFolder, CreatedPrivateAndRefusedWhenPlantedOrForeign) {
   ASSERT_TRUE(MakeFolder(dir / "elsewhere"));
   ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (dir / "planted").c_str()), 0);
   EXPECT_FALSE(detail::EnsurePrivateFolder(dir / "planted"));
-  testing::Put(dir / "afile", "");
+  testing::WriteText(dir / "afile", "");
   EXPECT_FALSE(detail::EnsurePrivateFolder(dir / "afile"));
 
-  if (RunningAsRoot()) {
+  if (::geteuid() == 0) {
     ASSERT_TRUE(MakeFolder(dir / "foreign"));
     ASSERT_EQ(::chown((dir / "foreign").c_str(), 65534, 65534), 0);
     EXPECT_FALSE(detail::EnsurePrivateFolder(dir / "foreign"));

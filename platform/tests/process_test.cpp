@@ -4,13 +4,16 @@
 
 #include "platform/clock.h"
 #include "platform/fs.h"
-#include "platform_test_util.h"
+#include "testing/files.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace zv::platform {
 namespace {
 
-using testing::Get;
-using testing::ScratchDir;
+using testing::ReadText;
+using testing::ScopedEnv;
+using testing::TempDir;
 
 TEST(Process, ExitCodesPathSearchAndFailures) {
   EXPECT_EQ(RunAndWait("true", {}, 10'000), 0);
@@ -26,7 +29,7 @@ TEST(Process, ExitCodesPathSearchAndFailures) {
 }
 
 TEST(Process, ArgumentsArePassedVerbatimInTheWorkingFolder) {
-  ScratchDir dir;
+  TempDir dir;
   Process p = Process::Spawn("/bin/sh", {"-c", "printf '%s|' \"$@\" > out; pwd >> out", "sh",
                                          "a b", "", "$HOME", "*"},
                              dir.path());
@@ -34,8 +37,26 @@ TEST(Process, ArgumentsArePassedVerbatimInTheWorkingFolder) {
   EXPECT_EQ(p.Wait(), 0);
   char real[4096];
   ASSERT_TRUE(::realpath(dir.path().c_str(), real));
-  EXPECT_EQ(Get(dir / "out"), std::string("a b||$HOME|*|") + real + "\n");
+  EXPECT_EQ(ReadText(dir / "out"), std::string("a b||$HOME|*|") + real + "\n");
   EXPECT_FALSE(Process::Spawn("true", {}, dir / "missing").valid());
+}
+
+TEST(Process, ChildEnvironmentIsAppliedOnTopWithoutChangingOurs) {
+  TempDir dir;
+  ScopedEnv kept("ZV_PROC_KEPT", "kept"), over("ZV_PROC_OVER", "old"), gone("ZV_PROC_GONE", "here");
+  Process p = Process::Spawn(
+      "/bin/sh", {"-c", "echo \"$ZV_PROC_KEPT|$ZV_PROC_OVER|${ZV_PROC_GONE-unset}|$ZV_PROC_NEW\" > out; env > all"},
+      dir.path(), {"ZV_PROC_OVER=new", "ZV_PROC_GONE", "ZV_PROC_NEW=a=b c"});
+  ASSERT_TRUE(p.valid());
+  EXPECT_EQ(p.Wait(), 0);
+  EXPECT_EQ(ReadText(dir / "out"), "kept|new|unset|a=b c\n");
+  EXPECT_EQ(ReadText(dir / "all").find("ZV_PROC_OVER=old"), std::string::npos) << "one entry per name";
+  EXPECT_STREQ(getenv("ZV_PROC_OVER"), "old");
+  EXPECT_STREQ(getenv("ZV_PROC_GONE"), "here");
+  EXPECT_EQ(getenv("ZV_PROC_NEW"), nullptr);
+
+  EXPECT_EQ(RunAndWait("/bin/sh", {"-c", "test \"$ZV_PROC_NEW\" = 1"}, 10'000, {"ZV_PROC_NEW=1"}), 0);
+  EXPECT_FALSE(Process::Spawn("true", {}, {}, {"=nameless"}).valid());
 }
 
 TEST(Process, WaitTimesOutAndTerminateEscalates) {

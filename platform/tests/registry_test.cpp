@@ -5,24 +5,20 @@
 
 #include "platform/fs.h"
 #include "platform/single_instance.h"
-#include "platform_test_util.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace zv::platform {
 namespace {
 
-using testing::ScratchDir;
+using testing::ScopedEnv;
+using testing::TempDir;
 
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv(registry::kMachineFileVar, (dir / "machine/reg.ini").c_str(), 1);
-    setenv(registry::kUserFileVar, (dir / "user.ini").c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv(registry::kMachineFileVar);
-    unsetenv(registry::kUserFileVar);
-  }
-  ScratchDir dir;
+  TempDir dir;
+  ScopedEnv machine_{registry::kMachineFileVar, dir / "machine/reg.ini"};
+  ScopedEnv user_{registry::kUserFileVar, dir / "user.ini"};
 };
 
 TEST_F(Registry, HivesAreSeparateFilesWithDefaultValue) {
@@ -45,10 +41,8 @@ TEST_F(Registry, HivesAreSeparateFilesWithDefaultValue) {
 }
 
 TEST(SingleInstance, SecondInstanceOfSameProgramIsNotFirst) {
-  ScratchDir dir;
-  const char* old = getenv("XDG_RUNTIME_DIR");
-  std::string saved = old ? old : "";
-  setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  TempDir dir;
+  ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path());
   {
     SingleInstance first("Hopvale");
     EXPECT_TRUE(first.IsFirst());
@@ -62,8 +56,6 @@ TEST(SingleInstance, SecondInstanceOfSameProgramIsNotFirst) {
   }
   SingleInstance again("Hopvale");
   EXPECT_TRUE(again.IsFirst()) << "the lock did not go with the first instance";
-  if (old) setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
-  else unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

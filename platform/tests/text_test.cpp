@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "testing/scoped_env.h"
+
 namespace zv::platform {
 namespace {
 
@@ -95,20 +97,8 @@ TEST(FindLastOfCodePoint, IgnoresBytesInsideCharacters) {
 
 class Locale : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-      const char* cur = getenv(v);
-      saved_.emplace_back(v, cur ? std::optional<std::string>(cur) : std::nullopt);
-      unsetenv(v);
-    }
-  }
-  void TearDown() override {
-    for (auto& [name, value] : saved_) {
-      if (value) setenv(name.c_str(), value->c_str(), 1);
-      else unsetenv(name.c_str());
-    }
-  }
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  // No locale at all to start with; the variables come back afterwards.
+  zv::testing::ScopedEnv all_{"LC_ALL", nullptr}, messages_{"LC_MESSAGES", nullptr}, lang_{"LANG", nullptr};
 };
 
 TEST_F(Locale, MapsToWindowsLanguageIds) {

@@ -24,11 +24,10 @@ namespace {
 
 // The floors from the ground up. The longest folder that a path starts with
 // gives its floor; "*/ui" stands for the ui folder of any subsystem, "*/app"
-// for any program's main().
+// for any program's main(), "*/tests" for any module's tests.
 const std::vector<std::pair<std::string, int>> kFloors = {
     {"platform", 0},
     {"companion", 1},
-    {"testing", 1},  // test support shared by the modules' tests
     {"convert/store", 2},
     {"convert/conversion", 2},
     {"convert", 3},
@@ -43,6 +42,9 @@ const std::vector<std::pair<std::string, int>> kFloors = {
     {"ui/common", 9},
     {"*/ui", 10},
     {"*/app", 11},
+    // Tests sit on top of every floor, and so does their shared support.
+    {"*/tests", 12},
+    {"testing", 12},
 };
 // Top-level folders that hold no module.
 const std::vector<std::string> kNotModules = {"tools", "testdata", "docs", "build", "monitor", "ui"};
