@@ -5,9 +5,14 @@
 
 #include "imagelib/imageio.h"
 #include "support/image_maker.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 using namespace zv::companion;
 using namespace zv::test;
+using zv::testing::ReadText;
+using zv::testing::TempDir;
+using zv::testing::WriteText;
 
 namespace {
 
@@ -162,8 +167,9 @@ TEST(ImageTiff, FaxPagesPassThroughWithParameters) {
 
   // What a reader shows must be the TIFF's picture: black where the TIFF has
   // black (1 in min-is-white, 0 in min-is-black).
-  const std::string dir = TempDir();
-  WriteBytes(dir + "/f.pdf", pdf);
+  const TempDir tmp;
+  const std::string dir = tmp.path();
+  WriteText(dir + "/f.pdf", pdf);
   const Bitmap* sources[] = {&a, &b, &c};
   const int dpis[] = {200, 100, 72};
   const bool blackIsOne[] = {true, true, false};
@@ -310,16 +316,17 @@ TEST(ImageInfo, PagesSizesAndResolution) {
 }
 
 TEST(ImageFiles, DeterministicAndAtomic) {
-  const std::string dir = TempDir();
-  WriteBytes(dir + "/a.png", MakePng(Pattern(30, 20, 3), 2, 8, 0));
+  const TempDir tmp;
+  const std::string dir = tmp.path();
+  WriteText(dir + "/a.png", MakePng(Pattern(30, 20, 3), 2, 8, 0));
   EXPECT_EQ(ConvertImageFileToPdf(dir + "/a.png", dir + "/a.pdf"), 1);
   EXPECT_EQ(ConvertImageFileToPdf(dir + "/a.png", dir + "/b.pdf"), 1);
-  EXPECT_EQ(ReadBytes(dir + "/a.pdf"), ReadBytes(dir + "/b.pdf"));
+  EXPECT_EQ(ReadText(dir + "/a.pdf"), ReadText(dir + "/b.pdf"));
 
   // A failed conversion leaves an existing target as it was.
-  WriteBytes(dir + "/bad.jpg", MakeJpeg(Pattern(64, 64, 3), 0).substr(0, 300));
+  WriteText(dir + "/bad.jpg", MakeJpeg(Pattern(64, 64, 3), 0).substr(0, 300));
   EXPECT_EQ(ConvertImageFileToPdf(dir + "/bad.jpg", dir + "/a.pdf"), IMAGEIO_E_CORRUPT);
-  EXPECT_EQ(ReadBytes(dir + "/a.pdf"), ReadBytes(dir + "/b.pdf"));
+  EXPECT_EQ(ReadText(dir + "/a.pdf"), ReadText(dir + "/b.pdf"));
   EXPECT_EQ(ConvertImageFileToPdf(dir + "/missing.png", dir + "/c.pdf"), IMAGEIO_E_NOFILE);
   EXPECT_EQ(ConvertImageFileToPdf(dir, dir + "/c.pdf"), IMAGEIO_E_NOFILE);
 }

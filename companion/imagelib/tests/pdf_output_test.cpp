@@ -14,9 +14,14 @@
 
 #include "imagelib/imageio.h"
 #include "support/image_maker.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 using namespace zv::companion;
 using namespace zv::test;
+using zv::testing::ReadText;
+using zv::testing::TempDir;
+using zv::testing::WriteText;
 
 namespace {
 
@@ -130,7 +135,8 @@ std::string IdOf(const std::string& pdf) {
 TEST(PdfOutput, EveryKindOfPagePassesTheStrictCheck) {
   std::string out;
   if (RunCommand("qpdf --version", out) != 0) GTEST_SKIP() << "the qpdf command is not installed";
-  const std::string dir = TempDir();
+  const TempDir tmp;
+  const std::string dir = tmp.path();
   for (const Sample& s : EveryKind()) {
     std::string pdf;
     ASSERT_EQ(ConvertImageToPdfInMemory(s.bytes, pdf), s.pages) << s.name;
@@ -143,7 +149,7 @@ TEST(PdfOutput, EveryKindOfPagePassesTheStrictCheck) {
     EXPECT_EQ(IdOf(pdf).size(), 32u) << s.name;
 
     const std::string path = dir + "/check.pdf";
-    WriteBytes(path, pdf);
+    WriteText(path, pdf);
     const int rc = RunCommand("qpdf --check '" + path + "'", out);
     EXPECT_EQ(rc, 0) << s.name << "\n" << out;
     EXPECT_NE(out.find("No syntax or stream encoding errors found"), std::string::npos) << s.name << "\n" << out;

@@ -5,8 +5,13 @@
 #include "imagelib/Pixmoor.h"
 #include "platform/library.h"
 #include "support/image_maker.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 using namespace zv::test;
+using zv::testing::ReadText;
+using zv::testing::TempDir;
+using zv::testing::WriteText;
 
 namespace {
 
@@ -34,13 +39,14 @@ TEST(PixmoorExports, SessionsInfoSupportAndSave) {
   EXPECT_EQ(init(nullptr, "ZorvanService", 0), 1);
   EXPECT_EQ(uninit(), 1);
 
-  const std::string dir = TempDir();
+  const TempDir tmp;
+  const std::string dir = tmp.path();
   Bitmap fax = Pattern(80, 60, 1);
   for (auto& v : fax.px) v = v > 128;
-  WriteBytes(dir + "/fax.tif", MakeTiff({{fax, COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 1, 200},
+  WriteText(dir + "/fax.tif", MakeTiff({{fax, COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 1, 200},
                                          {Pattern(30, 40, 3), COMPRESSION_LZW, PHOTOMETRIC_RGB, 8, 0}}));
-  WriteBytes(dir + "/note.txt", "not an image");
-  WriteBytes(dir + "/cut.jpg", MakeJpeg(Pattern(64, 64, 3), 0).substr(0, 200));
+  WriteText(dir + "/note.txt", "not an image");
+  WriteText(dir + "/cut.jpg", MakeJpeg(Pattern(64, 64, 3), 0).substr(0, 200));
 
   ImageIOFileInfo fi{};
   EXPECT_EQ(info((dir + "/fax.tif").c_str(), 0, &fi), IMAGEIO_E_PARAM) << "structSize unset";

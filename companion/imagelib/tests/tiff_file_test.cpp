@@ -9,9 +9,14 @@
 
 #include "imagelib/imageio.h"
 #include "support/image_maker.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 using namespace zv::companion;
 using namespace zv::test;
+using zv::testing::ReadText;
+using zv::testing::TempDir;
+using zv::testing::WriteText;
 
 namespace {
 
@@ -46,7 +51,7 @@ std::string LsbFirstFax(const std::string& path, const Bitmap& b) {
     TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0);
   }
   TIFFClose(t);
-  return ReadBytes(path);
+  return ReadText(path);
 }
 
 std::string InMemory(const std::string& bytes, int pages) {
@@ -56,7 +61,8 @@ std::string InMemory(const std::string& bytes, int pages) {
 }
 
 TEST(ImageTiffFile, SameBytesAsInMemoryForEveryKindOfPage) {
-  const std::string dir = TempDir();
+  const TempDir tmp;
+  const std::string dir = tmp.path();
   // Fax pages passed through, with a decoded page (several strips) between.
   const std::string mixed = MakeTiff({
       {Cells(200, 120), COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 1, 200},
@@ -64,10 +70,10 @@ TEST(ImageTiffFile, SameBytesAsInMemoryForEveryKindOfPage) {
       {Cells(96, 40), COMPRESSION_CCITTFAX3, PHOTOMETRIC_MINISBLACK, 1, 0, 0, GROUP3OPT_FILLBITS},
       {Pattern(17, 9, 3), COMPRESSION_LZW, PHOTOMETRIC_RGB, 8, 0},
   });
-  WriteBytes(dir + "/mixed.tif", mixed);
+  WriteText(dir + "/mixed.tif", mixed);
   ASSERT_EQ(ConvertImageFileToPdf(dir + "/mixed.tif", dir + "/mixed.pdf"), 4);
-  EXPECT_EQ(ReadBytes(dir + "/mixed.pdf"), InMemory(mixed, 4));
-  const auto images = InspectPdf(ReadBytes(dir + "/mixed.pdf"));
+  EXPECT_EQ(ReadText(dir + "/mixed.pdf"), InMemory(mixed, 4));
+  const auto images = InspectPdf(ReadText(dir + "/mixed.pdf"));
   ASSERT_EQ(images.size(), 4u);
   EXPECT_EQ(images[0].filter, "/CCITTFaxDecode");
   EXPECT_EQ(images[1].filter, "/FlateDecode");
@@ -76,11 +82,12 @@ TEST(ImageTiffFile, SameBytesAsInMemoryForEveryKindOfPage) {
   const std::string lsb = LsbFirstFax(dir + "/lsb.tif", Cells(80, 64));
   ASSERT_FALSE(lsb.empty());
   ASSERT_EQ(ConvertImageFileToPdf(dir + "/lsb.tif", dir + "/lsb.pdf"), 1);
-  EXPECT_EQ(ReadBytes(dir + "/lsb.pdf"), InMemory(lsb, 1));
+  EXPECT_EQ(ReadText(dir + "/lsb.pdf"), InMemory(lsb, 1));
 }
 
 TEST(ImageTiffFile, StripPastTheEndFailsWithoutTarget) {
-  const std::string dir = TempDir();
+  const TempDir tmp;
+  const std::string dir = tmp.path();
   const std::string tiff = MakeTiff({{Cells(80, 80), COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 1, 0}});
   // Point the strip past the end of the file (the directory follows the strip).
   std::string bad = tiff;
@@ -100,11 +107,11 @@ TEST(ImageTiffFile, StripPastTheEndFailsWithoutTarget) {
     }
   }
   ASSERT_TRUE(patched);
-  WriteBytes(dir + "/bad.tif", bad);
+  WriteText(dir + "/bad.tif", bad);
   EXPECT_EQ(ConvertImageFileToPdf(dir + "/bad.tif", dir + "/bad.pdf"), IMAGEIO_E_CORRUPT);
-  EXPECT_TRUE(ReadBytes(dir + "/bad.pdf").empty());
+  EXPECT_TRUE(ReadText(dir + "/bad.pdf").empty());
   // Not a TIFF at all (libtiff refuses it): the general path still reports it.
-  WriteBytes(dir + "/text.tif", "plain text, not an image");
+  WriteText(dir + "/text.tif", "plain text, not an image");
   EXPECT_EQ(ConvertImageFileToPdf(dir + "/text.tif", dir + "/text.pdf"), IMAGEIO_E_UNSUPPORTED);
 }
 

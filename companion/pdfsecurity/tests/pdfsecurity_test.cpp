@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "pdfsecurity/pdfsecurity.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 using zv::companion::CheckPdfSecurity;
 using zv::companion::PdfSecurity;
@@ -15,18 +17,19 @@ namespace {
 
 std::string Corpus(const std::string& name) { return std::string(ZV_CORPUS_DIR) + "/" + name; }
 
+// One folder for the whole run, removed at its end.
 std::string Scratch() {
-  auto dir = std::filesystem::temp_directory_path() / ("zv_pdfsec_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  return dir.string();
+  static const zv::testing::TempDir dir;
+  return dir.path();
 }
 
 // Encrypts a corpus file with the qpdf tool; empty when qpdf is missing.
 std::string Encrypt(const std::string& name, const std::string& user, const std::string& extra) {
   const std::string out = Scratch() + "/" + name + ".pdf";
-  const std::string cmd = "qpdf --encrypt '" + user + "' owner 256 " + extra + " -- '" +
-                          Corpus("minimal-linearized.pdf") + "' '" + out + "' 2>/dev/null";
-  return std::system(cmd.c_str()) == 0 ? out : std::string();
+  std::vector<std::string> args = {"--encrypt", user, "owner", "256"};
+  if (!extra.empty()) args.push_back(extra);
+  args.insert(args.end(), {"--", Corpus("minimal-linearized.pdf"), out});
+  return zv::testing::RunProgram("qpdf", args).exitCode == 0 ? out : std::string();
 }
 
 }  // namespace
@@ -69,15 +72,12 @@ TEST(PdfSecurity, EncryptedWithQpdf) {
 TEST(PdfSecurity, DamagedPasswordFileIsDamaged) {
   // A password-protected file whose cross-reference table is destroyed: qpdf
   // repairs it (with warnings) and then fails on the password.
-  std::ifstream in(Corpus("20-pages.pdf"), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  std::string bytes = ss.str();
+  std::string bytes = zv::testing::ReadText(Corpus("20-pages.pdf"));
   const std::size_t xref = bytes.rfind("startxref");
   ASSERT_NE(xref, std::string::npos);
   bytes.replace(xref, 9, "startxraf");
   const std::string path = Scratch() + "/damaged-pw.pdf";
-  std::ofstream(path, std::ios::binary) << bytes;
+  zv::testing::WriteText(path, bytes);
   EXPECT_EQ(CheckPdfSecurity(path), PdfSecurity::kDamaged);
 }
 

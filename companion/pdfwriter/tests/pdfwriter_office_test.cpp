@@ -14,6 +14,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/registry.h"
+#include "testing/temp_dir.h"
 
 namespace co = zv::companion;
 namespace pf = zv::platform;
@@ -134,9 +135,7 @@ class WriterOfficeTest : public ::testing::Test {
   void SetUp() override {
     office_ = co::OfficeProgram();
     if (office_.empty()) GTEST_SKIP() << "no office program installed";
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = pf::JoinPath(ZV_TEST_BINARY_DIR, std::string("pdfwriter_office_tmp/") + info->name());
-    pf::RemoveTree(root_);
+    root_ = dir_.path();
     writer_ = pf::JoinPath(root_, "writer");
     out_ = pf::JoinPath(root_, "out");
     ASSERT_TRUE(pf::MakeFolders(out_));
@@ -144,8 +143,10 @@ class WriterOfficeTest : public ::testing::Test {
     registry_ = pf::JoinPath(root_, "registry.ini");
     ASSERT_TRUE(ini::WriteString(registry_, co::kWriterAppPathsKey, "@", ZV_ORRINDEL_EXE));
     ASSERT_TRUE(ini::WriteString(registry_, co::kWriterAppPathsKey, "Path", writer_));
-    setenv(pf::registry::kMachineFileVar, registry_.c_str(), 1);
-    setenv("TMPDIR", pf::JoinPath(root_, "tmp").c_str(), 1);
+    // The writer program finds itself through this registry and works in this
+    // temporary folder.
+    writerEnv_ = {std::string(pf::registry::kMachineFileVar) + "=" + registry_,
+                  "TMPDIR=" + pf::JoinPath(root_, "tmp")};
     settings_ = co::WriterSettingsPath(writer_);
     ASSERT_TRUE(pf::MakeFolders(pf::ParentFolder(settings_)));
     ASSERT_TRUE(pf::CopyFile(ZV_WRITER_TEMPLATE, settings_, false));
@@ -156,10 +157,12 @@ class WriterOfficeTest : public ::testing::Test {
 
   // Runs the writer program as the converter does.
   int Print(const std::string& document) {
-    return pf::RunAndWait(ZV_ORRINDEL_EXE, {document}, 300'000);
+    return pf::RunAndWait(ZV_ORRINDEL_EXE, {document}, 300'000, writerEnv_);
   }
 
+  zv::testing::TempDir dir_;
   std::string office_, root_, writer_, out_, registry_, settings_;
+  std::vector<std::string> writerEnv_;
 };
 
 TEST_F(WriterOfficeTest, DamagedDocxIsRefusedNotGuessedIntoText) {

@@ -7,8 +7,6 @@
 #include <string>
 
 #include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include "pdfwriter/writer.h"
 #include "platform/clock.h"
@@ -17,6 +15,9 @@
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "testing/pdf.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 
 namespace co = zv::companion;
 namespace pf = zv::platform;
@@ -24,24 +25,14 @@ namespace ini = zv::platform::ini;
 
 namespace {
 
-enum class Lock { None, OwnerNoPrint, OwnerPrintAllowed, UserPassword };
+using zv::testing::MakePdf;
+using zv::testing::PdfLock;
+using zv::testing::PdfPages;
+using zv::testing::ScopedEnv;
 
-void MakePdf(const std::string& path, int pages, Lock lock) {
-  QPDF pdf;
-  pdf.emptyPDF();
-  QPDFPageDocumentHelper doc(pdf);
-  for (int i = 0; i < pages; ++i) {
-    auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
-    doc.addPage(QPDFPageObjectHelper(page), false);
-  }
-  QPDFWriter w(pdf, path.c_str());
-  if (lock != Lock::None) {
-    const char* user = lock == Lock::UserPassword ? "user" : "";
-    const auto print = lock == Lock::OwnerNoPrint ? qpdf_r3p_none : qpdf_r3p_full;
-    w.setR6EncryptionParameters(user, "owner", true, false, false, false, false, false, print, true);
-  }
-  w.write();
-}
+const PdfLock kOwnerNoPrint{"", "owner", false};
+const PdfLock kOwnerPrintAllowed{"", "owner", true};
+const PdfLock kUserPassword{"user", "owner", true};
 
 bool IsEncrypted(const std::string& path) {
   QPDF pdf;
@@ -52,9 +43,7 @@ bool IsEncrypted(const std::string& path) {
 class WriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = pf::JoinPath(ZV_TEST_BINARY_DIR, std::string("pdfwriter_test_tmp/") + info->name());
-    pf::RemoveTree(root_);
+    root_ = dir_.path();
     out_ = pf::JoinPath(root_, "out");
     ASSERT_TRUE(pf::MakeFolders(out_));
     ASSERT_TRUE(pf::MakeFolders(pf::JoinPath(root_, "tmp")));
@@ -65,13 +54,14 @@ class WriterTest : public ::testing::Test {
     Set("TempFolder", pf::JoinPath(root_, "tmp"));
     Set("Result", "-9");
   }
-  void TearDown() override { unsetenv(co::kOfficeProgramVar); }
   void Set(const char* key, const std::string& value) {
     ASSERT_TRUE(ini::WriteString(settings_, co::kDirectSection, key, value));
   }
   int Result() { return ini::GetInt(settings_, co::kDirectSection, "Result", 0); }
   std::string Out() { return pf::JoinPath(out_, "doc.pdf"); }
 
+  zv::testing::TempDir dir_;
+  ScopedEnv office_{co::kOfficeProgramVar};  // tests set the office program
   std::string root_, out_, settings_;
 };
 
@@ -102,20 +92,19 @@ TEST(WriterTypes, OfficeTypesAndTheOfficeProgram) {
   for (const char* ext : {"", "pdf", "exe", "html", "docm", "jpg"}) {
     EXPECT_TRUE(co::OfficeImportFilter(ext).empty()) << ext;
   }
-  setenv(co::kOfficeProgramVar, "/nonexistent/soffice", 1);
+  ScopedEnv office(co::kOfficeProgramVar, "/nonexistent/soffice");
   EXPECT_EQ(co::OfficeProgram(), "");
   EXPECT_FALSE(co::WriterCanPrint("docx"));
   EXPECT_TRUE(co::WriterCanPrint("PDF"));
-  setenv(co::kOfficeProgramVar, "sh", 1);  // a name searched in PATH
+  office.Set("sh");  // a name searched in PATH
   EXPECT_FALSE(co::OfficeProgram().empty());
   EXPECT_TRUE(co::WriterCanPrint("csv"));
   EXPECT_FALSE(co::WriterCanPrint("zip"));
-  unsetenv(co::kOfficeProgramVar);
 }
 
 TEST_F(WriterTest, RegistrationNamesFolderProgramAndSettings) {
   const std::string reg = pf::JoinPath(root_, "registry.ini");
-  setenv(pf::registry::kMachineFileVar, reg.c_str(), 1);
+  ScopedEnv machine(pf::registry::kMachineFileVar, reg);
   EXPECT_EQ(co::WriterFolder(), "");
   EXPECT_EQ(co::WriterProgram(), "");
   ASSERT_TRUE(ini::WriteString(reg, co::kWriterAppPathsKey, "@", "/opt/v/Orrindel"));
@@ -125,7 +114,6 @@ TEST_F(WriterTest, RegistrationNamesFolderProgramAndSettings) {
   EXPECT_EQ(co::WriterProgram(), "/opt/v/Orrindel");
   EXPECT_EQ(co::WriterSettingsPath("/srv/writer"), "/srv/writer/UserProfile/" + pf::UserName() + "/Tessaly.ini");
   EXPECT_EQ(co::WriterTemplatePath("/srv/writer"), "/srv/writer/TESSALY.INI");
-  unsetenv(pf::registry::kMachineFileVar);
 }
 
 TEST_F(WriterTest, PdfIsPrintedWithoutEncryptionOnlyWhenTheOwnerAllowsIt) {
@@ -133,10 +121,10 @@ TEST_F(WriterTest, PdfIsPrintedWithoutEncryptionOnlyWhenTheOwnerAllowsIt) {
   const std::string printable = pf::JoinPath(root_, "printable.pdf");
   const std::string noPrint = pf::JoinPath(root_, "noprint.pdf");
   const std::string user = pf::JoinPath(root_, "user.pdf");
-  MakePdf(plain, 3, Lock::None);
-  MakePdf(printable, 2, Lock::OwnerPrintAllowed);
-  MakePdf(noPrint, 2, Lock::OwnerNoPrint);
-  MakePdf(user, 1, Lock::UserPassword);
+  MakePdf(plain, 3);
+  MakePdf(printable, PdfPages(2), kOwnerPrintAllowed);
+  MakePdf(noPrint, PdfPages(2), kOwnerNoPrint);
+  MakePdf(user, PdfPages(1), kUserPassword);
   EXPECT_EQ(co::ClassifyPdfForPrinting(printable), co::PdfPrintClass::Printable);
   EXPECT_EQ(co::ClassifyPdfForPrinting(noPrint), co::PdfPrintClass::PrintingNotAllowed);
   EXPECT_EQ(co::ClassifyPdfForPrinting(user), co::PdfPrintClass::PasswordNeeded);
@@ -165,7 +153,7 @@ TEST_F(WriterTest, PdfIsPrintedWithoutEncryptionOnlyWhenTheOwnerAllowsIt) {
 
 TEST_F(WriterTest, JobsThatCannotRunReportFailure) {
   const std::string pdf = pf::JoinPath(root_, "a.pdf");
-  MakePdf(pdf, 1, Lock::None);
+  MakePdf(pdf, 1);
   // No settings file: nothing to report into.
   EXPECT_EQ(co::RunWriterJob(pdf, pf::JoinPath(root_, "missing.ini"), ""), -1);
   EXPECT_FALSE(pf::Exists(pf::JoinPath(root_, "missing.ini")));
@@ -202,7 +190,7 @@ TEST_F(WriterTest, HungOfficeProgramIsStoppedWithEverythingItStarted) {
   ASSERT_TRUE(pf::WriteFileAtomic(script, "#!/bin/sh\nsleep 300 &\necho $! > '" + pidFile +
                                               "'\nwhile :; do sleep 1; done\n"));
   ASSERT_EQ(std::system(("chmod +x '" + script + "'").c_str()), 0);
-  setenv(co::kOfficeProgramVar, script.c_str(), 1);
+  office_.Set(script);
   ASSERT_TRUE(ini::WriteString(settings_, co::kWriterOwnSection, "TimeLimit", "2"));
   const std::string doc = pf::JoinPath(root_, "a.txt");
   ASSERT_TRUE(pf::WriteFileAtomic(doc, "text"));

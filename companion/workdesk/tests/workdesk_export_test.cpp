@@ -9,6 +9,8 @@
 #include "platform/filelock.h"
 #include "platform/fs.h"
 #include "platform/library.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 #include "workdesk/Pinfold.h"
 #include "workdesk/Tarnwick.h"
 
@@ -17,12 +19,6 @@ using namespace zv;
 namespace {
 
 const std::string kCorpus = std::string(ZV_CORPUS_DIR) + "/";
-
-std::string MakeTempDir() {
-  std::string t = "/tmp/zv-workdesk-x-XXXXXX";
-  EXPECT_NE(mkdtemp(t.data()), nullptr);
-  return t;
-}
 
 // A 2x2 24-bit BMP.
 std::string TinyBmp() {
@@ -45,14 +41,14 @@ struct Library {
 };
 
 struct WorkDeskExports : ::testing::Test {
-  std::string viewer = MakeTempDir();
+  zv::testing::TempDir dir;
+  std::string viewer = dir.path();
   void SetUp() override {
     for (auto [from, name] : {std::pair{ZV_PINFOLD_PATH, "libPinfold.so"},
                               std::pair{ZV_PIXMOOR_PATH, "libPixmoor.so"},
                               std::pair{ZV_TARNWICK_PATH, "libTarnwick.so"}})
       ASSERT_EQ(symlink(from, (viewer + "/" + name).c_str()), 0);
   }
-  void TearDown() override { platform::RemoveTree(viewer); }
 };
 
 }  // namespace
@@ -108,7 +104,7 @@ TEST_F(WorkDeskExports, TarnwickNamesTheFolder) {
   auto get = lib.Get<GetWorkDeskFolderFunc>(TARNWICK_GETWORKDESKFOLDER_NAME);
   ASSERT_NE(get, nullptr);
   char out[TARNWICK_PATH_MAX];
-  ASSERT_EQ(setenv("ZORVAN_VIEWER_DIR", viewer.c_str(), 1), 0);
+  zv::testing::ScopedEnv viewerDir("ZORVAN_VIEWER_DIR", viewer);
   EXPECT_EQ(get(out), 1);
   EXPECT_EQ(std::string(out), viewer + "/WorkDesk");
   EXPECT_EQ(get(nullptr), 0);
@@ -117,5 +113,4 @@ TEST_F(WorkDeskExports, TarnwickNamesTheFolder) {
                                         "[WorkDesk]\nFolder=/" + std::string(300, 'd') + "\n"));
   EXPECT_EQ(get(out), 0);
   EXPECT_STREQ(out, "");
-  unsetenv("ZORVAN_VIEWER_DIR");
 }

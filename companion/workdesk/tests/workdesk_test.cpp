@@ -1,7 +1,5 @@
 // The work desk's import and folder rules, on the static core.
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +9,9 @@
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "workdesk/Pinfold.h"
+#include "testing/pdf.h"
+#include "testing/scoped_env.h"
+#include "testing/temp_dir.h"
 #include "workdesk/workdesk.h"
 
 using namespace zv;
@@ -20,18 +21,7 @@ namespace {
 
 const std::string kCorpus = std::string(ZV_CORPUS_DIR) + "/";
 
-std::string MakeTempDir() {
-  std::string t = "/tmp/zv-workdesk-XXXXXX";
-  EXPECT_NE(mkdtemp(t.data()), nullptr);
-  return t;
-}
-
-int PagesOf(const std::string& path) {
-  QPDF pdf;
-  pdf.setSuppressWarnings(true);
-  pdf.processFile(path.c_str());
-  return static_cast<int>(pdf.getAllPages().size());
-}
+using zv::testing::PdfPageCount;
 
 int PdfFilesIn(const std::string& folder) {
   int n = 0;
@@ -41,9 +31,9 @@ int PdfFilesIn(const std::string& folder) {
 }
 
 struct WorkDeskTest : ::testing::Test {
-  std::string root = MakeTempDir();
+  zv::testing::TempDir dir;
+  std::string root = dir.path();
   std::string desk = root + "/desk";
-  void TearDown() override { platform::RemoveTree(root); }
 };
 
 }  // namespace
@@ -55,7 +45,7 @@ TEST_F(WorkDeskTest, EveryPageBecomesItsOwnPdfAndNamesNeverCollide) {
   ASSERT_EQ(first.result, 4) << first.message;
   EXPECT_FALSE(first.converted);
   for (const char* name : {"form_001.pdf", "form_002.pdf", "form_003.pdf", "form_004.pdf"})
-    EXPECT_EQ(PagesOf(desk + "/" + name), 1) << name;
+    EXPECT_EQ(PdfPageCount(desk + "/" + name), 1) << name;
   EXPECT_FALSE(platform::Exists(desk + "/" + kWorkingLockName)) << "the working lock is released";
 
   // The same name again: the whole set moves to "-2" (one name per import).
@@ -67,7 +57,7 @@ TEST_F(WorkDeskTest, EveryPageBecomesItsOwnPdfAndNamesNeverCollide) {
   ASSERT_TRUE(platform::WriteFileAtomic(desk + "/one_001.pdf", "someone else's"));
   ASSERT_EQ(ImportFile(desk, root + "/one.pdf", {}).result, 1);
   EXPECT_EQ(*platform::ReadFile(desk + "/one_001.pdf"), "someone else's");
-  EXPECT_EQ(PagesOf(desk + "/one-2_001.pdf"), 1);
+  EXPECT_EQ(PdfPageCount(desk + "/one-2_001.pdf"), 1);
 }
 
 TEST_F(WorkDeskTest, BusyWhileTheWorkDeskHoldsItsLock) {
@@ -134,9 +124,8 @@ TEST_F(WorkDeskTest, AFolderThatCannotBeWrittenIsNotBusy) {
 }
 
 TEST_F(WorkDeskTest, FolderFromTheViewerEnvironment) {
-  ASSERT_EQ(setenv("ZORVAN_VIEWER_DIR", root.c_str(), 1), 0);
+  zv::testing::ScopedEnv viewer("ZORVAN_VIEWER_DIR", root);
   EXPECT_EQ(LocateWorkDeskFolder(), root + "/WorkDesk");
   ASSERT_TRUE(platform::WriteFileAtomic(root + "/ZorvanEnv.ini", "[WorkDesk]\nFolder=/srv/desk/\n"));
   EXPECT_EQ(LocateWorkDeskFolder(), "/srv/desk");
-  unsetenv("ZORVAN_VIEWER_DIR");
 }

@@ -11,8 +11,8 @@ namespace zv::monitor {
 namespace {
 
 using testing::LogFixture;
-using testing::ReadAll;
-using testing::WriteAll;
+using testing::ReadText;
+using testing::WriteText;
 
 ImpLogRecord Record(std::string file, bool ok) {
   ImpLogRecord r;
@@ -35,7 +35,7 @@ TEST(ImpLog, WritesEachKindOfLineToTheFileOfTheDay) {
   WriteImpLogImport(f.context, Record("b\nc.pdf", false));  // a name with a line break stays one line
   WriteImpLogLine(f.context, kImpLogDel, std::string(kImpLogDelEnd) + "/data/scan");
   EndImpLog(f.context);
-  EXPECT_EQ(ReadAll(f / "Hopvale_20240305.log"),
+  EXPECT_EQ(ReadText(f / "Hopvale_20240305.log"),
             "2024/03/05 09:13:02,APP,Start --------------------------------------------------\n"
             "2024/03/05 09:13:02,DEL,Start,/data/scan\n"
             "2024/03/05 09:13:02,IMP,Scans,/data/scan,a.pdf,OK,Invoices,3\n"
@@ -46,7 +46,7 @@ TEST(ImpLog, WritesEachKindOfLineToTheFileOfTheDay) {
   // An import stamped before midnight but logged after it goes to the new day.
   f.clock.Advance((14 * 3600 + 47 * 60 - 2 + 5) * 1000LL);  // 2024-03-06 00:00:05
   WriteImpLogImport(f.context, Record("late.pdf", true));
-  EXPECT_EQ(ReadAll(f / "Hopvale_20240306.log"),
+  EXPECT_EQ(ReadText(f / "Hopvale_20240306.log"),
             "2024/03/05 09:13:02,IMP,Scans,/data/scan,late.pdf,OK,Invoices,3\n");
 }
 
@@ -60,13 +60,13 @@ TEST(ImpLog, FollowsTheSwitchAndTheFolderSetting) {
   // Switched on while running: the end line comes without a start line.
   f.SetOptions("ImpLogFlg=1\n");
   EndImpLog(f.context);
-  EXPECT_EQ(testing::Lines(ReadAll(f / "Hopvale_20240305.log")).size(), 1u);
+  EXPECT_EQ(testing::Lines(ReadText(f / "Hopvale_20240305.log")).size(), 1u);
 
   // No end line from a process that never started the log.
   LogContext other = f.context;
   other.started = false;
   EndImpLog(other);
-  EXPECT_EQ(testing::Lines(ReadAll(f / "Hopvale_20240305.log")).size(), 1u);
+  EXPECT_EQ(testing::Lines(ReadText(f / "Hopvale_20240305.log")).size(), 1u);
 
   // A missing log folder falls back to the program folder; an existing one
   // (with a trailing separator) is used.
@@ -77,7 +77,7 @@ TEST(ImpLog, FollowsTheSwitchAndTheFolderSetting) {
   platform::MakeFolders(f / "logs");
   f.SetOptions("ImpLogDir=" + (f / "logs") + "/\n");
   WriteImpLogLine(f.context, kImpLogApp, "y");
-  EXPECT_EQ(ReadAll(f / "logs/Hopvale_20240305.log"), "2024/03/05 09:13:02,APP,y\n");
+  EXPECT_EQ(ReadText(f / "logs/Hopvale_20240305.log"), "2024/03/05 09:13:02,APP,y\n");
 }
 
 TEST(ImpLog, TakesTheLibraryRecordUpToItsArraySizes) {
@@ -101,8 +101,8 @@ TEST(ImpLogPurge, DeletesOnlyValidDatesOlderThanTheTerm) {
   const char* kept[] = {"Hopvale_20240204.log",  "Hopvale_2020O101.log", "Hopvale_20230231.log",
                         "Hopvale_20231301.log",  "Hopvale_20230229.log", "Hopvale_20200101.log.bak",
                         "Other_20200101.log",    "Hopvale_20990101.log"};
-  for (const char* n : gone) WriteAll(f / n, "x\n");
-  for (const char* n : kept) WriteAll(f / n, "x\n");
+  for (const char* n : gone) WriteText(f / n, "x\n");
+  for (const char* n : kept) WriteText(f / n, "x\n");
   platform::MakeFolders(f / "Hopvale_20200102.log");
   EXPECT_EQ(StartImpLog(f.context), 1);
   for (const char* n : gone) EXPECT_FALSE(platform::Exists(f / n)) << n;
@@ -112,7 +112,7 @@ TEST(ImpLogPurge, DeletesOnlyValidDatesOlderThanTheTerm) {
 
 TEST(ImpLogPurge, KeepsEverythingWhenOffOrPointedElsewhere) {
   LogFixture f("ImpLogTerm=0\n");
-  WriteAll(f / "Hopvale_20200101.log", "x\n");
+  WriteText(f / "Hopvale_20200101.log", "x\n");
   EXPECT_EQ(PurgeImpLogs(f.context), 1);
   f.SetOptions("ImpLogFlg=0\n");
   EXPECT_EQ(PurgeImpLogs(f.context), 1);

@@ -12,7 +12,7 @@ namespace zv::monitor {
 namespace {
 
 using testing::LogFixture;
-using testing::ReadAll;
+using testing::ReadText;
 
 constexpr const char* kHeader = "Date,Time,Result,File,Binder,Error,Code,Pattern,Setting-No.,Monitor Name";
 
@@ -51,7 +51,7 @@ TEST(ImpResultList, QuotesOnlyFieldsHoldingDelimiterQuoteOrLineBreak) {
   // French settings write ";" through the whole writer; the header stays.
   f.context.languageId = 1036;
   ASSERT_EQ(WriteImpResultList(f.context, Row("x.pdf")), 1);
-  EXPECT_EQ(ReadAll(ListPath(f)), std::string(kHeader) +
+  EXPECT_EQ(ReadText(ListPath(f)), std::string(kHeader) +
                                       "\n2024/03/05;09:13:02;OK;/scan/x.pdf;/links/L/C/B;Title;;0;Auto;1;Mon\n");
 }
 
@@ -64,14 +64,14 @@ TEST(ImpResultList, KeepsTheNewestRecordsUpToTheMaximum) {
   ImpResultRow two = Row("2.pdf");
   two.errorText = "line one\r\nline two";  // one record over two lines
   for (const ImpResultRow& r : {Row("1.pdf"), two, Row("3.pdf")}) ASSERT_EQ(WriteImpResultList(f.context, r), 1);
-  EXPECT_EQ(ReadAll(ListPath(f)), std::string(kHeader) + "\n" + ResultListRecord(Row("3.pdf"), ',') + "\n" +
+  EXPECT_EQ(ReadText(ListPath(f)), std::string(kHeader) + "\n" + ResultListRecord(Row("3.pdf"), ',') + "\n" +
                                       ResultListRecord(two, ',') + "\n");
 
   // A list written elsewhere with CR LF line ends is read as well.
   f.SetOptions("ImpResultMaxRecord=3\n");
-  testing::WriteAll(ListPath(f), "old header\r\nr1\r\nr2\r\nr3\r\n");
+  testing::WriteText(ListPath(f), "old header\r\nr1\r\nr2\r\nr3\r\n");
   ASSERT_EQ(WriteImpResultList(f.context, Row("4.pdf")), 1);
-  EXPECT_EQ(ReadAll(ListPath(f)),
+  EXPECT_EQ(ReadText(ListPath(f)),
             std::string(kHeader) + "\n" + ResultListRecord(Row("4.pdf"), ',') + "\nr1\nr2\n");
   EXPECT_FALSE(platform::Exists(f / "AutoImpInfo/~ImpResult.csv.tmp"));
 }
@@ -98,10 +98,10 @@ TEST(ImpResultList, WritesNothingWithoutSettingsFolderOrWritableList) {
   EXPECT_EQ(WriteImpResultList(f.context, r), 1);  // AutoImpInfo made: its parent exists
 
   if (::geteuid() == 0) GTEST_SKIP() << "root writes read-only files";
-  const std::string before = ReadAll(ListPath(f));
+  const std::string before = ReadText(ListPath(f));
   ASSERT_TRUE(platform::SetReadOnly(ListPath(f), true));
   EXPECT_EQ(WriteImpResultList(f.context, Row("b.pdf")), 0);
-  EXPECT_EQ(ReadAll(ListPath(f)), before);
+  EXPECT_EQ(ReadText(ListPath(f)), before);
   platform::SetReadOnly(ListPath(f), false);
 }
 

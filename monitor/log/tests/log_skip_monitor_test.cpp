@@ -11,7 +11,7 @@ namespace zv::monitor {
 namespace {
 
 using testing::LogFixture;
-using testing::ReadAll;
+using testing::ReadText;
 
 TEST(SkipLog, LineFormats) {
   EXPECT_EQ(SkipLogLine(kSkipNoFolderOrBinder, kSkipNoSetting, nullptr),
@@ -55,7 +55,7 @@ TEST(SkipLog, LogsOneSettingSkipPerIntervalAndEveryFileSkip) {
   }
   log.Disarm();
 
-  auto lines = testing::Lines(ReadAll(file));
+  auto lines = testing::Lines(ReadText(file));
   ASSERT_EQ(lines.size(), 11u);
   EXPECT_TRUE(lines[0].ends_with(" 61040: <1>Not Specify Monitored Folder or Target Binder")) << lines[0];
   EXPECT_TRUE(lines[10].ends_with(" 63020: <4>[File]Hidden File(/s/.9)")) << lines[10];
@@ -71,7 +71,7 @@ TEST(SkipLog, OffWritesNothingAndOnPurgesOldFiles) {
   // Files kept longer than SkipLogTerm days go when a line is written.
   f.SetOptions("SkipLogEnabled=1\nSkipLogTerm=10\n");
   const std::string old = f / "AutoImpInfo/AutoImpLog_skip/20000101_skip.log";
-  testing::WriteAll(old, "x\n");
+  testing::WriteText(old, "x\n");
   const auto realNow = std::chrono::duration_cast<std::chrono::seconds>(
                            std::chrono::system_clock::now().time_since_epoch()).count();
   f.clock.SetUnixSeconds(realNow + 11 * 86400);
@@ -88,7 +88,7 @@ TEST(MonitorLog, ModesAndLines) {
   log.WriteStartMonitor(1, testing::kStartTime, "/scan");
   EXPECT_FALSE(platform::Exists(f / "Hopvale.log"));
 
-  testing::WriteAll(f / "Hopvale.log", "before\n");
+  testing::WriteText(f / "Hopvale.log", "before\n");
   f.SetOptions("MonitorLog=1\n");
   ASSERT_TRUE(log.OpenFromSettings(f.context.programFolder));
   log.WriteStartMonitor(1, testing::kStartTime, "/scan/%d");
@@ -96,7 +96,7 @@ TEST(MonitorLog, ModesAndLines) {
   log.WriteStartReading(3, testing::kStartTime, "/links/B");
   log.WriteFinishedReading(3, testing::kStartTime, 5);
   log.Close();
-  EXPECT_EQ(ReadAll(f / "Hopvale.log"),
+  EXPECT_EQ(ReadText(f / "Hopvale.log"),
             "before\n"
             "001: 2024/03/05 09:13:02 - Start Monitor </scan/%d>\n"
             "012: 2024/03/05 09:13:02 - Stop Monitor <7>\n"
@@ -106,7 +106,7 @@ TEST(MonitorLog, ModesAndLines) {
   ASSERT_TRUE(log.Open(f.context.programFolder, 2));
   log.WriteStopMonitor(2, testing::kStartTime, 0);
   log.Close();
-  EXPECT_EQ(ReadAll(f / "Hopvale.log"), "002: 2024/03/05 09:13:02 - Stop Monitor <0>\n");
+  EXPECT_EQ(ReadText(f / "Hopvale.log"), "002: 2024/03/05 09:13:02 - Stop Monitor <0>\n");
 
   // A failed open leaves the log off, silently.
   EXPECT_FALSE(log.Open(f / "missing", 1));

@@ -1,12 +1,8 @@
 #include "support/image_maker.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <gif_lib.h>
@@ -16,7 +12,9 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <unistd.h>
+
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::test {
 
@@ -118,29 +116,9 @@ std::string MakePng(const Bitmap& b, int colorType, int bitDepth, int dpi,
   return out;
 }
 
-std::string TempDir() {
-  static std::atomic<int> n{0};
-  auto dir = std::filesystem::temp_directory_path() /
-             ("zv_imageio_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir.string();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 std::string MakeTiff(const std::vector<TiffPage>& pages) {
-  const std::string path = TempDir() + "/t.tif";
+  const testing::TempDir dir;
+  const std::string path = dir / "t.tif";
   TIFF* t = TIFFOpen(path.c_str(), "w");
   for (const TiffPage& p : pages) {
     const Bitmap& b = p.bitmap;
@@ -177,7 +155,7 @@ std::string MakeTiff(const std::vector<TiffPage>& pages) {
     TIFFWriteDirectory(t);
   }
   TIFFClose(t);
-  return ReadBytes(path);
+  return testing::ReadText(path);
 }
 
 std::string MakeBmp(const Bitmap& b, int bits, bool topDown, int dpi) {
@@ -288,11 +266,12 @@ std::vector<PdfImage> InspectPdf(const std::string& bytes) {
 Bitmap RenderGray(const std::string& pdfPath, int page, int dpi) {
   Bitmap b;
   if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) return b;
-  const std::string out = TempDir() + "/r";
+  const testing::TempDir dir;
+  const std::string out = dir / "r";
   const std::string cmd = "pdftoppm -gray -r " + std::to_string(dpi) + " -f " + std::to_string(page) + " -l " +
                           std::to_string(page) + " -singlefile '" + pdfPath + "' '" + out + "'";
   if (std::system(cmd.c_str()) != 0) return b;
-  const std::string pgm = ReadBytes(out + ".pgm");
+  const std::string pgm = testing::ReadText(out + ".pgm");
   int w = 0, h = 0, max = 0, consumed = 0;
   if (std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &w, &h, &max, &consumed) != 3) return b;
   b.width = w;

@@ -1,4 +1,5 @@
-// Test images made in memory with the codec libraries, and PDF inspection.
+// Test images made in memory with the codec libraries, and PDF inspection
+// (the image library's own; files and folders come from testing/).
 #pragma once
 
 #include <cstdint>
@@ -33,10 +34,6 @@ struct TiffPage {
 std::string MakeTiff(const std::vector<TiffPage>& pages);
 std::string MakeBmp(const Bitmap& b, int bits, bool topDown, int dpi);  // 8 bits: gray palette; 1: b/w
 std::string MakeGif(const Bitmap& indexes, const std::vector<std::uint8_t>& paletteRgb, int transparent);
-
-std::string TempDir();  // fresh folder per call
-void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
 
 struct PdfImage {
   double pageWidth = 0, pageHeight = 0;  // MediaBox
