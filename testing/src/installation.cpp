@@ -61,19 +61,22 @@ std::string Installation::AddLinkFolder(const std::string& name) {
   return link;
 }
 
-std::string Installation::AddBinder(const std::string& linkFolder, const std::string& library,
-                                    const std::string& cabinet, const std::string& title) const {
+std::string Installation::AddCabinet(const std::string& linkFolder, const std::string& library,
+                                     const std::string& cabinet) const {
   const std::string libFolder = platform::JoinPath(linkFolder, library);
-  const auto lib = platform::IsFolder(libFolder) ? store::CreateResult{store::CreateStatus::Ok, libFolder}
-                                                 : store::CreateLibrary(linkFolder, library);
-  const std::string cabFolder = platform::JoinPath(lib.path, cabinet);
-  const auto cab = !lib.ok() || platform::IsFolder(cabFolder)
-                       ? store::CreateResult{lib.status, cabFolder}
-                       : store::CreateCabinet(lib.path, cabinet);
+  if (!platform::IsFolder(libFolder) && !store::CreateLibrary(linkFolder, library).ok())
+    throw std::runtime_error("library " + libFolder);
+  const std::string cabFolder = platform::JoinPath(libFolder, cabinet);
+  if (!platform::IsFolder(cabFolder) && !store::CreateCabinet(libFolder, cabinet).ok())
+    throw std::runtime_error("cabinet " + cabFolder);
+  return cabFolder;
+}
+
+std::string Installation::AddBinder(const std::string& cabinetFolder, const std::string& title) const {
   companion::binder::BinderDescription d;
   d.title = title;
-  const auto binder = cab.ok() ? store::CreateBinder(cab.path, d) : store::CreateResult{};
-  if (!binder.ok()) throw std::runtime_error("binder " + title + " in " + cabFolder);
+  const auto binder = store::CreateBinder(cabinetFolder, d);
+  if (!binder.ok()) throw std::runtime_error("binder " + title + " in " + cabinetFolder);
   return binder.path;
 }
 

@@ -51,7 +51,7 @@ TEST(Installation, AChildSeesWhatTheTestSeesAndAllIsUndoneAfterwards) {
     Installation inst;
     root = inst.root();
     inst.AddViewer();
-    const std::string binder = inst.AddBinder(inst.AddLinkFolder());
+    const std::string binder = inst.AddBinder(inst.AddCabinet(inst.AddLinkFolder()));
     EXPECT_TRUE(platform::IsFolder(binder));
     EXPECT_STREQ(getenv("ZORVAN_VIEWER_DIR"), inst.viewer().c_str());
     const RunResult r =

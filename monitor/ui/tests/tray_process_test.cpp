@@ -7,6 +7,7 @@
 
 #include "monitor/settings/profile.h"
 #include "support/ui_fakes.h"
+#include "testing/temp_dir.h"
 
 using zv::monitor::ui::test::ProgramFolder;
 
@@ -31,14 +32,15 @@ class TrayProcessTest : public QObject {
   void secondInstanceRequestsAndClose() {
     ProgramFolder folder;
     folder.SetOption("MonitorStatus", 1);  // stopped by the user before
-    QTemporaryDir home, trace;
-    const QString socket = home.path() + "/Hopvale.socket";
+    const zv::testing::TempDir homeDir, traceDir;
+    const QString home = QString::fromStdString(homeDir.path()), trace = QString::fromStdString(traceDir.path());
+    const QString socket = home + "/Hopvale.socket";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.path());
-    env.insert("TMPDIR", home.path());
-    env.insert("ZORVAN_REGISTRY_MACHINE", home.path() + "/machine.ini");
-    env.insert("ZORVAN_REGISTRY_USER", home.path() + "/user.ini");
+    env.insert("XDG_CONFIG_HOME", home);
+    env.insert("TMPDIR", home);
+    env.insert("ZORVAN_REGISTRY_MACHINE", home + "/machine.ini");
+    env.insert("ZORVAN_REGISTRY_USER", home + "/user.ini");
     env.insert("ZORVAN_PROGRAM_DIR", QString::fromStdString(folder.env().folder));
 
     {  // a socket left behind by a crashed instance
@@ -48,9 +50,9 @@ class TrayProcessTest : public QObject {
     QProcess first;
     first.setProcessEnvironment(env);
     first.setProcessChannelMode(QProcess::ForwardedChannels);
-    first.start(kTool, {"first", QString::fromStdString(folder.env().folder), socket, trace.path()});
+    first.start(kTool, {"first", QString::fromStdString(folder.env().folder), socket, trace});
     QVERIFY(first.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace.path()).contains("Start AutoImp Monitor"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace).contains("Start AutoImp Monitor"), 10000);
 
     for (const QStringList& args : {QStringList{"second", socket}, QStringList{"second", socket, "-p"}}) {
       QProcess second;
@@ -59,8 +61,8 @@ class TrayProcessTest : public QObject {
       QVERIFY(second.waitForFinished(10000));
       QCOMPARE(second.exitCode(), 0);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace.path()).contains("not available yet"), 5000);
-    const QString log = ReadAll(trace.path());
+    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace).contains("not available yet"), 5000);
+    const QString log = ReadAll(trace);
     QVERIFY(log.contains("request \"raise\""));
     QVERIFY(log.contains("request \"settings\""));
     QVERIFY(log.contains("no system tray"));
@@ -69,7 +71,7 @@ class TrayProcessTest : public QObject {
     QVERIFY(first.waitForFinished(20000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
     QCOMPARE(first.exitCode(), 0);
-    QVERIFY(ReadAll(trace.path()).contains("Hopvale Close."));
+    QVERIFY(ReadAll(trace).contains("Hopvale Close."));
     QCOMPARE(folder.Option("MonitorStatus"), 0);  // comes back online next time
     QCOMPARE(folder.Work("PropertyFlag"), 0);
   }

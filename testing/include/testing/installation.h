@@ -45,10 +45,12 @@ class Installation {
   // A link folder links/<name>, listed in FolderList.ini and made current;
   // its path.
   std::string AddLinkFolder(const std::string& name = "Local");
-  // A library, a cabinet in it and a binder in that, made through the store;
-  // the binder's folder.
-  std::string AddBinder(const std::string& linkFolder, const std::string& library = "Lib",
-                        const std::string& cabinet = "Cab", const std::string& title = "Inbox") const;
+  // A cabinet in a library of a link folder, each made through the store
+  // when missing; the cabinet's folder.
+  std::string AddCabinet(const std::string& linkFolder, const std::string& library = "Lib",
+                         const std::string& cabinet = "Cab") const;
+  // A new binder in a cabinet, made through the store; its folder.
+  std::string AddBinder(const std::string& cabinetFolder, const std::string& title = "Inbox") const;
 
   // NAME=VALUE of every variable a child needs to use this installation.
   std::vector<std::string> Environment() const;

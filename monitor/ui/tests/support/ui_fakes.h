@@ -2,13 +2,13 @@
 // temporary program folder with its settings and status files.
 #pragma once
 
-#include <QTemporaryDir>
 #include <QThread>
 #include <string>
 
 #include "monitor/settings/env_files.h"
 #include "monitor/settings/profile.h"
 #include "monitor/ui/tray_icon.h"
+#include "testing/temp_dir.h"
 
 namespace zv::monitor::ui::test {
 
@@ -54,7 +54,7 @@ class FakeTrayBackend : public TrayBackend {
 // A program folder with EnvSetInfo.ini and ~HopvaleStatus.ini.
 class ProgramFolder {
  public:
-  ProgramFolder() : env_(EnvFiles::ForFolder(dir_.path().toStdString())) { SetOption("MonitorStatus", 0); }
+  ProgramFolder() : env_(EnvFiles::ForFolder(dir_.path())) { SetOption("MonitorStatus", 0); }
   const EnvFiles& env() const { return env_; }
   void SetOption(const std::string& key, int v) const { ProfileWrite("Option", key, v, env_.settings); }
   void SetProduct(const std::string& key, const std::string& v) const { ProfileWrite("Product", key, v, env_.settings); }
@@ -63,7 +63,7 @@ class ProgramFolder {
   int Work(const std::string& key) const { return ProfileRead("work", key, 0, env_.status); }
 
  private:
-  QTemporaryDir dir_;
+  zv::testing::TempDir dir_;
   EnvFiles env_;
 };
 
