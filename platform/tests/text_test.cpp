@@ -103,20 +103,20 @@ class Locale : public ::testing::Test {
 
 TEST_F(Locale, MapsToWindowsLanguageIds) {
   EXPECT_EQ(UserLanguageId(), 1033) << "no locale at all";
-  setenv("LANG", "ja_JP.UTF-8", 1);
+  lang_.Set("ja_JP.UTF-8");
   EXPECT_EQ(UserLanguageId(), 1041);
   EXPECT_TRUE(UserLocaleIsJapanese());
-  setenv("LC_MESSAGES", "de_DE.UTF-8", 1);
+  messages_.Set("de_DE.UTF-8");
   EXPECT_EQ(UserLanguageId(), 1031) << "LC_MESSAGES wins over LANG";
-  setenv("LC_ALL", "pt_BR.UTF-8@euro", 1);
+  all_.Set("pt_BR.UTF-8@euro");
   EXPECT_EQ(UserLanguageId(), 1046) << "LC_ALL wins; region matters for Portuguese";
-  setenv("LC_ALL", "C", 1);
+  all_.Set("C");
   EXPECT_EQ(UserLanguageId(), 1033);
-  setenv("LC_ALL", "POSIX", 1);
+  all_.Set("POSIX");
   EXPECT_EQ(UserLanguageId(), 1033);
-  setenv("LC_ALL", "ru_RU", 1);
+  all_.Set("ru_RU");
   EXPECT_EQ(UserLanguageId(), 1049);
-  setenv("LC_ALL", "xx_YY", 1);
+  all_.Set("xx_YY");
   EXPECT_EQ(UserLanguageId(), 1033);
   EXPECT_FALSE(UserLocaleIsJapanese());
 }
