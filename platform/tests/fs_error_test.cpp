@@ -6,20 +6,21 @@
 #include <unistd.h>
 
 #include "platform/fs.h"
-#include "platform_test_util.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::platform {
 namespace {
 
-using testing::Put;
-using testing::ScratchDir;
+using testing::WriteText;
+using testing::TempDir;
 
 TEST(FsError, EachOperationSaysWhatFailedWhereAndWhy) {
-  ScratchDir dir;
-  Put(dir / "a.pdf", "x");
-  Put(dir / "b.pdf", "y");
+  TempDir dir;
+  WriteText(dir / "a.pdf", "x");
+  WriteText(dir / "b.pdf", "y");
   ASSERT_TRUE(MakeFolder(dir / "full"));
-  Put(dir / "full/inside.pdf", "z");
+  WriteText(dir / "full/inside.pdf", "z");
 
   ClearFsError();
   EXPECT_FALSE(RenamePath(dir / "missing.pdf", dir / "c.pdf", false));
