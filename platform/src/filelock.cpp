@@ -178,7 +178,9 @@ LeaseResult TryWriteLease(const std::string& path) {
 
 bool ExclusiveOpenProbe::CanOpenExclusively(const std::string& path) {
   if (path.empty()) return false;
-  if (!IsFile(path)) {
+  // A symbolic link is never free: whatever it names is not the watched
+  // folder's file to take.
+  if (IsSymlink(path) || !IsFile(path)) {
     Forget(path);
     return false;
   }

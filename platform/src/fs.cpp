@@ -98,6 +98,58 @@ bool OwnerWriteCleared(const struct stat& st) { return (st.st_mode & S_IWUSR) ==
 
 bool RemoveTreeAt(int parentFd, const char* name, int depth);
 
+// Copies the bytes of src into dst, then the mode and modification time,
+// and syncs dst.
+bool CopyContent(int src, int dst, const struct stat& sst) {
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(src, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) break;
+    if (!detail::WriteAll(dst, std::string_view(buf, static_cast<std::size_t>(n)))) return false;
+  }
+  if (::fchmod(dst, sst.st_mode & 07777) != 0) return false;
+  // The copy keeps the source's modification time.
+  struct timespec times[2] = {sst.st_atim, sst.st_mtim};
+  (void)::futimens(dst, times);
+  return ::fsync(dst) == 0;
+}
+
+// A name that is exactly one entry of a folder.
+bool IsEntryName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// Creates ".<name>.XXXXXX" in the folder open as dirFd, exclusively and
+// never through a link.
+UniqueFd CreateWorkFileAt(int dirFd, const std::string& name, std::string& workName) {
+  std::string base = name;
+  constexpr std::size_t kExtra = 1 + 1 + 6;
+  if (base.size() + kExtra > NAME_MAX) base.resize(NAME_MAX - kExtra);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    workName = "." + base + "." + RandomSuffix();
+    int fd = ::openat(dirFd, workName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd >= 0) return UniqueFd(fd);
+    if (errno != EEXIST) break;
+  }
+  workName.clear();
+  return UniqueFd();
+}
+
+// Gives a finished work file its name in the same folder; without overwrite
+// an existing entry of that name is never replaced.
+bool PlaceWorkFileAt(int dirFd, const std::string& work, const std::string& name, bool overwrite) {
+  if (overwrite) return ::renameat(dirFd, work.c_str(), dirFd, name.c_str()) == 0;
+  if (::renameat2(dirFd, work.c_str(), dirFd, name.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::linkat(dirFd, work.c_str(), dirFd, name.c_str(), 0) != 0) return false;
+  ::unlinkat(dirFd, work.c_str(), 0);
+  return true;
+}
+
 // Empties the folder open as dirFd; true when every entry went.
 bool EmptyFolderFd(int dirFd, int depth) {
   int dupFd = ::dup(dirFd);
@@ -133,7 +185,7 @@ bool RemoveTreeAt(int parentFd, const char* name, int depth) {
   if (!sub.valid()) {
     // A folder we own but may not read or search: give ourselves access.
     if (errno == EACCES && st.st_uid == ::geteuid() &&
-        ::fchmodat(parentFd, name, (st.st_mode & 07777) | S_IRWXU, 0) == 0) {
+        ::fchmodat(parentFd, name, (st.st_mode & 07777) | S_IRWXU, AT_SYMLINK_NOFOLLOW) == 0) {
       sub.reset(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
     if (!sub.valid()) return false;
@@ -156,6 +208,11 @@ bool RemoveTreeAt(int parentFd, const char* name, int depth) {
 bool Exists(const std::string& path) {
   struct stat st;
   return StatPath(path, st);
+}
+
+bool IsSymlink(const std::string& path) {
+  struct stat st;
+  return LstatPath(TrimTrailingSeparator(path), st) && S_ISLNK(st.st_mode);
 }
 
 bool IsFile(const std::string& path) {
@@ -280,28 +337,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   std::string work;
   UniqueFd dst = CreateSiblingWorkFile(to, work);
   if (!dst.valid()) return false;
-  bool ok = true;
-  char buf[1 << 16];
-  for (;;) {
-    ssize_t n = ::read(src.get(), buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    if (!detail::WriteAll(dst.get(), std::string_view(buf, static_cast<std::size_t>(n)))) {
-      ok = false;
-      break;
-    }
-  }
-  if (ok) ok = ::fchmod(dst.get(), sst.st_mode & 07777) == 0;
-  if (ok) {
-    // The copy keeps the source's modification time.
-    struct timespec times[2] = {sst.st_atim, sst.st_mtim};
-    (void)::futimens(dst.get(), times);
-    ok = ::fsync(dst.get()) == 0;
-  }
+  bool ok = CopyContent(src.get(), dst.get(), sst);
   if (::close(dst.release()) != 0) ok = false;
   if (ok) {
     if (overwrite) {
@@ -386,17 +422,17 @@ bool WriteFileAtomic(const std::string& pathIn, std::string_view content) {
   return true;
 }
 
-std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
-  if (path.empty()) return std::nullopt;
-  UniqueFd dfd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!dfd.valid()) return std::nullopt;
-  int dupFd = ::dup(dfd.get());
+namespace {
+
+std::optional<std::vector<DirEntry>> ListFolderFd(int folderFd) {
+  int dupFd = ::dup(folderFd);
   if (dupFd < 0) return std::nullopt;
   DIR* dir = ::fdopendir(dupFd);
   if (!dir) {
     ::close(dupFd);
     return std::nullopt;
   }
+  ::rewinddir(dir);  // the duplicate shares the offset of earlier listings
   std::vector<DirEntry> out;
   while (dirent* e = ::readdir(dir)) {
     std::string_view n = e->d_name;
@@ -406,7 +442,7 @@ std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
     unsigned char type = e->d_type;
     if (type == DT_UNKNOWN) {
       struct stat st;
-      if (::fstatat(dfd.get(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (::fstatat(folderFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
       }
     }
@@ -415,7 +451,7 @@ std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
       entry.isFolder = true;
     } else if (type == DT_LNK) {
       struct stat st;
-      entry.isFolder = ::fstatat(dfd.get(), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+      entry.isFolder = ::fstatat(folderFd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
     out.push_back(std::move(entry));
   }
@@ -425,10 +461,176 @@ std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
   return out;
 }
 
+}  // namespace
+
+std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  UniqueFd dfd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dfd.valid()) return std::nullopt;
+  return ListFolderFd(dfd.get());
+}
+
 std::optional<FileStamp> Stamp(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st)) return std::nullopt;
   return detail::StampOf(st);
+}
+
+// ---------------------------------------------------------------- FolderHandle
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+    : fd_(other.fd_), path_(std::move(other.path_)) {
+  other.fd_ = -1;
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    path_ = std::move(other.path_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FolderHandle::~FolderHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FolderHandle FolderHandle::Open(const std::string& path) {
+  if (path.empty()) return {};
+  std::string p = TrimTrailingSeparator(path);
+  int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return {};
+  return FolderHandle(fd, p);
+}
+
+FolderHandle FolderHandle::OpenBelow(const std::string& top, const std::string& relative, bool create) {
+  FolderHandle h = Open(top);
+  std::size_t pos = 0;
+  while (h.valid() && pos <= relative.size()) {
+    std::size_t slash = relative.find('/', pos);
+    std::string part = relative.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+    if (part == "..") return {};
+    if (!part.empty() && part != ".") h = h.Child(part, create);
+    if (slash == std::string::npos) break;
+    pos = slash + 1;
+  }
+  return h;
+}
+
+std::string FolderHandle::PathOf(const std::string& name) const { return JoinPath(path_, name); }
+
+FolderHandle FolderHandle::Child(const std::string& name, bool create) const {
+  if (fd_ < 0 || !IsEntryName(name)) return {};
+  if (create && ::mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) return {};
+  // O_NOFOLLOW: a link in the entry's place is refused (ELOOP), never entered.
+  int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return {};
+  return FolderHandle(fd, PathOf(name));
+}
+
+bool FolderHandle::HasEntry(const std::string& name) const {
+  struct stat st;
+  return fd_ >= 0 && IsEntryName(name) && ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool FolderHandle::IsLinkEntry(const std::string& name) const {
+  struct stat st;
+  return fd_ >= 0 && IsEntryName(name) && ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISLNK(st.st_mode);
+}
+
+std::optional<std::vector<DirEntry>> FolderHandle::List() const {
+  if (fd_ < 0) return std::nullopt;
+  return ListFolderFd(fd_);
+}
+
+bool FolderHandle::CopyFileIn(const std::string& from, const std::string& name) const {
+  if (fd_ < 0 || !IsEntryName(name) || from.empty()) return false;
+  UniqueFd src(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!src.valid()) return false;
+  struct stat sst, tst;
+  if (::fstat(src.get(), &sst) != 0 || !S_ISREG(sst.st_mode)) return false;
+  if (::fstatat(fd_, name.c_str(), &tst, AT_SYMLINK_NOFOLLOW) == 0 &&
+      (!S_ISREG(tst.st_mode) || OwnerWriteCleared(tst)))
+    return false;
+  std::string work;
+  UniqueFd dst = CreateWorkFileAt(fd_, name, work);
+  if (!dst.valid()) return false;
+  bool ok = CopyContent(src.get(), dst.get(), sst);
+  if (::close(dst.release()) != 0) ok = false;
+  if (ok) ok = PlaceWorkFileAt(fd_, work, name, true);
+  if (!ok) {
+    ::unlinkat(fd_, work.c_str(), 0);
+    return false;
+  }
+  ::fsync(fd_);
+  return true;
+}
+
+bool FolderHandle::MoveFileIn(const std::string& from, const std::string& name) const {
+  if (fd_ < 0 || !IsEntryName(name) || from.empty()) return false;
+  struct stat src;
+  if (!LstatPath(from, src) || !S_ISREG(src.st_mode)) return false;  // never a link
+  if (::renameat2(AT_FDCWD, from.c_str(), fd_, name.c_str(), RENAME_NOREPLACE) == 0) return true;
+  bool copy = errno == EXDEV;
+  if (!copy) {
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // No RENAME_NOREPLACE here: a hard link claims the name exclusively.
+    if (::linkat(AT_FDCWD, from.c_str(), fd_, name.c_str(), 0) == 0) {
+      if (::unlink(from.c_str()) == 0) return true;
+      ::unlinkat(fd_, name.c_str(), 0);
+      return false;
+    }
+    if (errno != EXDEV) return false;
+    copy = true;
+  }
+  // Another file system (the staging folder): copy, then remove the source.
+  UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  struct stat sst;
+  if (!in.valid() || ::fstat(in.get(), &sst) != 0 || !S_ISREG(sst.st_mode)) return false;
+  std::string work;
+  UniqueFd dst = CreateWorkFileAt(fd_, name, work);
+  if (!dst.valid()) return false;
+  bool ok = CopyContent(in.get(), dst.get(), sst);
+  if (::close(dst.release()) != 0) ok = false;
+  if (ok) ok = PlaceWorkFileAt(fd_, work, name, false);
+  if (!ok) {
+    ::unlinkat(fd_, work.c_str(), 0);
+    return false;
+  }
+  if (::unlink(from.c_str()) != 0 && errno != ENOENT) {
+    ::unlinkat(fd_, name.c_str(), 0);
+    return false;
+  }
+  ::fsync(fd_);
+  return true;
+}
+
+bool FolderHandle::CreateExclusive(const std::string& name) const {
+  if (fd_ < 0 || !IsEntryName(name)) return false;
+  int fd = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+bool FolderHandle::Rename(const std::string& from, const std::string& to) const {
+  if (fd_ < 0 || !IsEntryName(from) || !IsEntryName(to)) return false;
+  return ::renameat(fd_, from.c_str(), fd_, to.c_str()) == 0;
+}
+
+bool FolderHandle::Remove(const std::string& name) const {
+  if (fd_ < 0 || !IsEntryName(name)) return false;
+  return ::unlinkat(fd_, name.c_str(), 0) == 0 || errno == ENOENT;
+}
+
+bool FolderHandle::RemoveTree(const std::string& name) const {
+  if (fd_ < 0 || !IsEntryName(name)) return false;
+  RemoveTreeAt(fd_, name.c_str(), 0);
+  struct stat st;
+  return ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
 }
 
 }  // namespace zv::platform

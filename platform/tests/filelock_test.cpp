@@ -353,5 +353,17 @@ TEST_F(ProbeFallback, ForgetStartsOverAndVanishedFileIsNotFree) {
   EXPECT_FALSE(probe.CanOpenExclusively(file)) << "a file that came back is a new sighting";
 }
 
+TEST_F(ProbeFallback, LinkIsNeverFree) {
+  // Without leases (a link is refused by them) the stable stamp of the
+  // link's target must not make the link look free either.
+  const std::string link = dir / "leak.pdf";
+  ASSERT_EQ(::symlink(file.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(probe.CanOpenExclusively(link));
+  clock.Advance(3000);
+  EXPECT_FALSE(probe.CanOpenExclusively(link));
+  ExclusiveOpenProbe leases;
+  EXPECT_FALSE(leases.CanOpenExclusively(link));
+}
+
 }  // namespace
 }  // namespace zv::platform

@@ -214,5 +214,39 @@ TEST(Stamp, TracksSizeAndTimesAndFollowsNothingMissing) {
   EXPECT_FALSE(IsFolder(dir / "f"));
 }
 
+TEST(FolderHandle, EntersCreatesAndMovesWithoutFollowingLinks) {
+  TempDir dir, outside;
+  ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "Fail").c_str()), 0);
+  FolderHandle top = FolderHandle::Open(dir.path());
+  ASSERT_TRUE(top.valid());
+  // A link in a folder's place is neither entered nor replaced by a new folder.
+  EXPECT_FALSE(top.Child("Fail", true).valid());
+  EXPECT_TRUE(top.IsLinkEntry("Fail"));
+  EXPECT_FALSE(FolderHandle::OpenBelow(dir.path(), "Fail/20260101", true).valid());
+  EXPECT_TRUE(ListFolder(outside.path())->empty());
+
+  FolderHandle dated = FolderHandle::OpenBelow(dir.path(), "Success/20260101", true);
+  ASSERT_TRUE(dated.valid());
+  EXPECT_EQ(dated.path(), dir / "Success/20260101");
+  WriteText(dir / "a.pdf", "pdf");
+  ASSERT_TRUE(dated.MoveFileIn(dir / "a.pdf", "a.pdf"));
+  EXPECT_EQ(ReadText(dir / "Success/20260101/a.pdf"), "pdf");
+  // Never onto an entry, not even a dangling link; never a link as source.
+  WriteText(dir / "b.pdf", "b");
+  ASSERT_EQ(::symlink("nowhere", (dir / "Success/20260101/b.pdf").c_str()), 0);
+  EXPECT_TRUE(dated.HasEntry("b.pdf"));
+  EXPECT_FALSE(dated.MoveFileIn(dir / "b.pdf", "b.pdf"));
+  WriteText(outside / "private.pdf", "secret");
+  ASSERT_EQ(::symlink((outside / "private.pdf").c_str(), (dir / "leak.pdf").c_str()), 0);
+  EXPECT_FALSE(dated.MoveFileIn(dir / "leak.pdf", "leak.pdf"));
+  EXPECT_FALSE(dated.HasEntry("leak.pdf"));
+  // Removal relative to the folder leaves what a link names alone.
+  ASSERT_EQ(::mkdir((dir / "Success/20200101").c_str(), 0777), 0);
+  ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "Success/20200101/out").c_str()), 0);
+  FolderHandle success = top.Child("Success", false);
+  EXPECT_TRUE(success.RemoveTree("20200101"));
+  EXPECT_EQ(ReadText(outside / "private.pdf"), "secret");
+}
+
 }  // namespace
 }  // namespace zv::platform

@@ -11,6 +11,8 @@
 namespace zv::platform {
 
 bool Exists(const std::string& path);        // follows symbolic links
+// True when the path itself is a symbolic link (dangling or not).
+bool IsSymlink(const std::string& path);
 bool IsFile(const std::string& path);
 bool IsFolder(const std::string& path);
 std::optional<std::uint64_t> FileSize(const std::string& path);
@@ -74,5 +76,58 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 std::optional<FileStamp> Stamp(const std::string& path);
+
+// A folder held open by descriptor. Folders below it are created and entered
+// relative to it without following symbolic links, so a link planted inside
+// a watched folder never redirects what is created, moved or removed there.
+// Move-only.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  FolderHandle(FolderHandle&& other) noexcept;
+  FolderHandle& operator=(FolderHandle&& other) noexcept;
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  ~FolderHandle();
+
+  // Opens a folder by its path; links within the path are followed (a
+  // folder somebody configured). Invalid when it is no folder.
+  static FolderHandle Open(const std::string& path);
+  // Opens `top` (following links), then each component of `relative` below
+  // it without following any link. With create, missing components are made.
+  static FolderHandle OpenBelow(const std::string& top, const std::string& relative, bool create);
+
+  bool valid() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+  std::string PathOf(const std::string& name) const;
+
+  // The folder entry `name` (one component), never through a link; with
+  // create it is made first when missing. Invalid when it is a link, no
+  // folder, or cannot be made or opened.
+  FolderHandle Child(const std::string& name, bool create) const;
+  // Whether `name` is there at all (a link counts, also a dangling one).
+  bool HasEntry(const std::string& name) const;
+  bool IsLinkEntry(const std::string& name) const;
+  // Entries as ListFolder gives them.
+  std::optional<std::vector<DirEntry>> List() const;
+
+  // Moves the file at `from` to `name` in this folder, never replacing an
+  // entry; across file systems the bytes are copied and the source removed.
+  // A source that is a symbolic link is refused.
+  bool MoveFileIn(const std::string& from, const std::string& name) const;
+  // Copies a file into `name` here (replacing an existing plain file).
+  bool CopyFileIn(const std::string& from, const std::string& name) const;
+  // Creates `name` exclusively (never through a link); the descriptor is
+  // closed again at once.
+  bool CreateExclusive(const std::string& name) const;
+  bool Rename(const std::string& from, const std::string& to) const;  // within this folder, replacing
+  bool Remove(const std::string& name) const;     // a file or link entry; true when gone
+  bool RemoveTree(const std::string& name) const;  // as RemoveTree, relative to this folder
+
+ private:
+  FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  int fd_ = -1;
+  std::string path_;
+};
 
 }  // namespace zv::platform
