@@ -282,9 +282,10 @@ class Pipeline {
     workFolder_ = ImportWorkFolder();
     if (!platform::IsFolder(workFolder_) && !platform::MakeFolders(workFolder_)) Refuse(300310, Message(23));
 
-    // 7: the source.
+    // 7: the source. A symbolic link is refused: it may name a file the
+    // one who dropped it could not read.
     Step(__LINE__, "InputFile Access Check start");
-    if (a_.source.empty() || !platform::IsFile(a_.source)) {
+    if (a_.source.empty() || platform::IsSymlink(a_.source) || !platform::IsFile(a_.source)) {
       Step(__LINE__, "InputFile Access Check ERROR");
       Refuse(300300, Message(23));
     }
