@@ -61,6 +61,23 @@ int WaitValue(const std::string& file, std::string_view key, int def) {
   return static_cast<int>(v);
 }
 
+// Retention of dated save folders in days. A negative term would make the
+// daily clean-up remove today's folder with the sources just moved there:
+// an [Option] term outside 0..999 reads as 30, a setting's term outside
+// -1..999 as -1, which takes the [Option] value.
+constexpr int kMaxTerm = 999;
+constexpr int kDefaultTerm = 30;
+
+int OptionTerm(const std::string& file, std::string_view key) {
+  const int v = Int(file, "Option", key, kDefaultTerm);
+  return v < 0 || v > kMaxTerm ? kDefaultTerm : v;
+}
+
+int SettingTerm(const std::string& file, const std::string& key, int optionTerm) {
+  const int v = Int(file, kAuto, key, -1);
+  return v < 0 || v > kMaxTerm ? optionTerm : v;
+}
+
 std::string Cut(std::string_view s, std::size_t maxBytes) {
   return std::string(platform::Utf8CutBytes(s, maxBytes));
 }
@@ -95,8 +112,8 @@ MonitorOptions ReadMonitorOptions(const std::string& f, std::string_view userNam
   o.checkCommonUser = Int(f, "Option", "CheckCommonUser", 0);
   o.moveSucceeded = Int(f, "Option", "move_succeeded", 0);
   o.moveFailed = Int(f, "Option", "move_failed", 0);
-  o.succeededTerm = Int(f, "Option", "SucceededTerm", 30);
-  o.failedTerm = Int(f, "Option", "FailedTerm", 30);
+  o.succeededTerm = OptionTerm(f, "SucceededTerm");
+  o.failedTerm = OptionTerm(f, "FailedTerm");
   o.writeWaitCounter = Int(f, "Option", "WriteWaitCounter", 100);
   o.wait = Int(f, "Option", "Wait", 1000);
   o.waitLocal = WaitValue(f, "WaitLocal", 1000);
@@ -200,10 +217,8 @@ bool ReadAutoFileSetting(const std::string& f, int n, const MonitorOptions& opti
   if (s.failedFolder.empty() && !target.empty()) {
     s.failedFolder = platform::JoinPath(target, context.failName);
   }
-  s.succeededTerm = Int(f, kAuto, "SucceededTerm" + N, -1);
-  if (s.succeededTerm == -1) s.succeededTerm = options.succeededTerm;
-  s.failedTerm = Int(f, kAuto, "FailedTerm" + N, -1);
-  if (s.failedTerm == -1) s.failedTerm = options.failedTerm;
+  s.succeededTerm = SettingTerm(f, "SucceededTerm" + N, options.succeededTerm);
+  s.failedTerm = SettingTerm(f, "FailedTerm" + N, options.failedTerm);
   s.recursive = Int(f, kAuto, "bRecursive" + N, 0);
 
   s.textInfoFlag = Int(f, kAuto, "TextInfoFlag" + N, 0);

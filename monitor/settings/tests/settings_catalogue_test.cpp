@@ -103,6 +103,24 @@ TEST(SettingsRecord, ClampsAndDerivesFields) {
   EXPECT_EQ(s.users, "ann,bob");
 }
 
+TEST(SettingsRecord, RetentionTermsOutsideTheirRange) {
+  // A negative term would let the clean-up remove today's folder.
+  TempFolder dir;
+  const std::string f = dir / "EnvSetInfo.ini";
+  WriteAll(f, "[Option]\nSucceededTerm=-1\nFailedTerm=1000\n"
+              "[AutoFileRead]\nSetTotal=1\nSucceededTerm1=-2\nFailedTerm1=999\n");
+  const MonitorOptions o = ReadMonitorOptions(f, "u");
+  EXPECT_EQ(o.succeededTerm, 30);
+  EXPECT_EQ(o.failedTerm, 30);
+  AutoFileSetting s;
+  ASSERT_TRUE(ReadAutoFileSetting(f, 1, o, Context(), s));
+  EXPECT_EQ(s.succeededTerm, 30) << "-2 takes the [Option] value";
+  EXPECT_EQ(s.failedTerm, 999);
+  WriteAll(f, "[Option]\nFailedTerm=0\n[AutoFileRead]\nSetTotal=1\nFailedTerm1=1000\n");
+  ASSERT_TRUE(ReadAutoFileSetting(f, 1, ReadMonitorOptions(f, "u"), Context(), s));
+  EXPECT_EQ(s.failedTerm, 0);
+}
+
 TEST(SettingsRecord, RecipientCountAboveMaxUserReadsAsNone) {
   TempFolder dir;
   const std::string f = dir / "EnvSetInfo.ini";
