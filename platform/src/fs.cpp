@@ -522,11 +522,20 @@ FolderHandle FolderHandle::OpenBelow(const std::string& top, const std::string& 
 std::string FolderHandle::PathOf(const std::string& name) const { return JoinPath(path_, name); }
 
 FolderHandle FolderHandle::Child(const std::string& name, bool create) const {
-  if (fd_ < 0 || !IsEntryName(name)) return {};
-  if (create && ::mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) return {};
+  if (fd_ < 0 || !IsEntryName(name)) {
+    detail::FsFailed("open folder", PathOf(name), EINVAL);
+    return {};
+  }
+  if (create && ::mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) {
+    detail::FsFailed("create folder", PathOf(name), errno);
+    return {};
+  }
   // O_NOFOLLOW: a link in the entry's place is refused (ELOOP), never entered.
   int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return {};
+  if (fd < 0) {
+    detail::FsFailed("open folder", PathOf(name), errno);
+    return {};
+  }
   return FolderHandle(fd, PathOf(name));
 }
 
@@ -570,9 +579,19 @@ bool FolderHandle::CopyFileIn(const std::string& from, const std::string& name) 
 }
 
 bool FolderHandle::MoveFileIn(const std::string& from, const std::string& name) const {
+  if (MoveFileInOnce(from, name)) return true;
+  return detail::FsFailed("rename", PathOf(name), errno != 0 ? errno : EINVAL);
+}
+
+bool FolderHandle::MoveFileInOnce(const std::string& from, const std::string& name) const {
+  errno = 0;
   if (fd_ < 0 || !IsEntryName(name) || from.empty()) return false;
   struct stat src;
-  if (!LstatPath(from, src) || !S_ISREG(src.st_mode)) return false;  // never a link
+  if (!LstatPath(from, src)) return false;
+  if (!S_ISREG(src.st_mode)) {  // never a link
+    errno = S_ISLNK(src.st_mode) ? ELOOP : EINVAL;
+    return false;
+  }
   if (::renameat2(AT_FDCWD, from.c_str(), fd_, name.c_str(), RENAME_NOREPLACE) == 0) return true;
   bool copy = errno == EXDEV;
   if (!copy) {

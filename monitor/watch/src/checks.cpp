@@ -14,6 +14,7 @@
 #include "monitor/settings/env_lock.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
+#include "monitor/watch/folder_check.h"
 #include "monitor/watch/workdesk.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
@@ -140,7 +141,8 @@ int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
       }
       continue;
     }
-    if (!platform::IsFile(path)) continue;
+    // A link is no eligible file (the walk refuses it like a read-only one).
+    if (e.isSymlink || !platform::IsFile(path)) continue;
     if (platform::IsReadOnly(path) || platform::IsHidden(path) || platform::IsSystemOrTemporary(path))
       continue;
     if (frame.except.IsExceptedFile(e.name) ||
@@ -179,17 +181,24 @@ int DatedFolderAgeDays(const std::string& name, std::int64_t now) {
 }
 
 int DeleteOldFolder(WatchFrame& frame, const std::string& folder, int termDays) {
-  if (termDays == 0) return 1;
-  auto entries = platform::ListFolder(folder);
+  if (termDays <= 0) return 1;
+  return DeleteOldFolder(frame, platform::FolderHandle::Open(folder), termDays);
+}
+
+int DeleteOldFolder(WatchFrame& frame, const platform::FolderHandle& folder, int termDays) {
+  // A negative term (a value the readers should have refused) removes nothing.
+  if (termDays <= 0 || !folder.valid()) return 1;
+  auto entries = folder.List();
   if (!entries) return 1;
   const std::int64_t now = platform::UnixSeconds();
+  const std::string today = DayText(now);
   for (const auto& e : *entries) {
-    if (!e.isFolder || e.isSymlink) continue;
+    if (!e.isFolder || e.isSymlink || e.name == today) continue;
     const int age = DatedFolderAgeDays(e.name, now);
     if (age < 0 || age <= termDays) continue;
-    const std::string path = platform::JoinPath(folder, e.name);
-    if (!companion::ComRemoveTree(path) || platform::Exists(path))
-      WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelError) + path);
+    // Removed relative to the open folder: a link swapped in never leads out.
+    if (!folder.RemoveTree(e.name))
+      WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelError) + folder.PathOf(e.name));
   }
   return 1;
 }
@@ -223,6 +232,45 @@ int MyTestWritePermission(const std::string& path, const std::string& programFol
     }
   }
   return 1;
+}
+
+int TestWritePermissionAt(const platform::FolderHandle& folder, const std::string& programFolder) {
+  if (!folder.valid()) return -1;
+  if (!folder.CreateExclusive("~.tmp")) {
+    // A probe file left by an earlier run: replace it.
+    if (folder.IsLinkEntry("~.tmp") || !folder.Remove("~.tmp") || !folder.CreateExclusive("~.tmp")) return -1;
+  }
+  if (!folder.Remove("~.tmp")) {
+    platform::SetHidden(folder.PathOf("~.tmp"), true);
+    return -1;
+  }
+  const std::string marker = platform::JoinPath(programFolder, "~Imp_tmp");
+  if (!programFolder.empty() && platform::IsFile(marker)) {
+    if (!folder.CopyFileIn(marker, "~_Imp_tmp")) return -1;
+    if (!folder.Rename("~_Imp_tmp", "~Imp_tmp")) {
+      folder.Remove("~_Imp_tmp");
+      return -1;
+    }
+    if (!folder.Remove("~Imp_tmp")) {
+      platform::SetHidden(folder.PathOf("~Imp_tmp"), true);
+      return -1;
+    }
+  }
+  return 1;
+}
+
+platform::FolderHandle OpenDefaultSaveFolder(const std::string& topTarget, const std::string& targetFolder,
+                                             const std::string& name, bool create) {
+  const std::string top = platform::TrimTrailingSeparator(topTarget);
+  const std::string folder = platform::TrimTrailingSeparator(targetFolder);
+  platform::FolderHandle parent;
+  if (!top.empty() && folder.size() > top.size() && folder.compare(0, top.size(), top) == 0 &&
+      folder[top.size()] == '/') {
+    parent = platform::FolderHandle::OpenBelow(top, folder.substr(top.size() + 1), false);
+  } else {
+    parent = platform::FolderHandle::Open(folder);
+  }
+  return parent.Child(name, create);
 }
 
 // ---- free space ---------------------------------------------------------------------

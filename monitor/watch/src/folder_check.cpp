@@ -384,23 +384,45 @@ std::string FreeDestinationName(const std::string& folder, const std::string& fi
   return {};
 }
 
+int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const std::string& targetFile,
+                           const std::string& baseFolder, std::int64_t stamp, int result,
+                           const std::string& identity) {
+  // An explicit save folder is used as configured (links in its path
+  // followed); what lies below it is not.
+  if (!platform::IsFolder(baseFolder)) platform::MakeFolders(baseFolder);
+  platform::FolderHandle base = platform::FolderHandle::Open(baseFolder);
+  if (!base.valid()) {
+    ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + baseFolder + " - " +
+                   platform::LastFsError().Message());
+    SetLockFileList(frame, targetFile.empty() ? source : targetFile, result, 1, kReadStateDone, identity);
+    return 0;
+  }
+  return MoveSourceToSaveFolder(frame, source, targetFile, base, stamp, result, identity);
+}
+
 namespace {
 
-bool MoveFile(const std::string& from, const std::string& to) {
-  if (platform::RenamePath(from, to, false)) return true;
-  // Another file system (the staging folder): copy, then remove the source.
-  if (!platform::CopyFile(from, to, false)) return false;
-  if (!platform::RemoveFile(from)) {
-    platform::RemoveFile(to);
-    return false;
+// The destination name in an open folder: name.ext, else name_002.ext up to
+// name_999.ext, the first that is no entry at all (a dangling link counts).
+std::string FreeDestinationNameIn(const platform::FolderHandle& folder, const std::string& fileName) {
+  auto fits = [&](const std::string& n) { return folder.PathOf(n).size() <= kPathLimit; };
+  if (!folder.HasEntry(fileName)) return fits(fileName) ? fileName : std::string();
+  const std::string ext = companion::ComFileExtension(fileName);
+  const std::string stem = ext.empty() ? fileName : companion::ComStripExtension(fileName);
+  for (int i = 2; i <= 999; ++i) {
+    char num[8];
+    std::snprintf(num, sizeof num, "_%03d", i);
+    std::string candidate = stem + num + (ext.empty() ? "" : "." + ext);
+    if (folder.HasEntry(candidate)) continue;
+    return fits(candidate) ? candidate : std::string();
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
 int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const std::string& targetFile,
-                           const std::string& baseFolder, std::int64_t stamp, int result,
+                           const platform::FolderHandle& base, std::int64_t stamp, int result,
                            const std::string& identity) {
   // A file that stays is recorded under its name in the target folder, so a
   // staged copy never makes the original look new.
@@ -425,37 +447,37 @@ int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const s
     return 2;
   };
 
-  if (!platform::IsFolder(baseFolder) && !platform::MakeFolders(baseFolder)) {
-    ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + baseFolder + " - " +
-                   platform::LastFsError().Message());
-    return keep();
-  }
-  const std::string dated = Join(baseFolder, DayText(stamp));
-  std::string folder;
-  if ((platform::IsFolder(dated) || platform::MakeFolder(dated)) &&
-      MyTestWritePermission(dated, frame.env.folder) == 1) {
-    folder = dated;
-  } else {
-    ZV_WATCH_TRACE("CheckFolder: MyTestWritePermission() == -1 .#* \n " + dated);
-    for (int i = 1; i <= 999 && folder.empty(); ++i) {
+  if (!base.valid()) return keep();  // traced by the caller
+  // The dated folder and its alternatives are entered without following
+  // links: one planted in their place counts as a folder that cannot be
+  // accessed.
+  const std::string day = DayText(stamp);
+  platform::FolderHandle folder;
+  if (!base.IsLinkEntry(day)) folder = base.Child(day, true);
+  if (!folder.valid() || TestWritePermissionAt(folder, frame.env.folder) != 1) {
+    folder = platform::FolderHandle();
+    ZV_WATCH_TRACE("CheckFolder: MyTestWritePermission() == -1 .#* \n " + base.PathOf(day));
+    for (int i = 1; i <= 999 && !folder.valid(); ++i) {
       char num[16];
       std::snprintf(num, sizeof num, "_%03d", i);
-      const std::string alt = dated + num;
-      if (!platform::IsFolder(alt) && !platform::MakeFolder(alt)) {
-        ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + alt + " - " +
+      const std::string alt = day + num;
+      if (base.IsLinkEntry(alt)) continue;
+      platform::FolderHandle candidate = base.Child(alt, true);
+      if (!candidate.valid()) {
+        ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + base.PathOf(alt) + " - " +
                        platform::LastFsError().Message());
         return keep();
       }
-      if (MyTestWritePermission(alt, frame.env.folder) == 1) folder = alt;
+      if (TestWritePermissionAt(candidate, frame.env.folder) == 1) folder = std::move(candidate);
     }
-    if (folder.empty()) {
+    if (!folder.valid()) {
       ZV_WATCH_TRACE("CheckFolder: _XXX つきフォルダにもアクセスできないときは元ファイルは削除する .#* \n ");
       return dropCopy();
     }
   }
-  const std::string destination = FreeDestinationName(folder, platform::LastComponent(source));
+  const std::string destination = FreeDestinationNameIn(folder, platform::LastComponent(source));
   if (destination.empty()) return dropCopy();
-  if (!MoveFile(source, destination)) {
+  if (!folder.MoveFileIn(source, destination)) {
     ZV_WATCH_TRACE("CheckFolder: MoveFile() failed .#* \n " + source + " - " + platform::LastFsError().Message());
     return keep();
   }
@@ -486,7 +508,16 @@ void HandleSource(WatchFrame& frame, const FileJob& job, int result, std::int64_
       ZV_WATCH_TRACE("CheckFolder: GetFileAttributes(): Skip - dwRet == -1 #*.#* \n " + given);
       return;
     }
-    MoveSourceToSaveFolder(frame, job.path, targetFile, BaseFolder(job, success), stamp, result, job.identity);
+    if (!given.empty()) {
+      MoveSourceToSaveFolder(frame, job.path, targetFile, given, stamp, result, job.identity);
+      return;
+    }
+    const platform::FolderHandle base = OpenDefaultSaveFolder(job.setting->targetFolder, job.targetFolder,
+                                                              success ? "Success" : "Fail", true);
+    if (!base.valid())
+      ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + BaseFolder(job, success) + " - " +
+                     platform::LastFsError().Message());
+    MoveSourceToSaveFolder(frame, job.path, targetFile, base, stamp, result, job.identity);
   };
   if (result == 0) {
     if (job.moveSucceeded == 1) {
@@ -793,6 +824,12 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
   return result;
 }
 
+// A default save folder (none given, sources moved) that is a symbolic
+// link: never entered, so the file waits until it is put right.
+bool DefaultSaveFolderIsLink(const std::string& targetFolder, int mode, const std::string& given, bool success) {
+  return mode == 0 && given.empty() && platform::IsSymlink(Join(targetFolder, success ? "Success" : "Fail"));
+}
+
 // The settings of the walk in hand were changed: its own kind's flag
 // (auto-file, fax or sort-folder settings by the status it runs under). A
 // save of another kind leaves the record in hand valid and never holds
@@ -837,6 +874,13 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
                                  stagingInUse, depth + 1, otherFax);
         if (lastResult == DRAVEL_INSERT_SKIPPED || !frame.watching.load()) break;
       }
+      next();
+      continue;
+    }
+    if (e.isSymlink) {
+      // Never filed: the link could name any file this process may read.
+      SkipLogPath(frame, kSkipFileAttributes, settingNo, path);
+      ZV_WATCH_TRACE("CheckFolder: Skip - File has no adequate attribute - " + path);
       next();
       continue;
     }
@@ -900,6 +944,20 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
       SkipLogPath(frame, kSkipFileNoFailed, settingNo, failedFolder);
       platform::SleepMs(5);
       ZV_WATCH_TRACE("CheckFolder: Skip - Failed folder is not found - " + failedFolder);
+      next();
+      continue;
+    }
+    if (DefaultSaveFolderIsLink(targetFolder, moveSucceeded, succeededFolder, true)) {
+      SkipLogPath(frame, kSkipFileNoSucceeded, settingNo, Join(targetFolder, "Success"));
+      platform::SleepMs(5);
+      ZV_WATCH_TRACE("CheckFolder: Skip - Succeeded folder is a link - " + Join(targetFolder, "Success"));
+      next();
+      continue;
+    }
+    if (DefaultSaveFolderIsLink(targetFolder, moveFailed, failedFolder, false)) {
+      SkipLogPath(frame, kSkipFileNoFailed, settingNo, Join(targetFolder, "Fail"));
+      platform::SleepMs(5);
+      ZV_WATCH_TRACE("CheckFolder: Skip - Failed folder is a link - " + Join(targetFolder, "Fail"));
       next();
       continue;
     }

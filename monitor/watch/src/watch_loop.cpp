@@ -37,9 +37,19 @@ void ReReadSettings(WatchFrame& frame) {
   frame.lastCheck.assign(frame.settings.size(), 0);
 }
 
+// A file another process still holds open (a scanner still writing it) is
+// not copied half-finished: it stays for a later cycle, as the walk leaves it.
+bool StillInUse(WatchFrame& frame, int n, const std::string& path) {
+  if (frame.probe->CanOpenExclusively(path)) return false;
+  SkipLogPath(frame, kSkipFileLocked, n, path);
+  ZV_WATCH_TRACE("CheckFolder: Skip - File is in Lock. \n " + path);
+  return true;
+}
+
 // Copies the eligible files of a folder (and its subfolders) into the
-// staging folder. False when anything could not be copied.
-bool StageFiles(const std::string& from, const std::string& to) {
+// staging folder, leaving out files still in use. False when anything could
+// not be copied.
+bool StageFiles(WatchFrame& frame, int n, const std::string& from, const std::string& to) {
   if (!platform::MakeFolders(to)) return false;
   auto entries = platform::ListFolder(from);
   if (!entries) return false;
@@ -49,9 +59,10 @@ bool StageFiles(const std::string& from, const std::string& to) {
     if (platform::IsHidden(src) || platform::IsSystemOrTemporary(src)) continue;
     if (e.isFolder) {
       if (platform::EqualsNoCase(e.name, "Success") || platform::EqualsNoCase(e.name, "Fail")) continue;
-      if (!StageFiles(src, Join(to, e.name))) return false;
+      if (!StageFiles(frame, n, src, Join(to, e.name))) return false;
       continue;
     }
+    if (StillInUse(frame, n, src)) continue;
     const std::string dst = Join(to, e.name);
     if (!platform::CopyFile(src, dst, true)) return false;
     platform::SetReadOnly(dst, false);
@@ -68,14 +79,24 @@ bool SaveFolderUsable(WatchFrame& frame, const std::string& folder) {
   return MyTestWritePermission(folder, frame.env.folder) == 1;
 }
 
+// An explicit save folder is cleaned as configured; a default one is
+// entered without following a link planted in its place.
+void CleanSaveFolder(WatchFrame& frame, const AutoFileSetting& record, const std::string& given,
+                     const char* defaultName, int term) {
+  if (!given.empty())
+    DeleteOldFolder(frame, given, term);
+  else
+    DeleteOldFolder(frame, OpenDefaultSaveFolder(record.targetFolder, record.targetFolder, defaultName, false), term);
+}
+
 void DailyCleanUp(WatchFrame& frame, AutoFileSetting& record, int n) {
   const std::string today = DayText(platform::UnixSeconds());
   if (record.targetFolder.empty() || !(record.deleteDate < today)) return;
   const std::string succ = record.succeededFolder.empty() ? Join(record.targetFolder, "Success") : record.succeededFolder;
   const std::string fail = record.failedFolder.empty() ? Join(record.targetFolder, "Fail") : record.failedFolder;
   WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelStart) + record.targetFolder);
-  DeleteOldFolder(frame, succ, record.succeededTerm);
-  DeleteOldFolder(frame, fail, record.failedTerm);
+  CleanSaveFolder(frame, record, record.succeededFolderSet ? succ : std::string(), "Success", record.succeededTerm);
+  CleanSaveFolder(frame, record, record.failedFolderSet ? fail : std::string(), "Fail", record.failedTerm);
   {
     EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
     ProfileWrite("AutoFileRead", "DeleteFolderDate" + std::to_string(n), today, frame.settingsFile);
@@ -192,9 +213,10 @@ void WatchSetting(WatchFrame& frame, int n) {
         platform::SleepMs(10);
         return;
       }
-    } else if (platform::Exists(defaultSucc) &&
-               (!platform::IsFolder(defaultSucc) || platform::IsReadOnly(defaultSucc) ||
-                platform::IsSystemOrTemporary(defaultSucc))) {
+    } else if (platform::IsSymlink(defaultSucc) ||  // a link planted there is never followed
+               (platform::Exists(defaultSucc) &&
+                (!platform::IsFolder(defaultSucc) || platform::IsReadOnly(defaultSucc) ||
+                 platform::IsSystemOrTemporary(defaultSucc)))) {
       SkipLogPath(frame, kSkipSucceededReadOnly, n, defaultSucc);
       ZV_WATCH_TRACE("Thread_FileCheck: Skip - Folder has a hide attribute - " + defaultSucc);
       platform::SleepMs(10);
@@ -210,9 +232,10 @@ void WatchSetting(WatchFrame& frame, int n) {
         platform::SleepMs(10);
         return;
       }
-    } else if (platform::Exists(defaultFail) &&
-               (!platform::IsFolder(defaultFail) || platform::IsReadOnly(defaultFail) ||
-                platform::IsSystemOrTemporary(defaultFail))) {
+    } else if (platform::IsSymlink(defaultFail) ||  // a link planted there is never followed
+               (platform::Exists(defaultFail) &&
+                (!platform::IsFolder(defaultFail) || platform::IsReadOnly(defaultFail) ||
+                 platform::IsSystemOrTemporary(defaultFail)))) {
       SkipLogPath(frame, kSkipFailedReadOnly, n, defaultFail);
       ZV_WATCH_TRACE("Thread_FileCheck: Skip - Failed folder's attribute - " +
                      std::to_string(platform::IsReadOnly(defaultFail) ? 1 : 0) + ", " + defaultFail);
@@ -244,7 +267,7 @@ void WatchSetting(WatchFrame& frame, int n) {
   std::string scanFolder = record.targetFolder;
   if (MyTestWritePermission(record.targetFolder, frame.env.folder) != 1) {
     std::string inHand = record.targetFolder;
-    bool ok = StageFiles(record.targetFolder, frame.stagingFolder);
+    bool ok = StageFiles(frame, n, record.targetFolder, frame.stagingFolder);
     frame.stagingInUse = true;
     if (ok) {
       inHand = frame.stagingFolder;

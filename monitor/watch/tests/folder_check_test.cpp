@@ -495,5 +495,99 @@ TEST_F(Watch, EmptyRecipientIsReportedOnceAndImportsGoOn) {
   EXPECT_EQ(boxes, 2);
 }
 
+TEST_F(Watch, LinkedFileIsNeverFiled) {
+  // Anyone who may write the target folder plants a link to a file they may not read.
+  const std::string secret = inst.Path("private/private.pdf");
+  test::MakePdf(secret, 2);
+  ASSERT_EQ(::symlink(secret.c_str(), Scan("leak.pdf").c_str()), 0);
+  test::MakePdf(Scan("ok.pdf"));
+  std::vector<std::string> handed;
+  gBefore = [&](char*, const char* source) {
+    handed.push_back(source);
+    return 0;
+  };
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(handed, std::vector<std::string>{Scan("ok.pdf")});
+  EXPECT_EQ(Pages(), 1u);
+  EXPECT_TRUE(pf::IsSymlink(Scan("leak.pdf")));
+  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"ok.pdf"});
+  EXPECT_NE(SkipLog().find("63080: <1>[File]Read Only/Hidden /System/Temporary(" + Scan("leak.pdf")),
+            std::string::npos);
+  // The library refuses a link as its source as well.
+  char binder[DRAVEL_PATH_MAX];
+  std::snprintf(binder, sizeof binder, "%s", inst.binder().c_str());
+  char msg[1024] = {0}, title[DRAVEL_PATH_MAX] = {0};
+  int pages = 0, err = 0, sec = 0, res = 0;
+  EXPECT_EQ(InsertFileToBinder(nullptr, binder, Scan("leak.pdf").c_str(), 0, 1, 1, 0, nullptr, 0, &pages,
+                               "20260101000000", 0, msg, &res, 2, title, &err, 0, 0, &sec, "", 0),
+            -1);
+  EXPECT_EQ(err, 300300);
+  EXPECT_EQ(Pages(), 1u);
+}
+
+TEST_F(Watch, SaveFoldersNeverFollowLinksPlantedInTheTarget) {
+  // target/Fail leads elsewhere: the first cycle's clean-up leaves the old
+  // dated folder there alone and the setting is skipped, nothing is moved.
+  const std::string elsewhere = inst.Path("elsewhere");
+  pf::MakeFolders(pf::JoinPath(elsewhere, "20200101"));
+  ASSERT_EQ(::symlink(elsewhere.c_str(), Scan("Fail").c_str()), 0);
+  test::MakePdf(Scan("s.pdf"));
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 0);
+  EXPECT_EQ(test::Names(elsewhere), std::vector<std::string>{"20200101"});
+  EXPECT_NE(SkipLog().find("61120: <1>"), std::string::npos);
+
+  // A dated folder that is a link counts as one that cannot be accessed.
+  ASSERT_TRUE(pf::RemoveFile(Scan("Fail")));
+  const std::string today = DayText(pf::UnixSeconds());
+  pf::MakeFolders(Scan("Success"));
+  ASSERT_EQ(::symlink(elsewhere.c_str(), pf::JoinPath(Scan("Success"), today).c_str()), 0);
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_EQ(test::Names(elsewhere), std::vector<std::string>{"20200101"});
+  EXPECT_EQ(test::Names(pf::JoinPath(Scan("Success"), today + "_001")), std::vector<std::string>{"s.pdf"});
+}
+
+TEST_F(Watch, NegativeTermsNeverRemoveTodaysFolder) {
+  inst.SetOption("FailedTerm", "-1");  // reads as 30
+  inst.SetAuto("FailedTerm1", "-2");   // reads as the [Option] value
+  const std::int64_t now = pf::UnixSeconds();
+  const std::string today = pf::JoinPath(Scan("Fail"), DayText(now));
+  const std::string old = pf::JoinPath(Scan("Fail"), DayText(now - 40 * 86400));
+  test::MakePdf(pf::JoinPath(today, "failed.pdf"));
+  pf::MakeFolders(old);
+  Start();
+  engine->Cycle();  // the first cycle runs the daily clean-up
+  EXPECT_EQ(test::Names(today), std::vector<std::string>{"failed.pdf"});
+  EXPECT_FALSE(pf::Exists(old));
+  // Nothing removes today's folder, whatever term reaches the clean-up.
+  DeleteOldFolder(engine->frame, Scan("Fail"), -1);
+  EXPECT_EQ(test::Names(today), std::vector<std::string>{"failed.pdf"});
+}
+
+TEST_F(Watch, StagingLeavesAFileStillBeingWritten) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes read-only folders";
+  test::MakePdf(Scan("w.pdf"));
+  pf::MakeFolders(pf::JoinPath(inst.target(), "Success"));
+  pf::MakeFolders(pf::JoinPath(inst.target(), "Fail"));
+  // A scanner still writing the file, in its own process.
+  pf::Process writer = pf::Process::Spawn("/bin/sh", {"-c", "exec 3>>\"$0\"; exec sleep 60", Scan("w.pdf")});
+  ASSERT_TRUE(writer.valid());
+  pf::ExclusiveOpenProbe probe;
+  for (int i = 0; i < 100 && probe.CanOpenExclusively(Scan("w.pdf")); ++i) usleep(20000);
+  ASSERT_FALSE(probe.CanOpenExclusively(Scan("w.pdf")));
+  pf::SetReadOnly(inst.target(), true);
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 0);
+  writer.Terminate();
+  engine->Cycle();
+  EXPECT_EQ(gCalls, 1);
+  EXPECT_EQ(Pages(), 1u);
+  pf::SetReadOnly(inst.target(), false);
+}
+
 }  // namespace
 }  // namespace zv::monitor

@@ -113,7 +113,8 @@ class FolderHandle {
 
   // Moves the file at `from` to `name` in this folder, never replacing an
   // entry; across file systems the bytes are copied and the source removed.
-  // A source that is a symbolic link is refused.
+  // A source that is a symbolic link is refused. Child and MoveFileIn leave
+  // the cause of a failure in LastFsError().
   bool MoveFileIn(const std::string& from, const std::string& name) const;
   // Copies a file into `name` here (replacing an existing plain file).
   bool CopyFileIn(const std::string& from, const std::string& name) const;
@@ -126,6 +127,7 @@ class FolderHandle {
 
  private:
   FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  bool MoveFileInOnce(const std::string& from, const std::string& name) const;
   int fd_ = -1;
   std::string path_;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "monitor/watch/engine.h"
+#include "platform/fs.h"
 
 namespace zv::monitor {
 
@@ -21,7 +22,13 @@ int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
 // Removes the dated subfolders (YYYYMMDD, a real date after 1999) older than
 // termDays whole days; nothing for termDays 0. A failed removal writes the
 // DEL line "Error,<path>". Returns 1 (0 when the walk was cut short).
+// The folder is taken as given (links in its path followed: an explicit save
+// folder); below it nothing is followed. A negative term removes nothing,
+// and today's folder is never removed.
 int DeleteOldFolder(WatchFrame& frame, const std::string& folder, int termDays);
+// The same on a folder already open (a default save folder entered without
+// following links).
+int DeleteOldFolder(WatchFrame& frame, const platform::FolderHandle& folder, int termDays);
 // The age in whole days of a dated folder name at `now`, or -1 when the name
 // is not a date this clean-up may remove.
 int DatedFolderAgeDays(const std::string& name, std::int64_t now);
@@ -29,6 +36,17 @@ int DatedFolderAgeDays(const std::string& name, std::int64_t now);
 // The write probe: 1 when the path exists and (for a folder) a file can be
 // created, renamed and deleted in it; -1 otherwise.
 int MyTestWritePermission(const std::string& path, const std::string& programFolder);
+// The same probe on an open folder: nothing it creates, renames or deletes
+// goes through a link.
+int TestWritePermissionAt(const platform::FolderHandle& folder, const std::string& programFolder);
+
+// The default save folder `name` ("Success", "Fail") of a target (sub)folder,
+// entered without following links: `targetFolder` is opened below the
+// configured `topTarget` component by component (the configured folder
+// itself as given), then `name` in it; with create it is made when missing.
+// Invalid when any of them is a link, no folder, or cannot be had.
+platform::FolderHandle OpenDefaultSaveFolder(const std::string& topTarget, const std::string& targetFolder,
+                                             const std::string& name, bool create);
 
 // True when the volume of `path` has at least `needed` free bytes, or when
 // the free space cannot be told.

@@ -9,6 +9,7 @@
 
 #include "monitor/settings/catalogue.h"
 #include "monitor/watch/engine.h"
+#include "platform/fs.h"
 
 namespace zv::monitor {
 
@@ -72,6 +73,13 @@ std::string ResolveRecipients(WatchFrame& frame, const AutoFileSetting& setting,
 // Returns 1 moved, 0 kept (recorded in the lock list), 2 deleted.
 int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source,
                            const std::string& targetFile, const std::string& baseFolder,
+                           std::int64_t stamp, int result, const std::string& identity);
+
+// The same into a save folder already open: the dated folder and its
+// "_001".."_999" alternatives are created and entered without following
+// links; one that is a link counts as one that cannot be accessed.
+int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source,
+                           const std::string& targetFile, const platform::FolderHandle& base,
                            std::int64_t stamp, int result, const std::string& identity);
 
 // The destination for a file name in a folder: name.ext, else name_002.ext
