@@ -498,6 +498,7 @@ TEST_F(Watch, EmptyRecipientIsReportedOnceAndImportsGoOn) {
 TEST_F(Watch, LinkedFileIsNeverFiled) {
   // Anyone who may write the target folder plants a link to a file they may not read.
   const std::string secret = inst.Path("private/private.pdf");
+  pf::MakeFolders(inst.Path("private"));
   test::MakePdf(secret, 2);
   ASSERT_EQ(::symlink(secret.c_str(), Scan("leak.pdf").c_str()), 0);
   test::MakePdf(Scan("ok.pdf"));
@@ -553,12 +554,13 @@ TEST_F(Watch, SaveFoldersNeverFollowLinksPlantedInTheTarget) {
 TEST_F(Watch, NegativeTermsNeverRemoveTodaysFolder) {
   inst.SetOption("FailedTerm", "-1");  // reads as 30
   inst.SetAuto("FailedTerm1", "-2");   // reads as the [Option] value
+  Start();
   const std::int64_t now = pf::UnixSeconds();
   const std::string today = pf::JoinPath(Scan("Fail"), DayText(now));
   const std::string old = pf::JoinPath(Scan("Fail"), DayText(now - 40 * 86400));
-  test::MakePdf(pf::JoinPath(today, "failed.pdf"));
+  pf::MakeFolders(today);
   pf::MakeFolders(old);
-  Start();
+  test::MakePdf(pf::JoinPath(today, "failed.pdf"));
   engine->Cycle();  // the first cycle runs the daily clean-up
   EXPECT_EQ(test::Names(today), std::vector<std::string>{"failed.pdf"});
   EXPECT_FALSE(pf::Exists(old));
