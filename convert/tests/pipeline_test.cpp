@@ -250,6 +250,26 @@ TEST_F(Pipeline, FilesPdfWithKeywordsTitleAndPrintCopy) {
   ExpectNoWorkFiles();
 }
 
+// Blank pages have no content stream of their own; they are still pages.
+TEST_F(Pipeline, BlankPagesAreFiled) {
+  UseFakeClock();
+  const std::string boxed = box.Path("boxed.pdf"), bare = box.Path("bare.pdf");
+  test::MakeBlankPdf(boxed, 3, true);
+  test::MakeBlankPdf(bare, 2, false);
+  for (int variant : {0, 1}) {
+    Call c;
+    c.searchVariant = variant;
+    for (const auto& [pdf, pages] : {std::pair{boxed, 3}, std::pair{bare, 2}}) {
+      const Outcome o = Insert(pdf, binder, c);
+      ASSERT_EQ(o.result, 0) << pdf << " " << variant << ": " << o.errorCode << " " << o.message;
+      EXPECT_EQ(o.pages, pages);
+    }
+  }
+  EXPECT_EQ(Pages(binder), 10);
+  EXPECT_TRUE(bl::ReadBinder(binder, true).ok());
+  ExpectNoWorkFiles();
+}
+
 TEST_F(Pipeline, FilesImagesAsPdfPages) {
   UseFakeClock();
   const std::string jpg = box.Path("photo.jpg"), png = box.Path("chart.png"), tif = box.Path("fax.tif");

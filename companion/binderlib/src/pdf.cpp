@@ -141,21 +141,10 @@ int PdfPageCount(const std::string& path) {
 }
 
 int PdfPageCountA3B4(const std::string& path, int /*a3b4*/) {
-  try {
-    auto o = detail::OpenPdf(path);
-    if (!o.error.empty()) return -1;
-    for (auto& page : o.pages) {
-      QPDFObjectHandle box = page.getKey("/MediaBox");
-      if (!box.isRectangle()) return -1;
-      auto r = box.getArrayAsRectangle();
-      if (!(r.urx - r.llx > 0 && r.ury - r.lly > 0)) {
-        if (!(r.llx - r.urx > 0 && r.lly - r.ury > 0)) return -1;
-      }
-    }
-    return static_cast<int>(o.pages.size());
-  } catch (const std::exception&) {
-    return -1;
-  }
+  // Pages are filed whole, so the count is the page tree's. A page without
+  // a usable MediaBox (a blank page made by a tool that left it out) is
+  // still a page: viewers show it at their default size.
+  return PdfPageCount(path);
 }
 
 }  // namespace zv::companion::binder

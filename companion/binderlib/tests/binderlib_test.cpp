@@ -257,4 +257,8 @@ TEST(PdfCount, WalksThePageTree) {
   std::ofstream(dir + "/lie.pdf", std::ios::binary) << bytes;
   EXPECT_EQ(bl::PdfPageCount(dir + "/lie.pdf"), 4);
   EXPECT_EQ(bl::PdfPageCount(dir + "/missing.pdf"), -1);
+  // Blank pages (no contents, no boxes) are pages for both counts.
+  zv::testing::MakeBlankPdf(dir + "/blank.pdf", 3);
+  EXPECT_EQ(bl::PdfPageCount(dir + "/blank.pdf"), 3);
+  EXPECT_EQ(bl::PdfPageCountA3B4(dir + "/blank.pdf", 1), 3);
 }

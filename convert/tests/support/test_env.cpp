@@ -72,6 +72,20 @@ void MakePdf(const std::string& path, const std::vector<std::pair<double, double
   w.write();
 }
 
+void MakeBlankPdf(const std::string& path, int pages, bool mediaBox) {
+  QPDF pdf;
+  pdf.emptyPDF();
+  QPDFPageDocumentHelper doc(pdf);
+  for (int i = 0; i < pages; ++i) {
+    doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(QPDFObjectHandle::parse(
+                    mediaBox ? "<< /Type /Page /MediaBox [0 0 595 842] >>" : "<< /Type /Page >>"))),
+                false);
+  }
+  QPDFWriter w(pdf, path.c_str());
+  w.setDeterministicID(true);
+  w.write();
+}
+
 std::vector<std::string> KeysInOrder(const std::string& file, const std::string& section) {
   return platform::ini::KeyNames(file, section);
 }

@@ -37,6 +37,9 @@ class Sandbox {
 // A PDF with one page per entry of `mediaBoxes` (width, height in points),
 // each page rotated by `rotate` degrees.
 void MakePdf(const std::string& path, const std::vector<std::pair<double, double>>& mediaBoxes, int rotate = 0);
+// A PDF of `pages` blank pages: no content stream, no resources, and an A4
+// MediaBox only with `mediaBox`.
+void MakeBlankPdf(const std::string& path, int pages, bool mediaBox);
 
 // The ini file's keys of a section in file order.
 std::vector<std::string> KeysInOrder(const std::string& file, const std::string& section);

@@ -65,8 +65,7 @@ PdfCheck CheckPdf(const std::string& path);
 int PdfPageCount(const std::string& path);
 // The A3/B4-aware count: the number of binder pages the file becomes with
 // the given A3B4 option. Pages are filed whole (never split), so this is the
-// page count; it additionally fails (-1) on a page without a usable
-// MediaBox, which the paper check could not classify.
+// page count of the page tree, whatever the pages' boxes or contents.
 int PdfPageCountA3B4(const std::string& path, int a3b4);
 
 // ---- binder reads ----------------------------------------------------------

@@ -35,6 +35,18 @@ void MakePdf(const std::string& path, int pages, const std::string& label) {
   w.write();
 }
 
+void MakeBlankPdf(const std::string& path, int pages) {
+  QPDF pdf;
+  pdf.emptyPDF();
+  for (int i = 0; i < pages; ++i) {
+    auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page >>"));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+  }
+  QPDFWriter w(pdf, path.c_str());
+  w.setDeterministicID(true);
+  w.write();
+}
+
 std::vector<std::string> PdfPageTexts(const std::string& path, const std::string& password) {
   std::vector<std::string> out;
   QPDF pdf;

@@ -8,6 +8,9 @@ namespace zv::testing {
 
 // A PDF of `pages` pages; page i shows the text "<label> <i>" (1-based).
 void MakePdf(const std::string& path, int pages, const std::string& label = "page");
+// A PDF of `pages` blank pages: no content stream, no resources, and no
+// MediaBox (viewers show such a page at their default size).
+void MakeBlankPdf(const std::string& path, int pages);
 // The texts shown on the pages of a PDF (the label lines), in order.
 std::vector<std::string> PdfPageTexts(const std::string& path, const std::string& password = {});
 
