@@ -499,7 +499,7 @@ class Pipeline {
         CopyOut(path, sizeof path, binder_);
         DravelSearchRequest request{};
         if (SearchInsertBinder(path, workPdf_.c_str(), 1, &request) == 0) {
-          UseBinder(path, -1);
+          UseBinder(path, std::nullopt);
           return;
         }
         code = LastSearchErrorCode();
@@ -521,15 +521,20 @@ class Pipeline {
     Refuse(306000, Message(messageId > 0 ? messageId : 42));
   }
 
-  void UseBinder(const std::string& binder, int maxUploadPage) {
+  // `maxUploadPage`: the chosen binder's page limit when the search tells
+  // it; otherwise it is read here (0 or less refuses every page).
+  void UseBinder(const std::string& binder, std::optional<int> maxUploadPage) {
     binder_ = platform::TrimTrailingSeparator(binder);
     if (a_.binder != nullptr && binder_.size() < DRAVEL_PATH_MAX) CopyOut(a_.binder, DRAVEL_PATH_MAX, binder_);
-    if (maxUploadPage < 1) {
+    if (!maxUploadPage) {
       bl::ShortLock lock(binder_, kShortLockSeconds);
-      const int stored = bl::ReadBinder(binder_, false).maxUploadPage;
-      maxUploadPage = stored > 0 ? stored : bl::kDefaultMaxUploadPageImport;
+      if (!lock) {
+        Step(__LINE__, "~Write.Locked of the binder was not had: skip");
+        throw SkipImport{};
+      }
+      maxUploadPage = bl::ReadBinder(binder_, false).UploadLimit(bl::kDefaultMaxUploadPageImport);
     }
-    maxUploadPage_ = maxUploadPage;
+    maxUploadPage_ = *maxUploadPage;
     Step(__LINE__, Fmt("SearchInsertBinder() succeeded.\n\tInsert to %s", binder_.c_str()));
   }
 
@@ -537,6 +542,10 @@ class Pipeline {
     std::string password;
     {
       bl::ShortLock lock(binder_, kShortLockSeconds);
+      if (!lock) {
+        Step(__LINE__, "~Write.Locked of the binder was not had: skip");
+        throw SkipImport{};
+      }
       password = bl::ReadBinder(binder_, false).password;
     }
     if (password.empty()) return;

@@ -87,8 +87,8 @@ class Search {
   struct BinderState {
     bool exists = false;
     bool locked = true;
-    int maxUploadPage = bl::kDefaultMaxUploadPageImport;
-    int rawMaxUploadPage = -1;
+    int maxUploadPage = bl::kDefaultMaxUploadPageImport;  // 0 or less: no page fits
+    bool hasMaxUploadPage = false;                        // the binder stores its own limit
     int pages = 0;
   };
   BinderState ReadState(const std::string& binderFolder);
@@ -153,9 +153,9 @@ Search::BinderState Search::ReadState(const std::string& binderFolder) {
   const bl::BinderSummary b = bl::ReadBinder(binderFolder, false);
   lock.Release();
   s.exists = b.exists;
-  s.rawMaxUploadPage = b.maxUploadPage;
-  s.maxUploadPage = b.maxUploadPage < 0 ? bl::kDefaultMaxUploadPageImport : b.maxUploadPage;
-  s.pages = static_cast<int>(b.pages.size());
+  s.hasMaxUploadPage = b.hasMaxUploadPage;
+  s.maxUploadPage = b.UploadLimit(bl::kDefaultMaxUploadPageImport);
+  s.pages = b.CountedPages();
   return s;
 }
 
@@ -354,14 +354,14 @@ bool Search::Create(std::vector<LibraryScan>& libraries, const bl::FolderList& l
     Fail(kSearchBinderExists, 61, "no usable name for a new binder in " + target->path);
     return false;
   }
-  const int maxUpload = configured_.rawMaxUploadPage > 0 ? configured_.rawMaxUploadPage : 0;
+  const int maxUpload = configured_.hasMaxUploadPage && configured_.maxUploadPage > 0 ? configured_.maxUploadPage : 0;
   const store::CreateResult r =
       store::DeriveBinder(binder_, target->path, name, maxUpload, options_.markUnread);
   if (!r.ok()) {
     const std::string why = "new binder " + name + " in " + target->path + ": " + store::CreateStatusText(r.status);
     if (r.status == store::CreateStatus::Exists) {
       Fail(kSearchBinderExists, 61, why);
-    } else if (!r.path.empty() || r.status == store::CreateStatus::MissingParent) {
+    } else if (r.derivationFailed || r.status == store::CreateStatus::MissingParent) {
       Fail(kSearchBinderDerive, 60, why);
     } else {
       Fail(kSearchBinderCreate, 62, why);

@@ -15,6 +15,7 @@
 #include "dravel/search.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "platform/text.h"
 #include "store/store.h"
 #include "support/test_env.h"
@@ -157,6 +158,27 @@ TEST_F(SearchStore, MissingLimitMeansThousandPagesAndOversizeFileCreatesNothing)
   o = SearchBinderForPages(cab_ + "/Nope", 1);
   EXPECT_EQ(o.errorCode, kSearchBinderMissing);
   EXPECT_EQ(o.messageId, 63);
+}
+
+TEST_F(SearchStore, LimitOfZeroOrLessTakesNothingAndFlagTwoPagesDoNotCount) {
+  // A stored limit of 0 or less is no missing limit: nothing fits, and no
+  // overflow binder is made for it.
+  const std::string none = NewBinder(cab_, "None", 0);
+  for (const char* limit : {"\"-1\"", "0"}) {
+    platform::ini::WriteString(bl::BinderIniPath(none), bl::kSecBinderInfo, bl::kKeyMaxUploadPage, limit);
+    const SearchOutcome o = SearchBinderForPages(none, 1);
+    EXPECT_EQ(o.result, -1) << limit;
+    EXPECT_EQ(o.errorCode, kSearchFileTooLarge) << limit;
+  }
+  // Two pages, one of them without a page file (flag 2): one counts.
+  const std::string two = NewBinder(cab_, "Two", 2);
+  AddPage(two);
+  platform::ini::WriteString(bl::BinderIniPath(two), bl::kSecPageInfo, "Page2Flag", "2");
+  const SearchOutcome o = SearchBinderForPages(two, 1);
+  ASSERT_EQ(o.result, 0) << o.message;
+  EXPECT_EQ(o.binder, two);
+  EXPECT_EQ(o.pageCount, 1);
+  EXPECT_EQ((std::vector<std::string>{"None", "Two"}), Names(cab_, bl::Level::Cabinet));
 }
 
 TEST_F(SearchStore, ExistingOverflowBindersAreTriedByAscendingNumber) {

@@ -40,6 +40,14 @@ int Number(const Entries& entries, std::string_view key, int def, const std::str
 
 }  // namespace
 
+int BinderSummary::CountedPages() const {
+  int n = 0;
+  for (const auto& p : pages) {
+    if (p.flag != kPageFlagNoFile) ++n;
+  }
+  return n;
+}
+
 BinderSummary ReadBinder(const std::string& binderFolder, bool checkFiles) {
   BinderSummary b;
   b.folder = binderFolder;
@@ -61,7 +69,12 @@ BinderSummary ReadBinder(const std::string& binderFolder, bool checkFiles) {
   b.version = Number(version, kKeyVersion, kDefaultVersion, where, pr);
   b.pageTotal = Number(info, kKeyPageTotal, 0, where, pr);
   b.filePageMode = Number(info, kKeyFilePageMode, kDefaultFilePageMode, where, pr);
-  b.maxUploadPage = Number(info, kKeyMaxUploadPage, -1, where, pr);
+  {
+    const std::size_t before = pr.size();
+    const std::string* v = Find(info, kKeyMaxUploadPage);
+    b.maxUploadPage = Number(info, kKeyMaxUploadPage, -1, where, pr);
+    b.hasMaxUploadPage = v != nullptr && !v->empty() && pr.size() == before;
+  }
   b.cardBinder = Number(info, kKeyCardBinder, 0, where, pr);
   b.extBinderType = Number(info, kKeyExtBinderType, 0, where, pr);
   b.unarranged = Number(info, kKeyUnarranged, 0, where, pr);
@@ -130,9 +143,9 @@ BinderSummary ReadBinder(const std::string& binderFolder, bool checkFiles) {
     }
   }
   for (auto& [n, p] : pages) b.pages.push_back(std::move(p));
-  if (multi && static_cast<int>(b.pages.size()) != b.pageTotal) {
+  if (multi && b.CountedPages() != b.pageTotal) {
     pr.push_back(where + ": PageTotal " + std::to_string(b.pageTotal) + " but " +
-                 std::to_string(b.pages.size()) + " pages listed");
+                 std::to_string(b.CountedPages()) + " pages listed");
   }
   if (checkFiles && !platform::IsFile(MainPageFilePath(binderFolder, b.secured()))) {
     pr.push_back(where + ": main page file " + MainPageFilePath(binderFolder, b.secured()) +

@@ -113,6 +113,10 @@ int CreateBinder2(const std::string& cabinetFolder, const BinderDescription& d,
     platform::RemoveTree(folder);
     return kCreateWriteFailed;
   }
+  if (d.complete && !d.complete(folder)) {
+    platform::RemoveTree(folder);
+    return kCreateWriteFailed;
+  }
   const AppendResult r = AppendChildHeld(cabinetFolder, Level::Cabinet, name);
   if (r != AppendResult::Ok) {
     platform::RemoveTree(folder);

@@ -10,6 +10,7 @@
 // lock before new ones are written, so they never collide.
 #include <algorithm>
 #include <future>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <set>
@@ -64,9 +65,12 @@ void RemoveOrphans(const BinderSummary& b) {
 }
 
 // Moves every "Page<n><suffix>" key of `section` with n >= from by `shift`.
+// The values of the keys whose suffix is in `movedValues` are page numbers
+// that move with the pages: a value of 1 or more is raised by `shift` too.
 // All old keys are deleted before the new ones are written, so no key is
 // overwritten while it still has to move.
-bool ShiftPageKeys(const std::string& iniPath, const char* section, int from, int shift) {
+bool ShiftPageKeys(const std::string& iniPath, const char* section, int from, int shift,
+                   std::initializer_list<const char*> movedValues = {}) {
   const auto entries = ini::SectionEntries(iniPath, section);
   struct Move {
     std::string oldKey, newKey, value;
@@ -75,12 +79,36 @@ bool ShiftPageKeys(const std::string& iniPath, const char* section, int from, in
   for (const auto& [k, v] : entries) {
     auto p = ParsePageKey(k);
     if (!p || p->page < from) continue;
-    moves.push_back({k, PageKey(p->page + shift, p->suffix), v});
+    std::string value = v;
+    for (const char* suffix : movedValues) {
+      if (!platform::EqualsNoCase(p->suffix, suffix)) continue;
+      if (auto number = ParseStrictInt(v); number && *number >= 1) value = std::to_string(*number + shift);
+    }
+    moves.push_back({k, PageKey(p->page + shift, p->suffix), value});
   }
   bool ok = true;
   for (const auto& m : moves) ok = ini::DeleteKey(iniPath, section, m.oldKey) && ok;
   for (const auto& m : moves) ok = ini::WriteString(iniPath, section, m.newKey, m.value) && ok;
   return ok;
+}
+
+// Pages of `b` (numbers as before the insertion) that have a page file but
+// no FilePageNumber, with the number they implicitly have in a single-file
+// binder: their place among the pages with a page file.
+std::vector<std::pair<int, int>> ImplicitFilePageNumbers(const BinderSummary& b) {
+  std::set<int> explicitNumbers;
+  for (const auto& [k, v] : ini::SectionEntries(b.iniPath, kSecPageInfo)) {
+    auto p = ParsePageKey(k);
+    if (p && platform::EqualsNoCase(p->suffix, kSufFilePageNumber) && !v.empty()) explicitNumbers.insert(p->page);
+  }
+  std::vector<std::pair<int, int>> out;
+  int inFile = 0;
+  for (const auto& p : b.pages) {
+    if (p.flag == kPageFlagNoFile) continue;
+    ++inFile;
+    if (!explicitNumbers.count(p.number)) out.emplace_back(p.number, inFile);
+  }
+  return out;
 }
 
 int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
@@ -107,8 +135,11 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   if (!src.error.empty()) return Fail(out, kInsertBadSource, src.error);
   const int n = static_cast<int>(src.pages.size());
   if (n > kMaxPagesPerInsertion) return Fail(out, kInsertTooManyPages, "too many pages");
-  const int maxUpload = b.maxUploadPage < 0 ? kDefaultMaxUploadPageImport : b.maxUploadPage;
-  const int current = static_cast<int>(b.pages.size());
+  const int maxUpload = b.UploadLimit(kDefaultMaxUploadPageImport);
+  // Pages without a page file of their own (flag 2) hold a place in the
+  // page list but do not count.
+  const int current = b.CountedPages();
+  const int listed = static_cast<int>(b.pages.size());
   if (maxUpload <= 0 || current + n > maxUpload) {
     return Fail(out, kInsertPageLimit,
                 std::to_string(current) + " + " + std::to_string(n) + " pages exceed " +
@@ -133,6 +164,7 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   std::vector<int> ids;
   std::vector<std::string> warnings;
   std::optional<std::string> oldMain;  // single-file binder: the file before
+  int oldFilePages = 0;                // single-file binder: its pages before
   auto rollback = [&] {
     if (oldMain) platform::WriteFileAtomic(MainPageFilePath(b.folder, b.secured()), *oldMain);
     // Nothing names the files written so far: remove them (the main file
@@ -193,6 +225,7 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
     std::vector<detail::PageRef> added;
     for (int i = 0; i < n; ++i) added.push_back({&src, static_cast<std::size_t>(i)});
     if (front) refs = added;
+    oldFilePages = static_cast<int>(old.pages.size());
     for (std::size_t i = 0; i < old.pages.size(); ++i) refs.push_back({&old, i});
     if (!front) refs.insert(refs.end(), added.begin(), added.end());
     std::string bytes = detail::WritePageList(refs, password, warnings);
@@ -210,11 +243,24 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   ini::WriteGroup group(iniPath, 60'000);
   if (!group.ok()) return Fail(out, kInsertBinderAccess, "binder ini locked");
   bool ok = true;
-  const int first = front ? 1 : current + 1;
-  if (front && current > 0) {
-    ok = ShiftPageKeys(iniPath, kSecPageInfo, 1, n) && ok;
+  const int first = front ? 1 : listed + 1;
+  // A single-file binder's pages name their place in <name>.pdf; pages
+  // filed before those numbers were written get them now.
+  const auto implicitNumbers = multi ? std::vector<std::pair<int, int>>{} : ImplicitFilePageNumbers(b);
+  if (front && listed > 0) {
+    // Contents entries name the page they point at; in a single-file
+    // binder the old pages also moved back in the file.
+    if (multi) {
+      ok = ShiftPageKeys(iniPath, kSecPageInfo, 1, n, {kSufContentNoPage}) && ok;
+    } else {
+      ok = ShiftPageKeys(iniPath, kSecPageInfo, 1, n, {kSufContentNoPage, kSufFilePageNumber}) && ok;
+    }
     ok = ShiftPageKeys(iniPath, kSecEBookInfo, 1, n) && ok;
     ok = ShiftPageKeys(iniPath, kSecOcrText, 1, n) && ok;
+  }
+  for (const auto& [page, number] : implicitNumbers) {
+    ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(front ? page + n : page, kSufFilePageNumber),
+                       front ? number + n : number) && ok;
   }
   const std::string name = b.name;
   for (int i = 0; i < n; ++i) {
@@ -229,6 +275,8 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
     } else {
       ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufFilePageName),
                             FolderName(MainPageFilePath(b.folder, b.secured()))) && ok;
+      ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(page, kSufFilePageNumber),
+                         front ? i + 1 : oldFilePages + i + 1) && ok;
     }
     if (!rq.pageKeywords.empty()) {
       ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufContent),

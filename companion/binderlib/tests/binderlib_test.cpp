@@ -97,6 +97,7 @@ TEST_F(BinderFixture, BackThenFrontInsertionRenumbersAndKeepsCounts) {
   ini::WriteString(binder + "/B1.ini", "Viewer", "Private", "  kept  as is");
   ASSERT_EQ(bl::AddInfoToBinder(binder, pdf3, pdf3, 0, bl::kInsertBack, 0), 0);
   ini::WriteString(binder + "/B1.ini", "PageInfo", "Page2Custom", "follows page 2");
+  ini::WriteString(binder + "/B1.ini", "PageInfo", "Page2ContentNoPage", "2");
   bl::InsertRequest rq;
   rq.binderFolder = binder;
   rq.pdfPath = pdf2;
@@ -121,6 +122,13 @@ TEST_F(BinderFixture, BackThenFrontInsertionRenumbersAndKeepsCounts) {
   const std::string iniPath = binder + "/B1.ini";
   EXPECT_EQ(ini::GetString(iniPath, "PageInfo", "Page4Custom"), "follows page 2");
   EXPECT_EQ(ini::GetString(iniPath, "PageInfo", "Page2Custom"), "");
+  // Contents entries point at their page where it went; each page file
+  // holds its page alone.
+  EXPECT_EQ(ini::GetInt(iniPath, "PageInfo", "Page4ContentNoPage", 0), 4);
+  EXPECT_EQ(ini::GetInt(iniPath, "PageInfo", "Page1ContentNoPage", 0), 1);
+  for (int page = 1; page <= 5; ++page) {
+    EXPECT_EQ(ini::GetInt(iniPath, "PageInfo", "Page" + std::to_string(page) + "FilePageNumber", 0), 1);
+  }
   EXPECT_NE(Slurp(iniPath).find("Private=  kept  as is"), std::string::npos);
   // The page files hold the right pages: id 1 in B1.pdf.
   EXPECT_EQ(PdfPageTexts(binder + "/B1.pdf"), std::vector<std::string>{"three 1"});
@@ -153,6 +161,13 @@ TEST_F(BinderFixture, RefusalsLeaveTheBinderUnchanged) {
   const std::string limited = Slurp(iniPath);
   EXPECT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, bl::kInsertBack, 0), bl::kInsertPageLimit);
   EXPECT_EQ(Slurp(iniPath), limited);
+  // A limit of 0 or less refuses every page.
+  for (const char* none : {"\"0\"", "\"-1\"", "-7"}) {
+    ini::WriteString(iniPath, "BinderInfo", "MaxUploadPage", none);
+    const std::string refusing = Slurp(iniPath);
+    EXPECT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, bl::kInsertBack, 0), bl::kInsertPageLimit) << none;
+    EXPECT_EQ(Slurp(iniPath), refusing);
+  }
   ini::DeleteKey(iniPath, "BinderInfo", "MaxUploadPage");
   // Keyword list of the wrong length, bad position, missing source.
   bl::InsertRequest rq{.binderFolder = binder, .pdfPath = pdf2, .pageKeywords = {"only one"}};
@@ -221,13 +236,52 @@ TEST_F(BinderFixture, SecuredBinderKeepsEncryptedPages) {
 }
 
 TEST_F(BinderFixture, SingleFileBinderIsRebuilt) {
-  ini::WriteInt(binder + "/B1.ini", "BinderInfo", "FilePageMode", 0);
-  ASSERT_EQ(bl::AddInfoToBinder(binder, pdf3, pdf3, 0, bl::kInsertBack, 0), 0);
+  const std::string iniPath = binder + "/B1.ini";
+  ini::WriteInt(iniPath, "BinderInfo", "FilePageMode", 0);
+  bl::InsertRequest rq{.binderFolder = binder, .pdfPath = pdf3, .toc = {true, "Three", 0, 1}};
+  ASSERT_EQ(bl::AddInfoToBinder4(rq), 0);
+  // A page filed before the page numbers were written, and a page without
+  // a page file (flag 2) at the end.
+  ini::DeleteKey(iniPath, "PageInfo", "Page2FilePageNumber");
+  ini::WriteInt(iniPath, "PageInfo", "Page4Flag", 2);
   ASSERT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, bl::kInsertFront, 0), 0);
-  EXPECT_EQ(PdfPageTexts(binder + "/B1.pdf"),
-            (std::vector<std::string>{"two 1", "two 2", "three 1", "three 2", "three 3"}));
-  EXPECT_EQ(bl::ReadBinder(binder).pageTotal, 5);
+  const std::vector<std::string> texts = PdfPageTexts(binder + "/B1.pdf");
+  EXPECT_EQ(texts, (std::vector<std::string>{"two 1", "two 2", "three 1", "three 2", "three 3"}));
+  // Every page with a file names its own place in B1.pdf.
+  const std::vector<std::string> shown = {"two 1", "two 2", "three 1", "three 2", "three 3"};
+  for (int page = 1; page <= 5; ++page) {
+    const int n = ini::GetInt(iniPath, "PageInfo", "Page" + std::to_string(page) + "FilePageNumber", 0);
+    ASSERT_TRUE(n >= 1 && n <= 5) << page;
+    EXPECT_EQ(texts[n - 1], shown[page - 1]) << page;
+  }
+  EXPECT_EQ(ini::GetInt(iniPath, "PageInfo", "Page6Flag", 0), 2);
+  EXPECT_EQ(ini::GetString(iniPath, "PageInfo", "Page6FilePageNumber"), "");
+  EXPECT_EQ(ini::GetInt(iniPath, "PageInfo", "Page3ContentNoPage", 0), 3);
+  EXPECT_EQ(bl::ReadBinder(binder).CountedPages(), 5);
   EXPECT_FALSE(fs::exists(binder + "/B12.pdf"));
+}
+
+// Pages with flag 2 have no page file: they keep their place in the page
+// list, but neither PageTotal nor the page limit counts them.
+TEST_F(BinderFixture, FlagTwoPagesHoldAPlaceButDoNotCount) {
+  const std::string iniPath = binder + "/B1.ini";
+  ASSERT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, bl::kInsertBack, 0), 0);
+  ini::WriteInt(iniPath, "PageInfo", "Page3Flag", 2);
+  ini::WriteString(iniPath, "PageInfo", "Page3ContentText", "Divider");
+  ini::WriteString(iniPath, "BinderInfo", "MaxUploadPage", "\"5\"");
+  auto b = bl::ReadBinder(binder);
+  ASSERT_TRUE(b.ok()) << b.problems[0];
+  EXPECT_EQ(b.pages.size(), 3u);
+  EXPECT_EQ(b.CountedPages(), 2);
+
+  ASSERT_EQ(bl::AddInfoToBinder(binder, pdf3, pdf3, 0, bl::kInsertBack, 0), 0);  // 2 + 3 = 5
+  b = bl::ReadBinder(binder);
+  ASSERT_TRUE(b.ok()) << b.problems[0];
+  EXPECT_EQ(b.pageTotal, 5);
+  ASSERT_EQ(b.pages.size(), 6u);
+  EXPECT_EQ(b.pages[2].contentText, "Divider");
+  EXPECT_EQ(b.pages[3].fileId, 3);  // the new pages follow the divider
+  EXPECT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, bl::kInsertBack, 0), bl::kInsertPageLimit);
 }
 
 TEST_F(BinderFixture, StaleFolderLockDoesNotBlock) {

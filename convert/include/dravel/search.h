@@ -53,7 +53,8 @@
  *   330903 [59] library's lists not updated (new cabinet removed again)
  *   331001 [61] binder name already in the cabinet / no free number
  *   331002 [62] binder creation failed (lock, limit, write)
- *   331011 [60] derivation from the full binder failed after creation
+ *   331011 [60] derivation from the full binder failed (the new binder is
+ *               removed again before it is listed)
  */
 #ifndef ZV_DRAVEL_SEARCH_H
 #define ZV_DRAVEL_SEARCH_H

@@ -100,10 +100,19 @@ std::vector<BinderListEntry> ListBindersWithInfo(const std::string& cabinetFolde
       continue;
     }
     bl::ShortLock lock;
-    if (lockTimeoutSeconds > 0) lock = bl::ShortLock(c.path, lockTimeoutSeconds);
+    if (lockTimeoutSeconds > 0) {
+      lock = bl::ShortLock(c.path, lockTimeoutSeconds);
+      if (!lock) {
+        // What a writer is changing is not read half-way.
+        e.problems.push_back(c.path + ": ~Write.Locked not had");
+        e.kind = -1;
+        out.push_back(std::move(e));
+        continue;
+      }
+    }
     BinderSummary b = bl::ReadBinder(c.path, false);
     e.title = b.title;
-    e.pageTotal = static_cast<int>(b.pages.size());
+    e.pageTotal = b.CountedPages();
     e.secured = b.secured();
     e.kind = bl::BinderKind(c.path);
     e.problems = b.problems;
@@ -202,54 +211,68 @@ CreateResult DeriveBinder(const std::string& sourceBinder, const std::string& ca
                           const std::string& newTitle, int maxUploadPage, bool markUnread) {
   const std::string srcIni = bl::BinderIniPath(sourceBinder);
   if (!platform::IsFile(srcIni)) return {CreateStatus::MissingParent, {}};
-  IniImage src(srcIni);
+  IniImage src;
+  {
+    bl::ShortLock lock(sourceBinder, 600);
+    if (!lock) return {CreateStatus::LockFailed, {}};
+    src.Load(srcIni);
+  }
 
   bl::BinderDescription d;
   d.title = newTitle;
   d.maxUploadPage = maxUploadPage;
   d.markUnread = markUnread ? 1 : 0;
+  // Everything taken from the source is written before the new binder is
+  // listed in its cabinet: an importer that finds it there must already see
+  // its password (and file nothing plain into a binder that is to be
+  // secured).
+  bool copied = true;
+  d.complete = [&](const std::string& folder) {
+    copied = false;
+    IniImage dst(bl::BinderIniPath(folder));
+    static const std::vector<std::string> copiedFromTable = {
+        "PageRatio", "LabelType", "HideTitle", "HideDate", "EdocBinder", "Password"};
+    for (const char* section : {bl::kSecBinderInfo, bl::kSecBinderInfo2}) {
+      const auto& table = section == bl::kSecBinderInfo ? BinderInfoKeyTable() : BinderInfo2KeyTable();
+      for (const auto& [k, v] : src.Entries(section)) {
+        if (!InTable(table, k)) dst.Set(section, k, v);  // not a table key: copied verbatim
+      }
+    }
+    for (const auto& k : copiedFromTable) {
+      if (auto v = src.Get(bl::kSecBinderInfo, k)) dst.Set(bl::kSecBinderInfo, k, *v);
+    }
+    for (const char* k : {"BackImage_iShowFlag", "BackImage_iPos"}) {
+      if (auto v = src.Get(bl::kSecBinderInfo2, k)) dst.Set(bl::kSecBinderInfo2, k, *v);
+    }
+    for (const auto& k : TitleFontKeys()) {
+      if (auto v = src.Get(bl::kSecBinderInfo2, k)) dst.Set(bl::kSecBinderInfo2, k, *v);
+    }
+    // The background image, copied as "<new name>BkImage.<ext>".
+    const std::string image = src.GetString(bl::kSecBinderInfo2, bl::kKeyBackImageName);
+    if (!image.empty() && platform::IsFile(bl::Join(sourceBinder, image))) {
+      const std::string ext = platform::Extension(image);
+      const std::string copyName = bl::FolderName(folder) + "BkImage" + (ext.empty() ? "" : "." + ext);
+      if (platform::CopyFile(bl::Join(sourceBinder, image), bl::Join(folder, copyName), true)) {
+        dst.Set(bl::kSecBinderInfo2, bl::kKeyBackImageName, copyName);
+      }
+    }
+    const int srcVersion = src.GetInt(bl::kSecVersion, bl::kKeyVersion, bl::kDefaultVersion);
+    dst.SetInt(bl::kSecVersion, bl::kKeyVersion, std::max(srcVersion, bl::kSupportedBinderVersion));
+    if (maxUploadPage > 0) {
+      dst.Set(bl::kSecBinderInfo, bl::kKeyMaxUploadPage, "\"" + std::to_string(maxUploadPage) + "\"");
+    }
+    if (markUnread) dst.Set(bl::kSecBinderInfo, bl::kKeyUnreadList, "\"1\"");
+    if (!dst.Save()) return false;
+    // A secured source makes a secured binder: its main file is a ".pwb".
+    if (!src.GetString(bl::kSecBinderInfo, bl::kKeyPassword).empty() &&
+        !platform::RenamePath(bl::MainPageFilePath(folder, false), bl::MainPageFilePath(folder, true), false)) {
+      return false;
+    }
+    copied = true;
+    return true;
+  };
   CreateResult r = CreateBinder(cabinetFolder, d);
-  if (!r.ok()) return r;
-
-  const std::string newIni = bl::BinderIniPath(r.path);
-  IniImage dst(newIni);
-  static const std::vector<std::string> copiedFromTable = {
-      "PageRatio", "LabelType", "HideTitle", "HideDate", "EdocBinder", "Password"};
-  for (const char* section : {bl::kSecBinderInfo, bl::kSecBinderInfo2}) {
-    const auto& table = section == bl::kSecBinderInfo ? BinderInfoKeyTable() : BinderInfo2KeyTable();
-    for (const auto& [k, v] : src.Entries(section)) {
-      if (!InTable(table, k)) dst.Set(section, k, v);  // not a table key: copied verbatim
-    }
-  }
-  for (const auto& k : copiedFromTable) {
-    if (auto v = src.Get(bl::kSecBinderInfo, k)) dst.Set(bl::kSecBinderInfo, k, *v);
-  }
-  for (const char* k : {"BackImage_iShowFlag", "BackImage_iPos"}) {
-    if (auto v = src.Get(bl::kSecBinderInfo2, k)) dst.Set(bl::kSecBinderInfo2, k, *v);
-  }
-  for (const auto& k : TitleFontKeys()) {
-    if (auto v = src.Get(bl::kSecBinderInfo2, k)) dst.Set(bl::kSecBinderInfo2, k, *v);
-  }
-  // The background image, copied as "<new name>BkImage.<ext>".
-  const std::string image = src.GetString(bl::kSecBinderInfo2, bl::kKeyBackImageName);
-  if (!image.empty() && platform::IsFile(bl::Join(sourceBinder, image))) {
-    const std::string ext = platform::Extension(image);
-    const std::string copyName = bl::FolderName(r.path) + "BkImage" + (ext.empty() ? "" : "." + ext);
-    if (platform::CopyFile(bl::Join(sourceBinder, image), bl::Join(r.path, copyName), true)) {
-      dst.Set(bl::kSecBinderInfo2, bl::kKeyBackImageName, copyName);
-    }
-  }
-  const int srcVersion = src.GetInt(bl::kSecVersion, bl::kKeyVersion, bl::kDefaultVersion);
-  dst.SetInt(bl::kSecVersion, bl::kKeyVersion, std::max(srcVersion, bl::kSupportedBinderVersion));
-  if (maxUploadPage > 0) {
-    dst.Set(bl::kSecBinderInfo, bl::kKeyMaxUploadPage, "\"" + std::to_string(maxUploadPage) + "\"");
-  }
-  if (markUnread) dst.Set(bl::kSecBinderInfo, bl::kKeyUnreadList, "\"1\"");
-  if (!dst.Save()) return {CreateStatus::WriteFailed, r.path};
-  // A secured source makes a secured binder: its main file is a ".pwb".
-  if (!src.GetString(bl::kSecBinderInfo, bl::kKeyPassword).empty()) {
-    platform::RenamePath(bl::MainPageFilePath(r.path, false), bl::MainPageFilePath(r.path, true), false);
-  }
+  r.derivationFailed = !copied;
   return r;
 }
 

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "binderlib/locks.h"
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "store/iniimage.h"
@@ -156,6 +159,57 @@ TEST(Store, DeriveCopiesOnlyTheAllowedKeys) {
   EXPECT_EQ(ini::GetInt(di, "Version", "Version", 0), 9);
   EXPECT_NE(Slurp(di).find("MaxUploadPage=\"300\""), std::string::npos);
   EXPECT_TRUE(CheckStore(cab).empty()) << CheckStore(cab)[0];
+}
+
+// Another importer walking the cabinet must never find the derived binder
+// listed before it carries the source's password (it would file plain pages
+// into what becomes a secured binder).
+TEST(Store, DerivedBinderIsSecuredBeforeItIsListed) {
+  const std::string cab = zv::testing::MakeCabinet(TestDir());
+  auto src = CreateBinder(cab, {.title = "Sec", .password = "pw"});
+  ASSERT_TRUE(src.ok());
+  ini::WriteString(src.path + "/Sec.ini", "BinderInfo", "LabelType", "3");
+  std::atomic<bool> done{false};
+  std::atomic<int> seenPlain{0}, seenListed{0};
+  std::thread importer([&] {
+    while (!done) {
+      const std::string list = Slurp(cab + "/Folder.ini");
+      for (int n = 2; n <= 6; ++n) {
+        const std::string name = "Sec#" + std::to_string(n);
+        if (list.find(name) == std::string::npos) continue;
+        ++seenListed;
+        const std::string binderIni = Slurp(cab + "/" + name + "/" + name + ".ini");
+        if (binderIni.find("Password=") == std::string::npos || !fs::exists(cab + "/" + name + "/" + name + ".pwb")) {
+          ++seenPlain;
+        }
+      }
+    }
+  });
+  for (int n = 2; n <= 6; ++n) {
+    auto d = DeriveBinder(src.path, cab, "Sec#" + std::to_string(n), 0, false);
+    EXPECT_TRUE(d.ok()) << CreateStatusText(d.status);
+  }
+  done = true;
+  importer.join();
+  EXPECT_GT(seenListed, 0);
+  EXPECT_EQ(seenPlain, 0);
+  EXPECT_EQ(ini::GetString(cab + "/Sec#6/Sec#6.ini", "BinderInfo", "LabelType"), "3");
+  EXPECT_TRUE(CheckStore(cab).empty()) << CheckStore(cab)[0];
+
+  // What is read under a binder's ~Write.Locked is read only when it was
+  // had: the source of a derivation, the binders of a listing.
+  zv::platform::FakeClock clock;
+  zv::platform::ScopedClock useClock(clock);
+  bl::ShortLock held(src.path, 1);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(DeriveBinder(src.path, cab, "Sec#7", 0, false).status, CreateStatus::LockFailed);
+  EXPECT_FALSE(fs::exists(cab + "/Sec#7"));
+  const auto listed = ListBindersWithInfo(cab, 1);
+  ASSERT_EQ(listed.size(), 6u);
+  EXPECT_EQ(listed[0].title, "");
+  EXPECT_EQ(listed[0].kind, -1);
+  EXPECT_FALSE(listed[0].problems.empty());
+  EXPECT_EQ(listed[1].title, "Sec#2");
 }
 
 TEST(Store, KindsAndPdfMode) {

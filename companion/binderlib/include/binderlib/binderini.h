@@ -27,14 +27,22 @@ struct BinderSummary {
   int maxPageId = 0;
   int contentTotal = 0;
   int filePageMode = 1;      // 1 multi-file, 0 single-file
-  int maxUploadPage = -1;    // -1: key missing (callers pick their default)
+  // MaxUploadPage as stored (0 or less refuses every page); only meaningful
+  // when hasMaxUploadPage. Callers ask UploadLimit with their default.
+  int maxUploadPage = -1;
+  bool hasMaxUploadPage = false;
+  int UploadLimit(int missingDefault) const { return hasMaxUploadPage ? maxUploadPage : missingDefault; }
   int cardBinder = 0;
   int extBinderType = 0;
   int unarranged = 0;
   std::string password;      // as stored (see moswell.h)
   bool secured() const { return !password.empty(); }
+  // Every page of PageInfo in display order, pages with flag 2 (no page file
+  // of their own) included; PageTotal and the page limit count only the
+  // others (CountedPages).
   std::vector<PageEntry> pages;
-  // Problems: garbage numbers, PageTotal not matching the page keys, a page
+  int CountedPages() const;
+  // Problems: garbage numbers, PageTotal not matching the counted pages, a page
   // without FilePageID, a FilePageID above MaxPageID or used twice, a listed
   // page file missing, a missing main page file. Empty when sound.
   std::vector<std::string> problems;

@@ -21,6 +21,7 @@
 // On every result but 0 the binder is unchanged.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,11 @@ struct BinderDescription {
   int maxUploadPage = 0;        // > 0: written as "\"%d\""
   int markUnread = 0;           // non-zero: UnreadList written as "\"1\""
   std::string password;         // non-empty: a secured binder (encoded, see moswell.h)
+  // Optional: completes the new binder folder (more keys, files) after its
+  // ini and page file are written and before the binder is listed in the
+  // cabinet, so no other process ever sees it half made. False undoes the
+  // creation (kCreateWriteFailed).
+  std::function<bool(const std::string& binderFolder)> complete;
 };
 // Result codes of CreateBinder2.
 enum CreateResult : int {
@@ -98,7 +104,8 @@ enum CreateResult : int {
 // PageTotal 0, MaxPageID 0), the empty main page file, and appends the name
 // to the cabinet's NameList/PosList under Folder.Locked (600 x 50 ms; a
 // stale lock is taken over; without it the append still runs under the
-// short lock) and ~Write.Locked. On failure nothing is left behind.
+// short lock) and ~Write.Locked; `complete` runs before that append. On
+// failure nothing is left behind.
 // `outFolder` receives the new binder folder.
 int CreateBinder2(const std::string& cabinetFolder, const BinderDescription& description,
                   std::string* outFolder = nullptr);

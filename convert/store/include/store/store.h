@@ -46,7 +46,9 @@ struct BinderListEntry {
   std::vector<std::string> problems;
 };
 // Binders of a cabinet with their titles and page counts, read under each
-// binder's short lock only when lockTimeoutSeconds > 0 (0: plain reads).
+// binder's short lock only when lockTimeoutSeconds > 0 (0: plain reads). A
+// binder whose lock is not had within the time-out is listed with kind -1,
+// a problem and nothing read.
 std::vector<BinderListEntry> ListBindersWithInfo(const std::string& cabinetFolder,
                                                  int lockTimeoutSeconds = 0);
 
@@ -66,6 +68,9 @@ const char* CreateStatusText(CreateStatus s);
 struct CreateResult {
   CreateStatus status = CreateStatus::WriteFailed;
   std::string path;  // the new folder on success
+  // DeriveBinder: the copy from the source binder failed (the new binder
+  // was removed again, before anyone could see it).
+  bool derivationFailed = false;
   bool ok() const { return status == CreateStatus::Ok; }
 };
 
@@ -87,6 +92,8 @@ CreateResult CreateBinder(const std::string& cabinetFolder,
 // Password are copied; the background image is copied as
 // "<new name>BkImage.<ext>"; Version is the larger of the source's and the
 // supported version; MaxUploadPage (and UnreadList with markUnread) written.
+// The source is read under its short lock (LockFailed when not had); all of
+// it is written before the new binder is appended to the cabinet's list.
 CreateResult DeriveBinder(const std::string& sourceBinder, const std::string& cabinetFolder,
                           const std::string& newTitle, int maxUploadPage, bool markUnread);
 
