@@ -89,7 +89,7 @@ std::string LockedDownProfileSettings() {
 }
 
 bool OfficeConvert(const std::string& document, const std::string& tempBase,
-                   const std::string& target, int timeLimitSeconds,
+                   const std::string& target, int printQuality, int timeLimitSeconds,
                    const std::function<bool()>& cancelled, std::string& why) {
   const std::string ext = zv::platform::ToLowerAscii(zv::platform::Extension(document));
   const std::string filter = OfficeImportFilter(ext);
@@ -138,7 +138,8 @@ bool OfficeConvert(const std::string& document, const std::string& tempBase,
   command.insert(command.end(),
                  {program, "--headless", "--invisible", "--norestore", "--nolockcheck", "--nodefault",
                   "--nologo", "--nofirststartwizard", "-env:UserInstallation=" + FileUrl(profile),
-                  "--infilter=" + filter, "--convert-to", "pdf", "--outdir", outFolder, input});
+                  "--infilter=" + filter, "--convert-to", OfficePdfTarget(ext, printQuality), "--outdir",
+                  outFolder, input});
 
   const std::string first = command.front();
   command.erase(command.begin());

@@ -1,5 +1,6 @@
 // One job of the PDF writer: read the request from the settings file, write
 // the output file(s), report the result.
+#include <algorithm>
 #include <string>
 
 #include "companion/trace.h"
@@ -74,7 +75,19 @@ bool ConvertDocument(const std::string& document, const std::string& settingsFil
   }
   std::string tempBase = request.tempFolder;
   if (tempBase.empty() || !fs::IsFolder(tempBase)) tempBase = fs::TempFolder();
-  return OfficeConvert(document, tempBase, target, TimeLimitSeconds(settingsFile), cancelled, why);
+  return OfficeConvert(document, tempBase, target, request.printQuality, TimeLimitSeconds(settingsFile),
+                       cancelled, why);
+}
+
+// A monochrome printer prints grey pages. Without Ghostscript (or when it
+// fails on the file) the pages stay in colour: the document is still
+// printed, and the trace says why it is not grey.
+void MakeGrey(const std::string& target, int timeLimitSeconds) {
+  const std::string grey = target + ".~grey";
+  std::string why;
+  if (GreyPdf(target, grey, timeLimitSeconds, why) && fs::RenamePath(grey, target, true)) return;
+  fs::RemoveFile(grey);
+  ZV_TRACE("_Orrindel", "RunWriterJob: " + target + " stays in colour: " + (why.empty() ? "cannot replace it" : why));
 }
 
 }  // namespace
@@ -95,7 +108,11 @@ int RunWriterJob(const std::string& document, const std::string& settingsFile,
   } else if (!ini::WriteString(settingsFile, kDirectSection, "extstring", "pdf")) {
     why = "cannot write the settings file";
   } else {
-    ok = ConvertDocument(document, settingsFile, ReadWriterRequest(settingsFile), cancelled, why);
+    const WriterRequest request = ReadWriterRequest(settingsFile);
+    ok = ConvertDocument(document, settingsFile, request, cancelled, why);
+    if (ok && request.monochrome) {
+      MakeGrey(WriterOutputPath(request.outFolder, request, 0), std::min(TimeLimitSeconds(settingsFile), 120));
+    }
   }
 
   const int result = ok ? 1 : kWriterResultFailed;

@@ -64,6 +64,9 @@ WriterRequest ReadWriterRequest(const std::string& settingsFile) {
   r.tempFolder = ini::GetString(settingsFile, kDirectSection, "TempFolder", "");
   r.overwrite = ini::GetInt(settingsFile, kDirectSection, "overwrite", 0);
   r.pageType = ini::GetInt(settingsFile, kDirectSection, "PgdTypeID", 0);
+  const int quality = ini::GetInt(settingsFile, kDevModeSection, kDevModePrintQuality, 0);
+  r.printQuality = quality >= kMinPrintQuality && quality <= kMaxPrintQuality ? quality : 0;
+  r.monochrome = ini::GetInt(settingsFile, kDevModeSection, kDevModeColor, kColorColour) == kColorMonochrome;
   return r;
 }
 
@@ -109,6 +112,27 @@ std::string OfficeImportFilter(std::string_view extension) {
     if (ext == e.ext) return e.filter;
   }
   return {};
+}
+
+std::string OfficePdfExportFilter(std::string_view extension) {
+  const std::string ext = zv::platform::ToLowerAscii(extension);
+  if (OfficeImportFilter(ext).empty()) return {};
+  for (const char* e : {"xls", "xlsx", "ods", "csv"}) {
+    if (ext == e) return "calc_pdf_Export";
+  }
+  for (const char* e : {"ppt", "pptx", "odp"}) {
+    if (ext == e) return "impress_pdf_Export";
+  }
+  return "writer_pdf_Export";
+}
+
+std::string OfficePdfTarget(std::string_view extension, int printQuality) {
+  const std::string filter = OfficePdfExportFilter(extension);
+  if (printQuality <= 0 || filter.empty()) return "pdf";
+  return "pdf:" + filter +
+         ":{\"ReduceImageResolution\":{\"type\":\"boolean\",\"value\":\"true\"},"
+         "\"MaxImageResolution\":{\"type\":\"long\",\"value\":\"" +
+         std::to_string(printQuality) + "\"}}";
 }
 
 std::string FindProgramInPath(std::string_view name) {

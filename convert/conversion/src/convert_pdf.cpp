@@ -7,8 +7,10 @@
 // steps (and their failures 310200/310300) do not arise here.
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "companion/common.h"
 #include "companion/trace.h"
 #include "conversion/convert_pdf.h"
 #include "pdfwriter/writer.h"
@@ -40,10 +42,51 @@ constexpr int kEngineOtherFailure = 2;
 
 bool IsPresentationType(const std::string& ext) { return ext == "ppt" || ext == "pptx"; }
 
+// The printer's device mode as the settings file holds it: the keys of
+// [DevMode], nullopt where a key is missing.
+struct DeviceMode {
+  std::optional<std::string> printQuality, color;
+};
+
+DeviceMode ReadDeviceMode(const std::string& settings) {
+  DeviceMode m;
+  for (const auto& [key, value] : ini::SectionEntries(settings, co::kDevModeSection)) {
+    if (pf::EqualsNoCase(key, co::kDevModePrintQuality)) m.printQuality = value;
+    if (pf::EqualsNoCase(key, co::kDevModeColor)) m.color = value;
+  }
+  return m;
+}
+
+bool WriteDeviceMode(const std::string& settings, const DeviceMode& m) {
+  bool ok = true;
+  auto put = [&](const char* key, const std::optional<std::string>& value) {
+    ok = (value ? ini::WriteString(settings, co::kDevModeSection, key, *value)
+                : ini::DeleteKey(settings, co::kDevModeSection, key)) && ok;
+  };
+  put(co::kDevModePrintQuality, m.printQuality);
+  put(co::kDevModeColor, m.color);
+  return ok;
+}
+
+// The viewer's printer settings ([EnvSetting] DPIValue and ColorMode of the
+// product settings file) as the printer's device mode for this job; a value
+// that is missing or not a positive number leaves the writer's default.
+DeviceMode ViewerDeviceMode() {
+  DeviceMode m;
+  const std::string env = co::ComProductSettingsPath();
+  if (env.empty()) return m;
+  const int dpi = ini::GetInt(env, "EnvSetting", "DPIValue", 0);
+  const int color = ini::GetInt(env, "EnvSetting", "ColorMode", 0);
+  if (dpi > 0) m.printQuality = std::to_string(dpi);
+  if (color > 0) m.color = std::to_string(color);
+  return m;
+}
+
 // Every key of the request, committed as one replacement of the file.
 bool WriteRequest(const std::string& settings, const std::string& source, const std::string& workFolder,
-                  int a3b4) {
+                  int a3b4, const DeviceMode& deviceMode) {
   ini::WriteGroup group(settings);
+  bool modeOk = WriteDeviceMode(settings, deviceMode);
   const std::string outName = pf::StripExtension(pf::LastComponent(source));
   const std::string pageType = std::to_string(a3b4 == 0 ? 50 : a3b4);
   const std::string temp = pf::TempFolder();
@@ -57,7 +100,7 @@ bool WriteRequest(const std::string& settings, const std::string& source, const 
     ok = ini::WriteString(settings, co::kDirectSection, key, value) && ok;
   }
   if (group.ok()) ok = group.Commit() && ok;
-  return ok;
+  return ok && modeOk;
 }
 
 // Makes sure the user's settings file exists: a copy of the template when it
@@ -210,13 +253,19 @@ std::int16_t Convert(const std::string& source, const std::string& workFolder, i
   const std::string settings = co::WriterSettingsPath(writerFolder);
   if (!PrepareSettingsFile(writerFolder, settings)) {
     engine = kEngineOtherFailure;
-  } else if (!WriteRequest(settings, source, workFolder, a3b4)) {
-    CONV_TRACE("Zorvan_ConvertPDF: cannot write " + settings);
-    engine = kEngineOtherFailure;
   } else {
-    int files = 0;
-    engine = PrintAndWait(program, source, workFolder, settings, ext, files);
-    if (engine == kEngineOk) engine = Collect(settings, workFolder, files, result);
+    // The printer's settings are the user's: the job's device mode is set
+    // for the job and the previous one put back afterwards.
+    const DeviceMode previous = ReadDeviceMode(settings);
+    if (!WriteRequest(settings, source, workFolder, a3b4, ViewerDeviceMode())) {
+      CONV_TRACE("Zorvan_ConvertPDF: cannot write " + settings);
+      engine = kEngineOtherFailure;
+    } else {
+      int files = 0;
+      engine = PrintAndWait(program, source, workFolder, settings, ext, files);
+      if (engine == kEngineOk) engine = Collect(settings, workFolder, files, result);
+    }
+    if (!WriteDeviceMode(settings, previous)) CONV_TRACE("Fail to Set default printer back.");
   }
 
   pf::ReleaseLockFile(lock, lockFolder, kLibraryLockName);

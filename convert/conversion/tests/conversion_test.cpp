@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "companion/services.h"
 #include "companion/strings.h"
 #include "conversion/convert_pdf.h"
 #include "pdfwriter/writer.h"
@@ -133,6 +134,35 @@ TEST_F(ConversionTest, RequestIsWrittenBeforeTheJobFromTheTemplate) {
   EXPECT_EQ(Seen("Direct", "PgdTypeID"), "8");
   EXPECT_EQ(Seen("Direct", "OutName"), "other");
   EXPECT_EQ(Seen("Direct", "Result"), "-9");
+}
+
+// The viewer's printer settings reach the printer's device mode for the job
+// only; the user's own device mode is put back afterwards.
+TEST_F(ConversionTest, ViewerResolutionAndColourModeAreTheJobsDeviceMode) {
+  const std::string viewer = pf::JoinPath(root_, "viewer");
+  ASSERT_TRUE(pf::MakeFolders(viewer));
+  setenv(co::kViewerDirVar, viewer.c_str(), 1);
+  const std::string env = pf::JoinPath(viewer, "ZorvanEnv.ini");
+  ASSERT_TRUE(ini::WriteString(env, "EnvSetting", "DPIValue", "150"));
+  ASSERT_TRUE(ini::WriteString(env, "EnvSetting", "ColorMode", "1"));
+  ConversionResult r;
+  ASSERT_EQ(ConvertToPdf(Source("a.docx"), work_, 0, r), 0) << r.errorCode;
+  EXPECT_EQ(Seen(co::kDevModeSection, co::kDevModePrintQuality), "150");
+  EXPECT_EQ(Seen(co::kDevModeSection, co::kDevModeColor), "1");
+  const co::WriterRequest seen = co::ReadWriterRequest(settings_ + ".seen");
+  EXPECT_EQ(seen.printQuality, 150);
+  EXPECT_TRUE(seen.monochrome);
+  EXPECT_EQ(ini::GetString(settings_, co::kDevModeSection, co::kDevModePrintQuality, "<missing>"), "<missing>");
+
+  // The user's own device mode stays; keys the viewer does not set are the
+  // writer's defaults for the job.
+  ASSERT_TRUE(ini::WriteString(settings_, co::kDevModeSection, co::kDevModeColor, "2"));
+  ASSERT_TRUE(ini::DeleteKey(env, "EnvSetting", "ColorMode"));
+  ASSERT_EQ(ConvertToPdf(Source("b.docx"), work_, 0, r), 0) << r.errorCode;
+  EXPECT_EQ(Seen(co::kDevModeSection, co::kDevModeColor), "<missing>");
+  EXPECT_FALSE(co::ReadWriterRequest(settings_ + ".seen").monochrome);
+  EXPECT_EQ(ini::GetString(settings_, co::kDevModeSection, co::kDevModeColor, ""), "2");
+  unsetenv(co::kViewerDirVar);
 }
 
 TEST_F(ConversionTest, MissingTemplateOrWriterFailsWithoutPrinting) {

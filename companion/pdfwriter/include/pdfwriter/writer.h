@@ -41,6 +41,18 @@ inline constexpr const char* kDirectSection = "Direct";
 inline constexpr const char* kWriterOwnSection = "Orrindel";
 inline constexpr int kWriterDefaultTimeLimitSeconds = 570;
 
+// The printer's device mode, set by the converter for each job: section
+// [DevMode], PrintQuality (dots per inch; missing or out of range: the
+// writer's default) and Color (1 monochrome; missing or anything else:
+// colour).
+inline constexpr const char* kDevModeSection = "DevMode";
+inline constexpr const char* kDevModePrintQuality = "PrintQuality";
+inline constexpr const char* kDevModeColor = "Color";
+inline constexpr int kColorMonochrome = 1;
+inline constexpr int kColorColour = 2;
+inline constexpr int kMinPrintQuality = 50;
+inline constexpr int kMaxPrintQuality = 4800;
+
 // Result values of [Direct] Result.
 inline constexpr int kWriterResultPending = -9;
 inline constexpr int kWriterResultFailed = -1;
@@ -68,6 +80,9 @@ struct WriterRequest {
   std::string tempFolder;
   int overwrite = 0;
   int pageType = 0;
+  // [DevMode]: 0 for the writer's default resolution; monochrome or not.
+  int printQuality = 0;
+  bool monochrome = false;
 };
 WriterRequest ReadWriterRequest(const std::string& settingsFile);
 
@@ -79,6 +94,18 @@ std::string WriterOutputPath(const std::string& folder, const WriterRequest& req
 // Import filter of an office or text type (lower-case extension without the
 // dot); empty for any other type.
 std::string OfficeImportFilter(std::string_view extension);
+// The office program's PDF export filter for such a type (text, spreadsheet
+// or presentation); empty for any other type.
+std::string OfficePdfExportFilter(std::string_view extension);
+// The office program's conversion target: "pdf", or with a print quality
+// the export filter with options that reduce every image to at most that
+// many dots per inch.
+std::string OfficePdfTarget(std::string_view extension, int printQuality);
+
+// Turns a PDF's pages grey (text, drawings and images) into `target` with
+// Ghostscript under a time limit. False with a reason when Ghostscript is
+// not installed or fails; `target` is then not made.
+bool GreyPdf(const std::string& source, const std::string& target, int timeLimitSeconds, std::string& why);
 // The office program to run, or "" when none is installed.
 std::string OfficeProgram();
 // True when the writer can print a document of this type: PDF always, office
