@@ -137,7 +137,7 @@ void ComTrimBackslash(std::string& path) { path = TrimmedPath(path); }
 
 int ComIsUnreachable(const std::string& path) {
   if (path.empty()) return 1;
-  if (!platform::PathAnswers(path, 3000)) return 1;
+  if (!platform::PathAnswers(path, platform::NetworkProbeLimitMs())) return 1;
   if (platform::Exists(path)) return 0;
   // Missing: the mount behind it is gone when nothing of the path but the
   // root is left (an unmounted share or medium); otherwise the volume answers

@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace zv::platform {
@@ -135,34 +136,112 @@ bool IsNetworkPath(const std::string& path) {
   return IsNetworkMagic(static_cast<unsigned long>(sf.f_type) & 0xFFFFFFFFUL);
 }
 
-bool PathAnswers(const std::string& path, int timeoutMs) {
-  if (path.empty()) return false;
-  struct State {
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-    bool answered = false;
-  };
-  auto state = std::make_shared<State>();
-  // The stat runs on a detached thread: on a dead hard mount it may never
-  // return, and the caller must not hang with it.
-  try {
-    std::thread([state, path] {
-      std::string p = NearestExisting(path);
-      struct stat st;
-      bool ok = ::stat(p.c_str(), &st) == 0;
-      std::lock_guard<std::mutex> lk(state->m);
-      state->done = true;
-      state->answered = ok;
-      state->cv.notify_all();
-    }).detach();
-  } catch (...) {
-    return false;
+namespace {
+
+constexpr int kNetworkProbeMs = 3000;
+
+// One look at a path, shared by every caller that asks while it runs.
+struct Look {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  bool answered = false;
+  bool network = false;
+  std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+};
+
+struct ProbeState {
+  std::mutex m;
+  std::condition_variable seamChanged;
+  std::function<bool(const std::string&)> stalls;
+  unsigned generation = 0;
+  int limitMs = 0;
+  std::unordered_map<std::string, std::shared_ptr<Look>> running;
+};
+
+ProbeState& Probes() {
+  static ProbeState* state = new ProbeState;  // helpers may outlive static destruction
+  return *state;
+}
+
+void RunLook(const std::string& path, const std::shared_ptr<Look>& look) {
+  ProbeState& ps = Probes();
+  {
+    std::unique_lock<std::mutex> lk(ps.m);
+    if (ps.stalls && ps.stalls(path)) {
+      const unsigned gen = ps.generation;
+      ps.seamChanged.wait(lk, [&] { return ps.generation != gen; });
+    }
   }
-  std::unique_lock<std::mutex> lk(state->m);
-  state->cv.wait_for(lk, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
-                     [&] { return state->done; });
-  return state->done && state->answered;
+  const std::string p = NearestExisting(path);
+  struct stat st;
+  const bool ok = ::stat(p.c_str(), &st) == 0;
+  struct statfs sf;
+  const bool network = ok && ::statfs(p.c_str(), &sf) == 0 &&
+                       IsNetworkMagic(static_cast<unsigned long>(sf.f_type) & 0xFFFFFFFFUL);
+  {
+    std::lock_guard<std::mutex> lk(ps.m);
+    auto it = ps.running.find(path);
+    if (it != ps.running.end() && it->second == look) ps.running.erase(it);
+  }
+  std::lock_guard<std::mutex> lk(look->m);
+  look->done = true;
+  look->answered = ok;
+  look->network = network;
+  look->cv.notify_all();
+}
+
+}  // namespace
+
+PathReach ProbePath(const std::string& path, int timeoutMs) {
+  if (path.empty()) return PathReach::Unreachable;
+  const auto limit = std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  ProbeState& ps = Probes();
+  std::shared_ptr<Look> look;
+  {
+    std::lock_guard<std::mutex> lk(ps.m);
+    auto it = ps.running.find(path);
+    if (it != ps.running.end()) {
+      look = it->second;
+      // Stuck for longer than a whole limit: the volume is gone for now.
+      if (std::chrono::steady_clock::now() - look->started >= limit) return PathReach::Unreachable;
+    } else {
+      look = std::make_shared<Look>();
+      try {
+        // Detached: on a dead hard mount the look may never return, and
+        // the caller must not hang with it.
+        std::thread([path, look] { RunLook(path, look); }).detach();
+      } catch (...) {
+        return PathReach::Unreachable;
+      }
+      ps.running.emplace(path, look);
+    }
+  }
+  std::unique_lock<std::mutex> lk(look->m);
+  look->cv.wait_until(lk, look->started + limit, [&] { return look->done; });
+  if (!look->done || !look->answered) return PathReach::Unreachable;
+  return look->network ? PathReach::Network : PathReach::Local;
+}
+
+bool PathAnswers(const std::string& path, int timeoutMs) {
+  return !path.empty() && ProbePath(path, timeoutMs) != PathReach::Unreachable;
+}
+
+int NetworkProbeLimitMs() {
+  ProbeState& ps = Probes();
+  std::lock_guard<std::mutex> lk(ps.m);
+  return ps.limitMs > 0 ? ps.limitMs : kNetworkProbeMs;
+}
+
+void SetPathStallForTesting(std::function<bool(const std::string&)> stalls, int limitMs) {
+  ProbeState& ps = Probes();
+  std::lock_guard<std::mutex> lk(ps.m);
+  ps.stalls = std::move(stalls);
+  ps.limitMs = ps.stalls ? limitMs : 0;
+  // Looks held up by the old seam are released below; nobody waits on them.
+  ps.running.clear();
+  ++ps.generation;
+  ps.seamChanged.notify_all();
 }
 
 std::optional<std::uint64_t> FreeSpace(const std::string& path) {

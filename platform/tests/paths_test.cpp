@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "../src/paths_internal.h"
 #include "platform/fs.h"
 #include "testing/files.h"
@@ -55,6 +57,26 @@ TEST(FileSystems, LocalPathsAnswerAndAreNotNetwork) {
   ASSERT_TRUE(free);
   EXPECT_GT(*free, 0u);
   EXPECT_FALSE(FreeSpace(dir / "missing"));
+}
+
+TEST(FileSystems, ProbeOfAHangingPathIsBoundedAndShared) {
+  ScratchDir dir;
+  const std::string dead = dir / "share";
+  SetPathStallForTesting([dead](const std::string& p) { return p.rfind(dead, 0) == 0; }, 150);
+  EXPECT_EQ(NetworkProbeLimitMs(), 150);
+  EXPECT_EQ(ProbePath(dir.path(), 2000), PathReach::Local);
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(ProbePath(dead, 150), PathReach::Unreachable);
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(140));
+  EXPECT_FALSE(PathAnswers(dead, 150));
+  // The first look is still stuck: the next ones do not wait a second time.
+  t0 = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ProbePath(dead, 150), PathReach::Unreachable);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(150));
+  SetPathStallForTesting(nullptr);
+  EXPECT_EQ(NetworkProbeLimitMs(), 3000);
+  EXPECT_EQ(ProbePath(dead, 2000), PathReach::Local) << "answers again once the share is back";
+  EXPECT_EQ(ProbePath("", 100), PathReach::Unreachable);
 }
 
 TEST(Places, ProgramFolderOverrideAndExecutableFolder) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "companion/common.h"
+#include "companion/services.h"
 #include "companion/strings.h"
 #include "companion/trace.h"
 #include "monitor/settings/env_lock.h"
@@ -160,6 +161,7 @@ SettingContext DefaultSettingContext(std::string workDeskFolder) {
   SettingContext c;
   c.workDeskFolder = std::move(workDeskFolder);
   c.viewerCurrentFolder = companion::ReadViewerFolders().currentFolder;
+  c.userSettingsFile = companion::UserSettingsPath();
   const std::string success = Res(kMsgSuccessFolder);
   const std::string fail = Res(kMsgFailFolder);
   if (!success.empty()) c.successName = success;
@@ -188,6 +190,12 @@ bool ReadAutoFileSetting(const std::string& f, int n, const MonitorOptions& opti
   s.targetFolder = Text(f, kAuto, "TarFolder" + N);
   s.targetBinder = Text(f, kAuto, "TarBinder" + N);
   s.workDesk = Int(f, kAuto, "bWorkDesk" + N, 0);
+  // Each user has a work desk of his own: the refresh at start and close
+  // writes its folder into the user's file, not into the shared one.
+  if (s.workDesk == 1 && !context.userSettingsFile.empty()) {
+    std::string own = Text(context.userSettingsFile, kAuto, "TarBinder" + N);
+    if (!own.empty()) s.targetBinder = std::move(own);
+  }
   if (!context.workDeskFolder.empty()) {
     s.workDesk = platform::EqualsNoCase(platform::TrimTrailingSeparator(s.targetBinder),
                                         platform::TrimTrailingSeparator(context.workDeskFolder))
@@ -251,7 +259,13 @@ bool ReadAutoFileSetting(const std::string& f, int n, const MonitorOptions& opti
   }
 
   if (context.detectNetwork) {
-    auto onNetwork = [](const std::string& p) { return !p.empty() && platform::IsNetworkPath(p); };
+    // A look with a time limit: a dead hard mount must not hang the reader.
+    // A path that does not answer counts as a network path, so the watch
+    // loop looks at it again before touching it.
+    const int limit = platform::NetworkProbeLimitMs();
+    auto onNetwork = [limit](const std::string& p) {
+      return !p.empty() && platform::ProbePath(p, limit) != platform::PathReach::Local;
+    };
     s.targetOnNetwork = onNetwork(s.targetFolder) ? 1 : 0;
     s.linkOnNetwork = onNetwork(s.linkFolder) ? 1 : 0;
     s.resultFoldersOnNetwork =

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,22 @@ bool IsNetworkPath(const std::string& path);
 // True when the path (or its nearest existing ancestor) answers a stat within
 // timeoutMs; a dead hard mount gives false instead of hanging the caller.
 bool PathAnswers(const std::string& path, int timeoutMs);
+
+// Where a path lies, found within a time limit: the statfs and the stat run
+// on a helper thread, so a dead hard mount gives Unreachable instead of
+// hanging the caller. While an earlier look at the same path is still stuck,
+// no further helper is started: the caller waits on that look (and gets
+// Unreachable at once when it has been stuck for longer than the limit).
+enum class PathReach { Local, Network, Unreachable };
+PathReach ProbePath(const std::string& path, int timeoutMs);
+// The time limit callers use for a look at a network path: 3 s.
+int NetworkProbeLimitMs();
+
+// Test seam: paths for which `stalls` answers true behave as if on a dead
+// network mount (the helper's look does not return until the seam is
+// replaced), and NetworkProbeLimitMs() gives limitMs when it is positive.
+// An empty function restores the real behaviour.
+void SetPathStallForTesting(std::function<bool(const std::string&)> stalls, int limitMs = 0);
 // Free bytes available to the caller (statvfs f_bavail * f_frsize).
 std::optional<std::uint64_t> FreeSpace(const std::string& path);
 

@@ -122,6 +122,10 @@ struct SettingContext {
   std::string successName = "Success";  // resource 57705
   std::string failName = "Fail";        // resource 57706
   bool detectNetwork = true;            // fill the network flags
+  // The per-user settings file where the work-desk refresh points work-desk
+  // settings at this user's work desk ([AutoFileRead] TarBinder<N>); its
+  // value wins over the shared file's for a setting with bWorkDesk<N> = 1.
+  std::string userSettingsFile;
 };
 // Context for the running installation (work-desk folder passed in).
 SettingContext DefaultSettingContext(std::string workDeskFolder);
