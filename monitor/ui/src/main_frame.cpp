@@ -122,7 +122,7 @@ void CMainFrame::CloseActions() {
   if (closed_) return;
   closed_ = true;
   watch_.Stop();
-  RefreshWorkDeskTargets(frame_.env, frame_.options);
+  RefreshWorkDeskTargets(frame_.env, *frame_.published.Get());
 }
 
 int CMainFrame::TrayMonitorState() { return GetMonitorState(frame_.env); }
@@ -132,7 +132,7 @@ void CMainFrame::BringSettingsForward() { Trace("CTrayIcon::OnTrayNotification: 
 
 void CMainFrame::RunTrayMenu() {
   QMenu menu;
-  BuildTrayMenu(menu, frame_.status.load(), frame_.options.impListEnabled != 0);
+  BuildTrayMenu(menu, frame_.status.load(), frame_.published.Get()->impListEnabled != 0);
   activateWindow();
   QAction* chosen = hooks_.runMenu(menu);
   if (chosen != nullptr) {
@@ -179,8 +179,8 @@ void CMainFrame::SetStatus(int status) {
 void CMainFrame::ShowVersion() {
   const int state = GetMonitorState(frame_.env);
   if (state == 1 || state == 2) return;
-  const MonitorOptions& o = frame_.options;
-  CVersionDlg dlg(o.productName, o.version, o.user, o.company, this);
+  const auto o = frame_.published.Get();  // the watch thread may re-read meanwhile
+  CVersionDlg dlg(o->productName, o->version, o->user, o->company, this);
   SetWorkFlag(frame_.env, kPropertyFlag, true);
   hooks_.runDialog(dlg);
   SetWorkFlag(frame_.env, kPropertyFlag, false);

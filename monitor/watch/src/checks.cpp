@@ -75,6 +75,7 @@ void InitWatchFrame(WatchFrame& frame, const std::string& programFolder, WatchSh
   frame.log.programFolder = frame.env.folder;
   frame.shell = shell;
   frame.options = ReadMonitorOptions(frame.env.settings, platform::UserName());
+  frame.published.Publish(frame.options);
   frame.productName = frame.options.productName;
   frame.workDeskFolder = GetWorkDeskFolder();
   frame.settingContext = DefaultSettingContext(frame.workDeskFolder);

@@ -11,6 +11,7 @@
 #include "monitor/watch/checks.h"
 #include "monitor/watch/engine.h"
 #include "monitor/watch/folder_check.h"
+#include "monitor/watch/network_reach.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
@@ -31,6 +32,7 @@ int SettingCount(const WatchFrame& frame) {
 
 void ReReadSettings(WatchFrame& frame) {
   frame.options = ReadMonitorOptions(frame.env.settings, platform::UserName());
+  frame.published.Publish(frame.options);
   if (frame.settings.size() < static_cast<std::size_t>(std::max(frame.options.setTotalMax, 1)))
     frame.settings.resize(static_cast<std::size_t>(std::max(frame.options.setTotalMax, 1)));
   ReadAutoFileSettings(frame.env, frame.options, frame.settingContext, frame.settings);
@@ -73,7 +75,9 @@ bool StageFiles(WatchFrame& frame, int n, const std::string& from, const std::st
 // The folders a setting moves to must exist or be creatable and be writable.
 bool SaveFolderUsable(WatchFrame& frame, const std::string& folder) {
   if (!platform::IsFolder(folder)) {
-    if (!platform::IsAbsolutePath(folder) || platform::IsNetworkPath(folder)) return false;
+    if (!platform::IsAbsolutePath(folder) ||
+        platform::ProbePath(folder, platform::NetworkProbeLimitMs()) != platform::PathReach::Local)
+      return false;
     if (!platform::MakeFolders(folder)) return false;
   }
   return MyTestWritePermission(folder, frame.env.folder) == 1;
@@ -122,6 +126,30 @@ void TakeOverSortAndFaxSettings(WatchFrame& frame) {
     ResetChangeFlag(frame.env, ChangeFlag::FaxModified);
     ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
   }
+}
+
+// A setting whose network path does not answer, with the skip of that path.
+void SkipUnreachable(WatchFrame& frame, int n, const Unreachable& dead) {
+  switch (dead.part) {
+    case UnreachablePart::Target:
+      SkipLogPath(frame, kSkipNoMonitoredFolder, n, dead.path);
+      ZV_WATCH_TRACE("Thread_FileCheck: Target folder does not exist - " + dead.path);
+      break;
+    case UnreachablePart::Binder:
+      SkipLogPath(frame, kSkipBinderNoWrite, n, dead.path);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority. Target binder. - " + dead.path);
+      break;
+    case UnreachablePart::Succeeded:
+      SkipLogPath(frame, kSkipSucceededNoWrite, n, dead.path);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority - " + dead.path);
+      break;
+    case UnreachablePart::Failed:
+      SkipLogPath(frame, kSkipFailedNoWrite, n, dead.path);
+      ZV_WATCH_TRACE("Thread_FileCheck: Skip - By failed folder's permission - " + dead.path);
+      break;
+    case UnreachablePart::None: break;
+  }
+  platform::SleepMs(10);
 }
 
 // One auto-file setting (steps 1 to 24 of the pass).
@@ -177,18 +205,18 @@ void WatchSetting(WatchFrame& frame, int n) {
     platform::SleepMs(20);
     return;
   }
+  // A dead network mount skips the setting instead of hanging the thread:
+  // every network path of the setting is looked at, with a time limit,
+  // before anything (the clean-up included) touches it.
+  if (const Unreachable dead = FirstUnreachablePath(record)) {
+    SkipUnreachable(frame, n, dead);
+    return;
+  }
   DailyCleanUp(frame, record, n);
   if (record.targetFolder.empty() || record.targetBinder.empty()) {
     SkipLog(frame, kSkipNoFolderOrBinder, n);
     platform::SleepMs(10);
     ZV_WATCH_TRACE("Thread_FileCheck:  Skip - Target folder or target binder is not set. ");
-    return;
-  }
-  // A dead network mount skips the setting instead of hanging the thread.
-  if (record.targetOnNetwork && companion::ComIsUnreachable(record.targetFolder)) {
-    SkipLogPath(frame, kSkipNoMonitoredFolder, n, record.targetFolder);
-    platform::SleepMs(10);
-    ZV_WATCH_TRACE("Thread_FileCheck: Target folder does not exist - " + record.targetFolder);
     return;
   }
   std::uint64_t total = 0;
@@ -349,7 +377,7 @@ void WatchThreadStart(WatchFrame& frame) {
     ProfileWrite("FaxMonitor", "DeleteFolderDate", "", frame.settingsFile);
     guard.Commit();
   }
-  RefreshResultAreaCopies(frame.env, frame.computerName, companion::ReadViewerFolders());
+  RefreshResultAreaCopies(frame.env, frame.computerName, AnsweringLinkFolders(companion::ReadViewerFolders()));
   frame.lastCheck.assign(frame.settings.size(), 0);
   // An earlier run may have filed pages in this very second: the stamps of
   // this run start after it, so recovery never mistakes one import's pages

@@ -8,6 +8,7 @@
 #include "companion/services.h"
 #include "monitor/settings/profile.h"
 #include "monitor/watch/startup.h"
+#include "monitor/watch/workdesk.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -150,6 +151,26 @@ TEST(WorkDeskTargets, OnlyWorkDeskSettingsFollowTheFolder) {
   EXPECT_EQ(ProfileRead("AutoFileRead", "TarBinder2", "", user), inst.Path("viewer/WorkDesk"));
   EXPECT_EQ(ProfileRead("AutoFileRead", "TarBinder1", "none", user), "none");
   EXPECT_EQ(ProfileRead("AutoFileRead", "TarBinder3", "none", user), "none");
+}
+
+TEST(WorkDeskTargets, ReaderTakesTheRefreshedFolder) {
+  test::Installation inst;
+  inst.SetAuto("SetTotal", "2");
+  inst.SetAuto("bWorkDesk2", "1");
+  inst.SetAuto("TarBinder2", "/desk/of/yesterday");
+  ASSERT_EQ(RefreshWorkDeskTargets(Env(inst), Options(inst)), 1);
+  pf::ini::ClearCache();
+  const MonitorOptions options = Options(inst);
+  SettingContext context = DefaultSettingContext(GetWorkDeskFolder());
+  context.detectNetwork = false;
+  AutoFileSetting desk, plain;
+  ASSERT_TRUE(ReadAutoFileSetting(inst.settings(), 2, options, context, desk));
+  EXPECT_EQ(desk.targetBinder, inst.Path("viewer/WorkDesk"));
+  EXPECT_EQ(desk.workDesk, 1) << "the setting still goes to the work desk";
+  EXPECT_TRUE(desk.linkFolder.empty());
+  // A setting that is no work-desk setting keeps its own binder.
+  ASSERT_TRUE(ReadAutoFileSetting(inst.settings(), 1, options, context, plain));
+  EXPECT_EQ(plain.targetBinder, inst.binder());
 }
 
 TEST(SuiteInstallation, RegistrationsAndViewerVersion) {

@@ -82,7 +82,7 @@ class CMainFrame : public QWidget, public TrayOwner {
   CTrayIcon& tray() { return tray_; }
   QtShell& shell() { return shell_; }
   int status() const { return frame_.status.load(); }
-  bool serviceMode() const { return frame_.options.serviceMode == 1; }
+  bool serviceMode() const { return frame_.published.Get()->serviceMode == 1; }
 
  signals:
   void exitRequested();

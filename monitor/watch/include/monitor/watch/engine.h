@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -34,13 +35,36 @@ using InsertFunction = int (*)(void* owner, char* binder, const char* source, in
 // Free bytes available on the volume of a path; nullopt when the query fails.
 using FreeSpaceFunction = std::function<std::optional<std::uint64_t>(const std::string&)>;
 
+// The monitor options as the window thread sees them. The watch thread
+// re-reads the options when the settings change; it then publishes a new
+// copy here, and a reader keeps the copy it took for as long as it needs it.
+class PublishedOptions {
+ public:
+  std::shared_ptr<const MonitorOptions> Get() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return current_;
+  }
+  void Publish(const MonitorOptions& options) {
+    auto copy = std::make_shared<const MonitorOptions>(options);
+    std::lock_guard<std::mutex> lock(mutex_);
+    current_ = std::move(copy);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const MonitorOptions> current_ = std::make_shared<const MonitorOptions>();
+};
+
 // Everything the watch thread shares with the program that runs it: the
 // installation's files, the options read at start-up, the setting array, the
 // status cell and the process-wide flags.
 struct WatchFrame {
   EnvFiles env;
   LogContext log;
+  // The watch thread's own options: once the thread runs, only it may read
+  // them (it reassigns them on a re-read). Other threads read `published`.
   MonitorOptions options;
+  PublishedOptions published;
   SettingContext settingContext;
   std::vector<AutoFileSetting> settings;  // capacity SetTotalMax
   WatchShell* shell = nullptr;
