@@ -108,7 +108,13 @@ int WriteWorkDeskTargets(const EnvFiles& env, const MonitorOptions& options, con
 }
 
 int RefreshWorkDeskTargets(const EnvFiles& env, const MonitorOptions& options) {
-  return WriteWorkDeskTargets(env, options, GetWorkDeskFolder(), companion::UserSettingsPath());
+  const std::string userFile = companion::UserSettingsPath();
+  // A home folder on a dead share must not hold the start or the close.
+  if (platform::ProbePath(userFile, platform::NetworkProbeLimitMs()) == platform::PathReach::Unreachable) {
+    ZV_WATCH_TRACE("RefreshWorkDeskTargets: the user settings file does not answer - " + userFile);
+    return 0;
+  }
+  return WriteWorkDeskTargets(env, options, GetWorkDeskFolder(), userFile);
 }
 
 }  // namespace zv::monitor

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "monitor/watch/folder_check.h"
+#include "monitor/watch/startup.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
@@ -105,6 +106,17 @@ TEST_F(DeadShare, WatchThreadStopsInTime) {
   EXPECT_LT(MsSince(stopping), 2 * kLimitMs);
   EXPECT_EQ(Pages(), 0u);
   EXPECT_TRUE(pf::Exists(Scan("t.pdf")));
+}
+
+TEST_F(DeadShare, WorkDeskRefreshSkipsAHangingHome) {
+  inst.SetAuto("bWorkDesk1", "1");
+  const std::string user = inst.Path("appdata/zorvan/UserSettings.ini");
+  Hang(inst.Path("appdata"));
+  const auto started = Clock::now();
+  EXPECT_EQ(RefreshWorkDeskTargets(EnvFiles::ForFolder(inst.program()), ReadMonitorOptions(inst.settings(), "tester")), 0);
+  EXPECT_LT(MsSince(started), 4 * kLimitMs);
+  pf::SetPathStallForTesting(nullptr);
+  EXPECT_EQ(pf::ReadFile(user).value_or("").find("TarBinder1"), std::string::npos);
 }
 
 }  // namespace
