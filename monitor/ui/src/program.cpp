@@ -129,16 +129,17 @@ int RunHeadlessMonitor(int argc, char** argv, const HeadlessStartup& startup) {
   WatchThread watch;
   watch.Start(frame);
   {
-    StopSignalWaiter stop([app](int signal) {
-      QMetaObject::invokeMethod(
-          app,
-          [signal] {
-            ZV_WATCH_TRACE("Hopvale: signal " + std::to_string(signal) + ", closing");
-            QCoreApplication::quit();
-          },
-          Qt::QueuedConnection);
+    // The waiter only notes the signal and posts the quit by name: a functor
+    // posted from its thread would be freed by whichever thread lets go of
+    // it last, through a count kept inside Qt.
+    std::atomic<int> stopSignal{0};
+    StopSignalWaiter stop([app, &stopSignal](int signal) {
+      stopSignal.store(signal);
+      QMetaObject::invokeMethod(app, "quit", Qt::QueuedConnection);
     });
     QCoreApplication::exec();
+    if (const int signal = stopSignal.load(); signal != 0)
+      ZV_WATCH_TRACE("Hopvale: signal " + std::to_string(signal) + ", closing");
   }
 
   // Close actions.
