@@ -60,7 +60,7 @@ TEST(FileSystems, LocalPathsAnswerAndAreNotNetwork) {
 }
 
 TEST(FileSystems, ProbeOfAHangingPathIsBoundedAndShared) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string dead = dir / "share";
   SetPathStallForTesting([dead](const std::string& p) { return p.rfind(dead, 0) == 0; }, 150);
   EXPECT_EQ(NetworkProbeLimitMs(), 150);
