@@ -40,7 +40,11 @@ using detail::Doc;
 
 namespace {
 
-constexpr int kWriteLockTimeoutMs = 10'000;
+// A write that gives up loses a setting, so it waits as long as other writers
+// may reasonably hold the file: the lock is taken afresh for every write and a
+// busy writer in a tight loop can win it again and again (a sanitizer build or
+// a loaded machine stretches each turn), so the wait is generous.
+constexpr int kWriteLockTimeoutMs = 60'000;
 constexpr int kLockPollMs = 5;
 constexpr std::int64_t kSettleLocalNs = 100'000'000;   // well above a timestamp tick
 constexpr std::int64_t kSettleNetworkNs = 3'000'000'000;  // server clocks drift

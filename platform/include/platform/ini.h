@@ -63,7 +63,7 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
 
 // Write groups (see above). BeginGroup fails when the sibling lock cannot be
 // had within timeoutMs (the group is then not open and writes commit at once).
-bool BeginGroup(const std::string& file, int timeoutMs = 10'000);
+bool BeginGroup(const std::string& file, int timeoutMs = 60'000);
 bool InGroup(const std::string& file);
 // Commits an open group (or does nothing) and ends it. False when the commit
 // failed; the file is then unchanged.
@@ -73,7 +73,7 @@ bool Flush(const std::string& file);
 // Commit() was called.
 class WriteGroup {
  public:
-  explicit WriteGroup(std::string file, int timeoutMs = 10'000);
+  explicit WriteGroup(std::string file, int timeoutMs = 60'000);
   ~WriteGroup();
   WriteGroup(const WriteGroup&) = delete;
   WriteGroup& operator=(const WriteGroup&) = delete;
