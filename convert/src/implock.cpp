@@ -55,7 +55,7 @@ using namespace zv;
 static DravelHandle CreateImpLockFileBody(const char* folder, const char* name,
                                           int timeoutSeconds) {
   if (folder == nullptr || name == nullptr || *folder == '\0' || *name == '\0') return 0;
-  platform::HeldLock lock = platform::AcquireLockFile(folder, name, timeoutSeconds);
+  platform::HeldLock lock = platform::AcquireShortLockFile(folder, name, timeoutSeconds);
   if (!lock.valid()) return DRAVEL_INVALID_HANDLE;
   auto& table = dravel::Locks();
   std::lock_guard<std::mutex> guard(table.mutex);

@@ -12,6 +12,7 @@
 #include "fd_util.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/iocounts.h"
 #include "platform/paths.h"
 
 namespace zv::platform {
@@ -226,27 +227,44 @@ std::string LockPathOf(const std::string& folder, const std::string& name) {
   return TrimTrailingSeparator(folder) + "/" + name;
 }
 
+// The attempts of both lock-file protocols: create-always, no sharing;
+// between attempts a 100 ms pause and the caller's wait; give up when more
+// whole seconds than the time-out (60 when not positive) have passed.
+HeldLock TryLockFileUntil(const std::string& path, int timeoutSeconds, const std::function<void()>& waitHook) {
+  const std::int64_t limitSeconds = timeoutSeconds > 0 ? timeoutSeconds : 60;
+  Clock& clock = GetClock();
+  const std::int64_t start = clock.SteadyMs();
+  for (;;) {
+    // Create-always: a stale file's content never matters.
+    HeldLock lock = HeldLock::TryAcquire(path, true);
+    if (lock) {
+      detail::NoteLockAcquired();
+      return lock;
+    }
+    std::int64_t wholeSeconds = (clock.SteadyMs() - start) / 1000;
+    if (wholeSeconds > limitSeconds) return {};
+    detail::NoteLockBusyPoll();
+    clock.SleepMs(kPollMs);
+    if (waitHook) waitHook();
+  }
+}
+
 }  // namespace
 
 HeldLock AcquireLockFile(const std::string& folder, const std::string& name, int timeoutSeconds,
                          const std::function<void()>& waitHook) {
   if (folder.empty() || name.empty()) return {};
-  const std::string path = LockPathOf(folder, name);
-  const std::int64_t limitSeconds = timeoutSeconds > 0 ? timeoutSeconds : 60;
-  Clock& clock = GetClock();
-  const std::int64_t start = clock.SteadyMs();
-  HeldLock lock;
-  for (;;) {
-    // Create-always: a stale file's content never matters.
-    lock = HeldLock::TryAcquire(path, true);
-    if (lock) break;
-    std::int64_t wholeSeconds = (clock.SteadyMs() - start) / 1000;
-    if (wholeSeconds > limitSeconds) break;
-    clock.SleepMs(kPollMs);
-    if (waitHook) waitHook();
-  }
-  clock.SleepMs(kPollMs);
+  HeldLock lock = TryLockFileUntil(LockPathOf(folder, name), timeoutSeconds, waitHook);
+  // The environment lock's protocol pauses 100 ms once the attempts end,
+  // also after giving up, before the holder writes.
+  detail::NoteLockSettlePause();
+  GetClock().SleepMs(kPollMs);
   return lock;
+}
+
+HeldLock AcquireShortLockFile(const std::string& folder, const std::string& name, int timeoutSeconds) {
+  if (folder.empty() || name.empty()) return {};
+  return TryLockFileUntil(LockPathOf(folder, name), timeoutSeconds, {});
 }
 
 int ReleaseLockFile(HeldLock& lock, const std::string& folder, const std::string& name) {

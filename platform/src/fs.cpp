@@ -17,6 +17,7 @@
 
 #include "fd_util.h"
 #include "platform/fs_error.h"
+#include "platform/iocounts.h"
 #include "platform/paths.h"
 
 namespace zv::platform {
@@ -366,7 +367,8 @@ std::optional<std::string> ReadFile(const std::string& path) {
   return out;
 }
 
-bool WriteFileAtomic(const std::string& pathIn, std::string_view content) {
+namespace {
+bool ReplaceWhole(const std::string& pathIn, std::string_view content) {
   if (pathIn.empty()) return false;
   std::string path = pathIn;
   struct stat lst;
@@ -420,6 +422,13 @@ bool WriteFileAtomic(const std::string& pathIn, std::string_view content) {
   }
   FsyncFolder(FolderOf(path));
   return true;
+}
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, std::string_view content) {
+  const bool ok = ReplaceWhole(path, content);
+  if (ok) detail::NoteReplacement(path);
+  return ok;
 }
 
 namespace {

@@ -7,7 +7,7 @@
 namespace zv::companion::binder {
 
 ShortLock::ShortLock(const std::string& folder, int timeoutSeconds)
-    : folder_(folder), lock_(platform::AcquireLockFile(folder, kWriteLocked, timeoutSeconds)) {}
+    : folder_(folder), lock_(platform::AcquireShortLockFile(folder, kWriteLocked, timeoutSeconds)) {}
 
 ShortLock& ShortLock::operator=(ShortLock&& other) noexcept {
   if (this != &other) {

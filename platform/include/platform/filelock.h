@@ -88,9 +88,10 @@ class ExclusiveOpenProbe {
   bool forceFallback_ = false;
 };
 
-// The lock-file protocol shared by the environment lock
-// ("~WriteEnvSetInfo.Locked" in the program folder) and a binder's short
-// write lock ("~Write.Locked"):
+// The lock-file protocol of the environment lock ("~WriteEnvSetInfo.Locked"
+// in the program folder), which the monitor also uses for a binder's
+// "~Write.Locked" when it reads the binder's creation stamp and for the
+// viewer's "~Write.Locked":
 //  - empty folder or name: no lock (invalid result);
 //  - the lock path is the folder (trailing "/" removed) + "/" + name;
 //  - try HeldLock::TryAcquire(path, truncate) repeatedly; between tries sleep
@@ -102,6 +103,13 @@ class ExclusiveOpenProbe {
 // All sleeps go through the process clock.
 HeldLock AcquireLockFile(const std::string& folder, const std::string& name, int timeoutSeconds,
                          const std::function<void()>& waitHook = {});
+
+// The store's short lock ("~Write.Locked" of a binder, cabinet, library or
+// link folder, and any lock taken through the import lock-file export): the
+// same attempts, 100 ms apart while the file is held by another, the same
+// time-out; but the handle is returned at once, with no pause after the
+// attempts. Invalid for an empty folder or name or after giving up.
+HeldLock AcquireShortLockFile(const std::string& folder, const std::string& name, int timeoutSeconds);
 
 // Releases a lock taken by AcquireLockFile: nothing for an empty folder or
 // name or an invalid lock (result 0). The file is deleted (up to 10 tries,
