@@ -141,8 +141,12 @@ int GetLockedFlag(WatchFrame& frame, const std::string& path, int& storedResult,
   return frame.probe->CanOpenExclusively(path) ? 0 : -2;
 }
 
-int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked,
-                    int readState, const std::string& createTime) {
+namespace {
+
+// SetLockFileList's work, for a caller that holds the environment lock and
+// flushes the settings file itself.
+int SetLockFileListHeld(WatchFrame& frame, const std::string& path, int result, int checked, int readState,
+                        const std::string& createTime) {
   ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): START.#*");
   if (path.empty()) {
     ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): tarfile == NULL .#* \n " + path);
@@ -157,7 +161,6 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
   } else if (checked == 0 && frame.probe->CanOpenExclusively(path)) {
     ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): GetLockedFlag(tarfile) == FALSE .#* \n " + path);
   }
-  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
   std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
   for (std::size_t j = 0; j < entries.size(); ++j) {
     const LockListEntry& e = entries[j];
@@ -165,9 +168,7 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
     if (!e.date.empty() && e.date != createTime) continue;
     ZV_WATCH_TRACE(std::string("CheckFolder: SetLockFileList(): _stricmp(") + e.date + ", " + createTime +
                    (e.date.empty() ? ") != 0.#*" : ") == 0.#*"));
-    const bool ok = UpdateLockListEntry(frame.settingsFile, static_cast<int>(j) + 1, result, readState);
-    guard.Commit();
-    return ok ? 1 : 0;
+    return UpdateLockListEntry(frame.settingsFile, static_cast<int>(j) + 1, result, readState) ? 1 : 0;
   }
   LockListEntry add;
   add.file = path;
@@ -176,21 +177,28 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
   add.readState = readState;
   if (!AppendLockListEntry(frame.settingsFile, add)) {
     ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): DeleteImpLockFile == FALSE .#* \n " + frame.env.folder);
-    guard.Commit();
     return 2;
   }
-  guard.Commit();
   ZV_WATCH_TRACE("CheckFolder: SetLockFileList(): END.#*");
   return 1;
+}
+
+}  // namespace
+
+int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked,
+                    int readState, const std::string& createTime) {
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  const int recorded = SetLockFileListHeld(frame, path, result, checked, readState, createTime);
+  guard.Commit();
+  return recorded;
 }
 
 namespace {
 
 // Drops the in-progress entry of a file again (the import and its source
 // handling are over). A finished entry written meanwhile for the same file
-// is kept.
+// is kept. The caller holds the environment lock.
 void DropInProgressEntry(WatchFrame& frame, const std::string& path, const std::string& identity) {
-  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
   std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
   const int previousTotal = static_cast<int>(entries.size());
   std::vector<LockListEntry> kept;
@@ -203,7 +211,6 @@ void DropInProgressEntry(WatchFrame& frame, const std::string& path, const std::
     kept.push_back(e);
   }
   if (changed) WriteLockList(frame.settingsFile, kept, previousTotal);
-  guard.Commit();
 }
 
 // The pages of a binder keyed with an import time stamp ("<stamp>_<n>").
@@ -258,13 +265,14 @@ int RecoverInterruptedImports(WatchFrame& frame) {
 }
 
 bool NoteImportedPages(WatchFrame& frame, const std::string& path, const std::string& identity,
-                       const std::string& binder, int pages) {
+                       const std::string& binder, int pages, std::int64_t stamp) {
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
   std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
   for (auto& e : entries) {
     if (e.readState != kReadStateInProgress || e.date != identity || !platform::EqualsNoCase(e.file, path)) continue;
     e.binder = binder;
     e.pages = pages;
+    if (stamp >= 0) e.result = static_cast<int>(stamp);
     const bool ok = WriteLockList(frame.settingsFile, entries, static_cast<int>(entries.size()));
     return guard.Commit() && ok;
   }
@@ -612,37 +620,48 @@ void StartImportListViewer(WatchFrame& frame) {
   (void)frame;
 }
 
-// The monitor status for an import: 2 in the cell and the file, unless a
-// stop was asked for (the cell or the file holds 1), which the import then
-// obeys: false. Under the environment lock, so a stop written by another
-// program is either seen here or written after this.
-bool ClaimImportStatus(WatchFrame& frame) {
-  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+// The start of an import: `ImportFlag` 1 in the status file, the monitor
+// status 2 in the cell and the settings file, and the file's in-progress
+// entry in the lock list, under one environment lock (the status file is
+// replaced first). A stop asked for meanwhile (the cell or the file holds 1)
+// is obeyed instead: nothing is written, false. Under the lock, so a stop
+// written by another program is either seen here or written after this.
+bool ClaimImportStatus(WatchFrame& frame, const FileJob& job) {
+  EnvLockGuard guard(frame.env.folder, {frame.env.status, frame.settingsFile});
   if (MonitorStopRequested(frame)) return false;
   int current = frame.status.load();
   // The window thread sets the cell before it writes the file: a stop set
   // just now makes the exchange fail.
   if (current == kStatusStopped || !frame.status.compare_exchange_strong(current, kStatusImporting)) return false;
+  ProfileWrite("work", kImportFlag, "1", frame.env.status);
   ProfileWrite("Option", "MonitorStatus", kStatusImporting, frame.settingsFile);
+  // Crash safety: the import is in the lock list before any page reaches
+  // the binder; its import time follows with its pages.
+  SetLockFileListHeld(frame, job.targetFile, static_cast<int>(platform::UnixSeconds()), 1, kReadStateInProgress,
+                      job.identity);
   guard.Commit();
   return true;  // the cell holds 2 now: the import must run to restore it
 }
 
-// Puts the status the walk runs under back after an import, except over a
-// stop chosen meanwhile (in the cell or the file): a 1 always stays.
-// Returns the status now in force.
-int RestoreStatusAfterImport(WatchFrame& frame, int restoreStatus) {
-  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+// The end of an import, under one environment lock: its in-progress entry
+// leaves the lock list, the status the walk runs under goes back into the
+// cell and the settings file (except over a stop chosen meanwhile, in the
+// cell or the file: a 1 always stays), then `ImportFlag` 0 in the status
+// file. Returns the status now in force.
+int FinishImport(WatchFrame& frame, const FileJob& job) {
+  EnvLockGuard guard(frame.env.folder, {frame.settingsFile, frame.env.status});
+  DropInProgressEntry(frame, job.targetFile, job.identity);
   const bool stopInFile =
       ProfileRead("Option", "MonitorStatus", kStatusOnline, frame.settingsFile) == kStatusStopped;
   int current = kStatusImporting;
-  if (!stopInFile && frame.status.compare_exchange_strong(current, restoreStatus)) {
-    ProfileWrite("Option", "MonitorStatus", restoreStatus, frame.settingsFile);
-    guard.Commit();
-    return restoreStatus;
+  if (!stopInFile && frame.status.compare_exchange_strong(current, job.restoreStatus)) {
+    ProfileWrite("Option", "MonitorStatus", job.restoreStatus, frame.settingsFile);
+  } else if (stopInFile) {
+    frame.status.store(kStatusStopped);
   }
-  if (stopInFile) frame.status.store(kStatusStopped);
   // Otherwise the window thread changed the cell and writes the file itself.
+  ProfileWrite("work", kImportFlag, "0", frame.env.status);
+  guard.Commit();
   return frame.status.load();
 }
 
@@ -650,7 +669,7 @@ int RestoreStatusAfterImport(WatchFrame& frame, int restoreStatus) {
 int ImportOneFile(WatchFrame& frame, FileJob& job) {
   const AutoFileSetting& s = *job.setting;
   WatchShell* shell = frame.shell;
-  SetWorkFlag(frame.env, kImportFlag, true);
+  // `ImportFlag` is 1 since the status was claimed.
   std::string hostName = Res(57674);
   if (s.workDesk != 1 && !s.linkFolder.empty())
     hostName = ProfileRead("Product", "HostName", hostName, ResultAreaCopyPath(s.linkFolder));
@@ -675,9 +694,6 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
 
   const std::int64_t stampTime = TakeImportStamp(frame);
   const std::string stamp = StampText(stampTime);
-  // Crash safety: the import is in the lock list (in progress) before any
-  // page reaches the binder.
-  SetLockFileList(frame, job.targetFile, static_cast<int>(stampTime), 1, kReadStateInProgress, job.identity);
 
   int result = -1;
   int pages = 0;
@@ -716,7 +732,7 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
   const std::string actualBinder = binder;
   // From here on a crash leaves proof of which pages are this import's.
   if (result == 0 && s.workDesk != 1 && pages > 0)
-    NoteImportedPages(frame, job.targetFile, job.identity, actualBinder, pages);
+    NoteImportedPages(frame, job.targetFile, job.identity, actualBinder, pages, stampTime);
   if (s.workDesk != 1 && frame.options.disableSearchBinder == 1 && result == 0)
     WriteBackSearchedBinder(frame, s.targetBinder, actualBinder);
 
@@ -777,14 +793,16 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
     if (frame.options.impListEnabled) {
       const std::string rslt = Join(frame.env.folder, kResultFolderName);
       platform::MakeFolders(rslt);
-      EnvLockHandle lock = AcquireEnvLock(rslt, "~ImpList.Locked", 10);
+      // The import-list viewer takes this lock with the store's short-lock
+      // rule; so does the monitor: no pause once it is had.
+      platform::HeldLock lock = platform::AcquireShortLockFile(rslt, "~ImpList.Locked", 10);
       if (noticeDue) OutPutImpRsltFile(rec);
       if (!s.linkFolder.empty()) {
         const std::string linkRslt = Join(s.linkFolder, kResultFolderName);
         platform::MakeFolders(linkRslt);
         ProfileWrite("HostName", "HostName", frame.computerName, Join(linkRslt, "ImpHostname.ini"));
       }
-      ReleaseEnvLock(lock, rslt, "~ImpList.Locked");
+      platform::ReleaseLockFile(lock, rslt, "~ImpList.Locked");
       if (frame.options.impListPopup == 1 && noticeDue) {
         ZV_WATCH_TRACE("Call Quibbin start");
         StartImportListViewer(frame);
@@ -807,10 +825,8 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
     if (printCopy[0] != '\0') platform::RemoveFile(printCopy);
     platform::SleepMs(frame.options.wait);
   }
-  DropInProgressEntry(frame, job.targetFile, job.identity);
-
   // End of import.
-  const int status = RestoreStatusAfterImport(frame, job.restoreStatus);
+  const int status = FinishImport(frame, job);
   if (shell) {
     shell->StopBlink();
     shell->SetStatusIcon(status);
@@ -820,7 +836,6 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
       shell->ShowBalloon(Res(63259), Res(result == 0 ? 63258 : 63260), frame.options.timeBalloon);
     }
   }
-  SetWorkFlag(frame.env, kImportFlag, false);
   return result;
 }
 
@@ -1079,7 +1094,7 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
     }
     if (!frame.watching.load()) break;
     // "Stop" chosen since the last file, here or by another program.
-    if (!ClaimImportStatus(frame)) {
+    if (!ClaimImportStatus(frame, job)) {
       ZV_WATCH_TRACE("CheckFolder: Skip - Monitor was stopped. " + path);
       break;
     }

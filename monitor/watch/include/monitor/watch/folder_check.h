@@ -35,9 +35,10 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
                     int readState, const std::string& createTime);
 
 // Crash safety: an import in progress is recorded in the lock list with
-// ReadState 1 and the import time (seconds) as its Result before the
-// insertion starts; once the insertion has returned, the entry also records
-// the binder that took the pages and their number (NoteImportedPages), and
+// ReadState 1 before the insertion starts (together with the import's
+// status writes); once the insertion has returned, the entry also records
+// its import time (seconds) as its Result, the binder that took the pages
+// and their number (NoteImportedPages), and
 // it is removed once the source has been handled. At start an entry left
 // over by a crash is settled: only when its recorded binder holds exactly
 // the recorded number of pages keyed with that import's time stamp are the
@@ -50,10 +51,11 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
 int RecoverInterruptedImports(WatchFrame& frame);
 
 // Records the binder and page count of an import in progress in its lock
-// list entry (the in-progress entry of `path` with that identity). False
-// when there is no such entry or it could not be written.
+// list entry (the in-progress entry of `path` with that identity), and its
+// import time when `stamp` is not negative. False when there is no such
+// entry or it could not be written.
 bool NoteImportedPages(WatchFrame& frame, const std::string& path, const std::string& identity,
-                       const std::string& binder, int pages);
+                       const std::string& binder, int pages, std::int64_t stamp = -1);
 
 // The stop request of the user or of another program: the status cell or
 // [Option] MonitorStatus of the settings file is 1. A stop found only in the
