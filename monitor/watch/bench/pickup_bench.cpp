@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_clock.h"
 #include "binderlib/binderini.h"
 #include "monitor/watch/engine.h"
 #include "platform/clock.h"
@@ -29,48 +30,11 @@ using namespace zv::monitor;
 
 constexpr int kDrops = 20;
 
-// The real clock, keeping the intervals the engine spent sleeping.
-class PauseRecorder : public platform::Clock {
- public:
-  explicit PauseRecorder(platform::Clock& real) : real_(real) {}
-  std::int64_t SteadyMs() override { return real_.SteadyMs(); }
-  std::int64_t UnixSeconds() override { return real_.UnixSeconds(); }
-  void SleepMs(std::int64_t ms) override {
-    const std::int64_t from = real_.SteadyMs();
-    real_.SleepMs(ms);
-    const std::int64_t to = real_.SteadyMs();
-    std::lock_guard<std::mutex> hold(mutex_);
-    pauses_.push_back({from, to});
-    asked_.push_back(ms);
-  }
-  // Milliseconds of pauses within [from, to].
-  std::int64_t PausedWithin(std::int64_t from, std::int64_t to) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    std::int64_t sum = 0;
-    for (const auto& [a, b] : pauses_) sum += std::max<std::int64_t>(0, std::min(b, to) - std::max(a, from));
-    return sum;
-  }
-  // Pauses that began within [from, to], by their asked length: count.
-  void CountWithin(std::int64_t from, std::int64_t to, std::map<std::int64_t, int>& out) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    for (std::size_t i = 0; i < pauses_.size(); ++i)
-      if (pauses_[i].first >= from && pauses_[i].first <= to) ++out[asked_[i]];
-  }
-
- private:
-  platform::Clock& real_;
-  std::mutex mutex_;
-  std::vector<std::pair<std::int64_t, std::int64_t>> pauses_;
-  std::vector<std::int64_t> asked_;
-};
+using bench::Median;
+using bench::PauseRecorder;
 
 std::size_t PageCount(const std::string& binder) {
   return companion::binder::ReadBinder(binder, false).pages.size();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 void BM_PickUp(benchmark::State& state) {
