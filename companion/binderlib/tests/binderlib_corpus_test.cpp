@@ -9,7 +9,7 @@
 #include "binderlib/binderini.h"
 #include "binderlib/binderlib.h"
 #include "platform/fs.h"
-#include "support/testpdf.h"
+#include "testing/installation.h"
 
 namespace bl = zv::companion::binder;
 namespace fs = std::filesystem;
@@ -26,9 +26,10 @@ TEST(Corpus, EveryFileFiledOrRefusedCleanly) {
       {"form-fields-and-annotations-shared.pdf", 4}, {"20-pages.pdf", 0},
       {"enc-R3,V2,O=master.pdf", -1}, {"c-r6-in.pdf", 0}, {"encrypted-with-images.pdf", -1},
       {"many-nulls.pdf", 1}, {"leading-junk.pdf", 30}};
-  const std::string root = zv::testing::FreshFolder("Corpus");
-  const std::string cab = zv::testing::MakeCabinet(root);
-  int n = 0;
+  zv::testing::Installation inst;
+  const std::string link = inst.AddLinkFolder();
+  std::string cab = inst.AddCabinet(link);
+  int n = 0, cabinets = 1;
   for (const auto& [file, pages] : expected) {
     SCOPED_TRACE(file);
     std::string binder;
@@ -57,8 +58,7 @@ TEST(Corpus, EveryFileFiledOrRefusedCleanly) {
     }
     if (n == 21) {  // a cabinet holds 21 binders
       n = 0;
-      fs::remove_all(root);
-      zv::testing::MakeCabinet(root);
+      cab = inst.AddCabinet(link, "Lib", "Cab" + std::to_string(++cabinets));
     }
   }
 }

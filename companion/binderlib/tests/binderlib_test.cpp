@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,25 +16,39 @@
 #include "binderlib/moswell.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
-#include "support/testpdf.h"
+#include "testing/installation.h"
+#include "testing/pdf.h"
+#include "testing/temp_dir.h"
 
 namespace bl = zv::companion::binder;
 namespace ini = zv::platform::ini;
 namespace fs = std::filesystem;
-using zv::testing::FreshFolder;
-using zv::testing::MakeCabinet;
 using zv::testing::MakePdf;
 using zv::testing::PdfPageTexts;
 
 namespace {
 
+// A PDF of blank pages: no content stream, no resources and no MediaBox
+// (viewers show such a page at their default size).
+void MakeBlankPdf(const std::string& path, int pages) {
+  QPDF pdf;
+  pdf.emptyPDF();
+  for (int i = 0; i < pages; ++i) {
+    auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page >>"));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+  }
+  QPDFWriter w(pdf, path.c_str());
+  w.setDeterministicID(true);
+  w.write();
+}
+
 std::string Slurp(const std::string& p) { return zv::platform::ReadFile(p).value_or("<missing>"); }
 
 struct BinderFixture : ::testing::Test {
-  std::string root, cab, binder, pdf3, pdf2;
+  zv::testing::Installation inst;
+  std::string root = inst.root(), cab, binder, pdf3, pdf2;
   void SetUp() override {
-    root = FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    cab = MakeCabinet(root);
+    cab = inst.AddCabinet(inst.AddLinkFolder());
     bl::BinderDescription d;
     d.title = "B1";
     ASSERT_EQ(bl::CreateBinder2(cab, d, &binder), bl::kCreateOk);
@@ -299,7 +317,8 @@ TEST_F(BinderFixture, StaleFolderLockDoesNotBlock) {
 }
 
 TEST(PdfCount, WalksThePageTree) {
-  const std::string dir = FreshFolder("PdfCount");
+  const zv::testing::TempDir tmp;
+  const std::string& dir = tmp.path();
   MakePdf(dir + "/p.pdf", 4);
   EXPECT_EQ(bl::PdfPageCount(dir + "/p.pdf"), 4);
   EXPECT_EQ(bl::PdfPageCountA3B4(dir + "/p.pdf", 1), 4);
@@ -312,7 +331,7 @@ TEST(PdfCount, WalksThePageTree) {
   EXPECT_EQ(bl::PdfPageCount(dir + "/lie.pdf"), 4);
   EXPECT_EQ(bl::PdfPageCount(dir + "/missing.pdf"), -1);
   // Blank pages (no contents, no boxes) are pages for both counts.
-  zv::testing::MakeBlankPdf(dir + "/blank.pdf", 3);
+  MakeBlankPdf(dir + "/blank.pdf", 3);
   EXPECT_EQ(bl::PdfPageCount(dir + "/blank.pdf"), 3);
   EXPECT_EQ(bl::PdfPageCountA3B4(dir + "/blank.pdf", 1), 3);
 }

@@ -1,2 +1,0 @@
-// The store tests share the binder library's test helpers.
-#include "../../../../companion/binderlib/tests/support/testpdf.cpp"
