@@ -11,7 +11,9 @@
 #include "platform/ini.h"
 #include "store/iniimage.h"
 #include "store/store.h"
-#include "support/testpdf.h"
+#include "testing/installation.h"
+#include "testing/pdf.h"
+#include "testing/temp_dir.h"
 
 namespace bl = zv::companion::binder;
 namespace ini = zv::platform::ini;
@@ -20,14 +22,14 @@ using namespace zv::store;
 
 namespace {
 std::string Slurp(const std::string& p) { return zv::platform::ReadFile(p).value_or("<missing>"); }
-std::string TestDir() {
-  return zv::testing::FreshFolder(
-      std::string("store_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
+struct Store : ::testing::Test {
+  zv::testing::Installation inst;
+  std::string Cabinet() { return inst.AddCabinet(inst.AddLinkFolder()); }
+};
 }  // namespace
 
-TEST(Store, LimitsRefuseTheSeventhLibrary21stCabinet22ndBinder) {
-  const std::string link = TestDir();
+TEST_F(Store, LimitsRefuseTheSeventhLibrary21stCabinet22ndBinder) {
+  const std::string link = inst.AddLinkFolder();
   std::ofstream(link + "/Folder.ini") << "[FolderInfo]\nNameList=\n";
   std::string lib;
   for (int i = 1; i <= 6; ++i) {
@@ -59,8 +61,8 @@ TEST(Store, LimitsRefuseTheSeventhLibrary21stCabinet22ndBinder) {
   EXPECT_EQ(DetectLevel(cab + "/B1"), 0);
 }
 
-TEST(Store, ListsReadExPrefixAndDefaultPositions) {
-  const std::string cab = zv::testing::MakeCabinet(TestDir());
+TEST_F(Store, ListsReadExPrefixAndDefaultPositions) {
+  const std::string cab = Cabinet();
   fs::create_directories(cab + "/Alpha");
   fs::create_directories(cab + "/Exhibit");  // a real name starting with "Ex"
   std::ofstream(cab + "/Folder.ini") << "[BinderInfo]\nNameList=ExAlpha,Exhibit\nTypeList=7\n";
@@ -72,8 +74,8 @@ TEST(Store, ListsReadExPrefixAndDefaultPositions) {
   EXPECT_TRUE(l.ok()) << l.problems[0];
 }
 
-TEST(Store, CorruptFolderIniIsReportedAndNeverWritten) {
-  const std::string cab = zv::testing::MakeCabinet(TestDir());
+TEST_F(Store, CorruptFolderIniIsReportedAndNeverWritten) {
+  const std::string cab = Cabinet();
   ASSERT_TRUE(CreateBinder(cab, {.title = "B1"}).ok());
   // Lists of different length.
   ini::WriteString(cab + "/Folder.ini", "BinderInfo", "PosList", "1,2");
@@ -91,8 +93,8 @@ TEST(Store, CorruptFolderIniIsReportedAndNeverWritten) {
   EXPECT_TRUE(fs::exists(cab + "/B1/B1.ini"));
 }
 
-TEST(Store, CheckFindsBinderFaults) {
-  const std::string cab = zv::testing::MakeCabinet(TestDir());
+TEST_F(Store, CheckFindsBinderFaults) {
+  const std::string cab = Cabinet();
   auto r = CreateBinder(cab, {.title = "B"});
   ASSERT_TRUE(r.ok());
   const std::string pdf = cab + "/../p.pdf";
@@ -116,8 +118,8 @@ TEST(IniImage, HashLookupAndPreservingSave) {
   EXPECT_EQ(IniNameHash(""), 0u);
   EXPECT_EQ(IniNameHash("a"), 97u * 2049u);
   EXPECT_EQ(IniNameHash("Title1_UnderLine"), IniNameHash("title1_underline"));
-  const std::string dir = TestDir();
-  const std::string f = dir + "/x.ini";
+  const zv::testing::TempDir dir;
+  const std::string f = dir / "x.ini";
   std::ofstream(f) << "; note\n[BinderInfo]\nTitle=T\nOdd line\n[Other]\nK = v \n";
   IniImage img(f);
   EXPECT_EQ(img.GetString("binderinfo", "TITLE"), "T");
@@ -134,8 +136,8 @@ TEST(IniImage, HashLookupAndPreservingSave) {
   EXPECT_EQ(ini::GetString(f, "Other", "K", "gone"), "gone");
 }
 
-TEST(Store, DeriveCopiesOnlyTheAllowedKeys) {
-  const std::string cab = zv::testing::MakeCabinet(TestDir());
+TEST_F(Store, DeriveCopiesOnlyTheAllowedKeys) {
+  const std::string cab = Cabinet();
   auto src = CreateBinder(cab, {.title = "Full"});
   ASSERT_TRUE(src.ok());
   const std::string si = src.path + "/Full.ini";
@@ -164,8 +166,8 @@ TEST(Store, DeriveCopiesOnlyTheAllowedKeys) {
 // Another importer walking the cabinet must never find the derived binder
 // listed before it carries the source's password (it would file plain pages
 // into what becomes a secured binder).
-TEST(Store, DerivedBinderIsSecuredBeforeItIsListed) {
-  const std::string cab = zv::testing::MakeCabinet(TestDir());
+TEST_F(Store, DerivedBinderIsSecuredBeforeItIsListed) {
+  const std::string cab = Cabinet();
   auto src = CreateBinder(cab, {.title = "Sec", .password = "pw"});
   ASSERT_TRUE(src.ok());
   ini::WriteString(src.path + "/Sec.ini", "BinderInfo", "LabelType", "3");
@@ -212,8 +214,8 @@ TEST(Store, DerivedBinderIsSecuredBeforeItIsListed) {
   EXPECT_EQ(listed[1].title, "Sec#2");
 }
 
-TEST(Store, KindsAndPdfMode) {
-  const std::string cab = zv::testing::MakeCabinet(TestDir());
+TEST_F(Store, KindsAndPdfMode) {
+  const std::string cab = Cabinet();
   auto b = CreateBinder(cab, {.title = "K"});
   ASSERT_TRUE(b.ok());
   const std::string f = b.path + "/K.ini";
