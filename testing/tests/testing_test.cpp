@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "testing/files.h"
 #include "testing/installation.h"
@@ -63,6 +64,16 @@ TEST(Installation, AChildSeesWhatTheTestSeesAndAllIsUndoneAfterwards) {
   }
   EXPECT_FALSE(platform::Exists(root));
   EXPECT_EQ(getenv("TMPDIR") ? getenv("TMPDIR") : "<none>", tmpBefore);
+}
+
+// A test on a fake clock still gets its program's result; the limit is real
+// time.
+TEST(RunProgram, TimesOnTheRealClock) {
+  platform::FakeClock clock;
+  platform::ScopedClock useClock(clock);
+  EXPECT_EQ(RunProgram("/bin/sh", {"-c", "sleep 0.3; echo done; exit 3"}).exitCode, 3);
+  EXPECT_EQ(RunProgram("/bin/sh", {"-c", "sleep 0.3; echo done"}).out, "done\n");
+  EXPECT_EQ(RunProgram("/bin/sleep", {"5"}, {}, 200).exitCode, -1);
 }
 
 TEST(MakePdf, PagesSizesTextAndLocks) {
