@@ -1,19 +1,19 @@
 // The dravel command, run as a program against a store in a private folder.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <sstream>
 
 #include "binderlib/locks.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
-#include "support/test_env.h"
+#include "testing/files.h"
+#include "testing/installation.h"
+#include "testing/pdf.h"
 
 namespace zv::dravel {
 namespace {
 
-test::RunResult Dravel(const std::vector<std::string>& args) { return test::Run(ZV_DRAVEL_EXE, args); }
+namespace test = zv::testing;
 
 std::string LastLine(const std::string& out) {
   std::string last, line;
@@ -28,9 +28,8 @@ class DravelCommand : public ::testing::Test {
   void SetUp() override {
     // The insertion loads the image library and the secured-PDF check from
     // the viewer's program folder.
-    platform::MakeFolders(box.viewerDir());
-    ASSERT_EQ(symlink(ZV_PIXMOOR_LIB, (box.viewerDir() + "/libPixmoor.so").c_str()), 0);
-    ASSERT_EQ(symlink(ZV_GANTRY_LIB, (box.viewerDir() + "/libGantry.so").c_str()), 0);
+    box.LinkIntoViewer("libPixmoor.so", ZV_PIXMOOR_LIB);
+    box.LinkIntoViewer("libGantry.so", ZV_GANTRY_LIB);
     link = box.Path("link");
     platform::MakeFolders(link);
     platform::MakeFolders(link + "/Rslt");
@@ -38,12 +37,16 @@ class DravelCommand : public ::testing::Test {
     cab = Make({"mkcab", lib, "Cab"});
     binder = Make({"mkbinder", cab, "Accounts"});
   }
+  // The command runs in the installation through its environment.
+  test::RunResult Dravel(const std::vector<std::string>& args) const {
+    return test::RunProgram(ZV_DRAVEL_EXE, args, box.Environment());
+  }
   std::string Make(const std::vector<std::string>& args) {
     const test::RunResult r = Dravel(args);
     EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
     return LastLine(r.out);
   }
-  test::Sandbox box;
+  test::Installation box;
   std::string link, lib, cab, binder;
 };
 

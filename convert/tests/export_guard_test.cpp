@@ -10,7 +10,7 @@
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
-#include "support/test_env.h"
+#include "testing/installation.h"
 
 namespace {
 // Counts allocations down once armed; the one at zero fails. Below zero:
@@ -33,6 +33,8 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace zv::dravel {
 namespace {
+
+namespace test = zv::testing;
 
 // Calls `call` with the first, second, third ... allocation failing until a
 // call gets through without reaching the failing one. Every result must be
@@ -64,8 +66,8 @@ std::string TraceText(const std::string& folder) {
 }
 
 TEST(ExportGuard, AllocationFailureGivesTheFailureResult) {
-  test::Sandbox box;
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path("a-trace-folder-with-a-long-name")}});
+  test::Installation box;
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path("a-trace-folder-with-a-long-name")}});
   companion::SetProcessTraceSettings({box.Path("trace"), 1, 7});
 
   char folder[DRAVEL_PATH_MAX];

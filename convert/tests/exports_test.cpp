@@ -15,49 +15,54 @@
 #include "platform/ini.h"
 #include "platform/library.h"
 #include "platform/paths.h"
-#include "support/test_env.h"
+#include "testing/files.h"
+#include "testing/installation.h"
+#include "testing/scoped_env.h"
+#include "testing/pdf.h"
 
 namespace zv::dravel {
 namespace {
+
+namespace test = zv::testing;
 
 namespace ini = platform::ini;
 
 // ---- ReadTraceLogInfo ----------------------------------------------------
 
 TEST(ReadTraceLogInfo, OffOrDefaultFolder) {
-  test::Sandbox box;
+  test::Installation box;
   char folder[DRAVEL_PATH_MAX] = "";
   int days = 0;
   EXPECT_EQ(ReadTraceLogInfo(folder, &days), 0);  // no EnvSetInfo.ini at all
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "0"}, {"TraceLogPath", box.Path("logs")}});
+  box.WriteSettings({{"TraceLogEnabled", "0"}, {"TraceLogPath", box.Path("logs")}});
   EXPECT_EQ(ReadTraceLogInfo(folder, &days), 0);
   EXPECT_FALSE(platform::Exists(box.Path("logs")));
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "1"}, {"TraceLogPath", ""}});
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", ""}});
   ASSERT_EQ(ReadTraceLogInfo(folder, &days), 1);
-  EXPECT_EQ(std::string(folder), box.programDir() + "/AutoImpInfo");
+  EXPECT_EQ(std::string(folder), box.program() + "/AutoImpInfo");
   EXPECT_EQ(days, 7);
   EXPECT_TRUE(platform::IsFolder(folder));
 }
 
 TEST(ReadTraceLogInfo, PathRules) {
-  test::Sandbox box;
+  test::Installation box;
   char folder[DRAVEL_PATH_MAX] = "";
   int days = 0;
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path("a/b/c")}, {"TraceLogTerm", "30"}});
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path("a/b/c")}, {"TraceLogTerm", "30"}});
   EXPECT_EQ(ReadTraceLogInfo(folder, &days), 1);
   EXPECT_TRUE(platform::IsFolder(box.Path("a/b/c")));
   EXPECT_EQ(days, 30);
   // A network path of the other world, or any relative path, is refused.
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "1"}, {"TraceLogPath", "\\\\server\\share\\logs"}});
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", "\\\\server\\share\\logs"}});
   EXPECT_EQ(ReadTraceLogInfo(folder, &days), 0);
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "1"}, {"TraceLogPath", "logs"}});
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", "logs"}});
   EXPECT_EQ(ReadTraceLogInfo(folder, &days), 0);
   // A file in the folder's place.
   platform::WriteFileAtomic(box.Path("afile"), "x");
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path("afile")}});
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path("afile")}});
   EXPECT_EQ(ReadTraceLogInfo(folder, &days), 0);
   // A path that would not fit the caller's buffer is refused, not cut.
-  box.WriteEnvSetInfo({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path(std::string(300, 'x'))}});
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path(std::string(300, 'x'))}});
   std::memset(folder, 0, sizeof folder);
   EXPECT_EQ(ReadTraceLogInfo(folder, &days), 0);
   EXPECT_EQ(folder[DRAVEL_PATH_MAX - 1], '\0');
@@ -76,8 +81,8 @@ TEST(MyLoadLibrary, NameMapping) {
 // The library comes from the viewer's folder by its absolute path; the
 // working folder, which every thread of the process shares, never changes.
 TEST(MyLoadLibrary, LoadsByAbsolutePathAndLeavesTheWorkingFolder) {
-  test::Sandbox box;
-  ASSERT_TRUE(platform::CopyFile(ZV_PROBE_LIB, box.viewerDir() + "/libZvLoadProbe.so", true));
+  test::Installation box;
+  ASSERT_TRUE(platform::CopyFile(ZV_PROBE_LIB, box.viewer() + "/libZvLoadProbe.so", true));
   // Work from a folder of its own, away from the viewer's.
   const std::filesystem::path original = std::filesystem::current_path();
   ASSERT_TRUE(platform::MakeFolders(box.Path("elsewhere")));
@@ -121,9 +126,9 @@ TEST(MyLoadLibrary, LoadsByAbsolutePathAndLeavesTheWorkingFolder) {
   // names would depend on whichever folder is current.
   ASSERT_TRUE(platform::MakeFolders(box.Path("elsewhere/viewer")));
   ASSERT_TRUE(platform::CopyFile(ZV_PROBE_LIB, box.Path("elsewhere/viewer/libZvLoadProbe.so"), true));
-  setenv("ZORVAN_VIEWER_DIR", "viewer", 1);
+  test::ScopedEnv viewerDir("ZORVAN_VIEWER_DIR", "viewer");
   EXPECT_EQ(MyLoadLibrary("ZvLoadProbe.dll"), nullptr);
-  setenv("ZORVAN_VIEWER_DIR", box.Path("no-such-folder").c_str(), 1);
+  viewerDir.Set(box.Path("no-such-folder"));
   EXPECT_EQ(MyLoadLibrary("ZvLoadProbe.dll"), nullptr);
   EXPECT_EQ(std::filesystem::current_path(), here);
   std::filesystem::current_path(original);
@@ -148,12 +153,12 @@ TEST(PaperSize, PrinterOutputTable) {
 }
 
 TEST(PaperSize, FirstPageOfPdf) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string a4 = box.Path("a4.pdf"), a3land = box.Path("a3l.pdf"), rotated = box.Path("rot.pdf"),
                     odd = box.Path("odd.pdf");
   test::MakePdf(a4, {{595.28, 841.89}, {841.89, 1190.55}});
   test::MakePdf(a3land, {{1190.55, 841.89}});
-  test::MakePdf(rotated, {{595.28, 841.89}}, 90);
+  test::MakePdf(rotated, {{595.28, 841.89, 90}});
   test::MakePdf(odd, {{100, 100}});
   int code = 0, orientation = 0;
   ASSERT_EQ(GetTargetPaperSize(nullptr, a4.c_str(), &code, &orientation), 1);
@@ -181,7 +186,7 @@ void MakeBinder(const std::string& cabinet, const std::string& name, const std::
 }
 
 TEST(GetAllBinderInfo, ListsInNameListOrder) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string cab = box.Path("cab");
   MakeBinder(cab, "B1", "First");
   MakeBinder(cab, "B2", std::string("Top") + '\x18' + '\x19' + "Bottom");
@@ -202,7 +207,7 @@ TEST(GetAllBinderInfo, ListsInNameListOrder) {
 }
 
 TEST(GetAllBinderInfo, LongTitleNeverRunsIntoThePath) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string cab = box.Path("cab");
   std::string title;
   while (title.size() < 400) title += "長い題名";  // three-byte characters
@@ -219,7 +224,7 @@ TEST(GetAllBinderInfo, LongTitleNeverRunsIntoThePath) {
 }
 
 TEST(GetAllBinderInfo, MissingOrBrokenLists) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string cab = box.Path("cab");
   platform::MakeFolders(cab);
   DravelBinderInfo recs[4];
@@ -246,7 +251,7 @@ TEST(SharedLibrary, ExportsOnlyTheCInterface) {
   for (const std::string& name : interface) EXPECT_NE(lib.Address(name.c_str()), nullptr) << name;
   // Nothing else: internal C++ functions and the static layers inside stay
   // hidden.
-  const test::RunResult nm = test::Run("nm", {"-D", "--defined-only", ZV_DRAVEL_LIB});
+  const test::RunResult nm = test::RunProgram("nm", {"-D", "--defined-only", ZV_DRAVEL_LIB});
   ASSERT_EQ(nm.exitCode, 0) << nm.err;
   std::set<std::string> exported;
   std::istringstream lines(nm.out);

@@ -4,10 +4,12 @@
 #include "companion/strings.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
-#include "support/test_env.h"
+#include "testing/installation.h"
 
 namespace zv::dravel {
 namespace {
+
+namespace test = zv::testing;
 
 struct Outcome {
   int result;
@@ -28,7 +30,7 @@ std::string Repeat(const std::string& s, int n) {
 
 class FolderName : public ::testing::Test {
  protected:
-  test::Sandbox box;
+  test::Installation box;
 };
 
 TEST_F(FolderName, NamesThatAreNotChecked) {
@@ -105,7 +107,7 @@ TEST_F(FolderName, RefusalsAreAppendedToTheErrorList) {
   EXPECT_EQ(Check("$$Front", 3).result, 0);
   EXPECT_EQ(Check(std::string(41, 'L'), 1).result, 0);
   companion::ResetLanguage();
-  const std::string path = box.tempDir() + "/Zorvan/AutoImp_FolderError.txt";
+  const std::string path = box.temp() + "/Zorvan/AutoImp_FolderError.txt";
   const auto text = platform::ReadFile(path);
   ASSERT_TRUE(text.has_value());
   const std::string expected =

@@ -9,13 +9,15 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "support/test_env.h"
+#include "testing/installation.h"
 
 namespace zv::dravel {
 namespace {
 
+namespace test = zv::testing;
+
 TEST(ImpLock, TakeAndRelease) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string folder = box.Path("binder");
   platform::MakeFolders(folder);
   const DravelHandle h = CreateImpLockFile(folder.c_str(), "~Write.Locked", 5);
@@ -34,7 +36,7 @@ TEST(ImpLock, TakeAndRelease) {
 }
 
 TEST(ImpLock, BadArguments) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string folder = box.root();
   EXPECT_EQ(CreateImpLockFile("", "x.Locked", 1), 0);
   EXPECT_EQ(CreateImpLockFile(folder.c_str(), "", 1), 0);
@@ -48,7 +50,7 @@ TEST(ImpLock, BadArguments) {
 }
 
 TEST(ImpLock, FolderGoneBeforeRelease) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string folder = box.Path("gone");
   platform::MakeFolders(folder);
   const DravelHandle h = CreateImpLockFile(folder.c_str(), "~Write.Locked", 1);
@@ -58,7 +60,7 @@ TEST(ImpLock, FolderGoneBeforeRelease) {
 }
 
 TEST(ImpLock, TimeOutZeroWaitsSixtySeconds) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string folder = box.root();
   platform::HeldLock other = platform::HeldLock::TryAcquire(folder + "/~Write.Locked");
   ASSERT_TRUE(other.valid());
@@ -70,7 +72,7 @@ TEST(ImpLock, TimeOutZeroWaitsSixtySeconds) {
 }
 
 TEST(ImpLock, SecondProcessGetsTheLockOnlyAfterTheFirstReleases) {
-  test::Sandbox box;
+  test::Installation box;
   const std::string folder = box.root();
   const std::string lockPath = folder + "/~Write.Locked";
   const std::string ready = box.Path("holder.ready");
@@ -90,10 +92,10 @@ TEST(ImpLock, SecondProcessGetsTheLockOnlyAfterTheFirstReleases) {
 }
 
 TEST(SendUserList, FreshProfileGetsFoldersAndFile) {
-  test::Sandbox box;
+  test::Installation box;
   char path[DRAVEL_PATH_MAX] = "";
   ASSERT_EQ(GetAndCheckImpSendUserdat(path), 0);
-  const std::string expected = box.appDataDir() + "/Brennic/ZorvanPersonal/ImpSendUser.dat";
+  const std::string expected = box.appData() + "/Brennic/ZorvanPersonal/ImpSendUser.dat";
   EXPECT_EQ(std::string(path), expected);
   EXPECT_EQ(platform::ini::GetString(expected, "users", "count", "missing"), "0");
   // An existing list is left as it is.
@@ -105,29 +107,29 @@ TEST(SendUserList, FreshProfileGetsFoldersAndFile) {
 }
 
 TEST(SendUserList, FailuresAreReported) {
-  test::Sandbox box;
+  test::Installation box;
   char path[DRAVEL_PATH_MAX] = "";
   // A file where the folder should be.
-  platform::WriteFileAtomic(box.appDataDir() + "/Brennic", "x");
+  platform::WriteFileAtomic(box.appData() + "/Brennic", "x");
   EXPECT_EQ(GetAndCheckImpSendUserdat(path), -106);
-  platform::RemoveFile(box.appDataDir() + "/Brennic");
+  platform::RemoveFile(box.appData() + "/Brennic");
   // A folder where the file should be.
-  platform::MakeFolders(box.appDataDir() + "/Brennic/ZorvanPersonal/ImpSendUser.dat");
+  platform::MakeFolders(box.appData() + "/Brennic/ZorvanPersonal/ImpSendUser.dat");
   EXPECT_EQ(GetAndCheckImpSendUserdat(path), -107);
 }
 
 TEST(SendUserList, SendFileLogSwitch) {
-  test::Sandbox box;
+  test::Installation box;
   ResetSendFileLogSwitch();
   char path[DRAVEL_PATH_MAX] = "";
-  box.WriteEnvSetInfo({{"SendFileToolLog", "1"}});
+  box.WriteSettings({{"SendFileToolLog", "1"}});
   GetAndCheckImpSendUserdat(path);
   EXPECT_TRUE(SendFileLogEnabled());
-  box.WriteEnvSetInfo({{"SendFileToolLog", "0"}});
+  box.WriteSettings({{"SendFileToolLog", "0"}});
   GetAndCheckImpSendUserdat(path);
   EXPECT_FALSE(SendFileLogEnabled());
   // Off for the rest of the process, whatever the file says later.
-  box.WriteEnvSetInfo({{"SendFileToolLog", "1"}});
+  box.WriteSettings({{"SendFileToolLog", "1"}});
   GetAndCheckImpSendUserdat(path);
   EXPECT_FALSE(SendFileLogEnabled());
   ResetSendFileLogSwitch();

@@ -11,10 +11,12 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "support/test_env.h"
+#include "testing/installation.h"
 
 namespace zv::dravel {
 namespace {
+
+namespace test = zv::testing;
 
 namespace ini = platform::ini;
 
@@ -50,7 +52,7 @@ DravelImpRecord Record() {
   return r;
 }
 
-std::vector<std::string> ResultFiles(const test::Sandbox& box) {
+std::vector<std::string> ResultFiles(const test::Installation& box) {
   std::vector<std::string> files;
   if (auto entries = platform::ListFolder(box.Path("program/Rslt")))
     for (const auto& e : *entries)
@@ -59,14 +61,14 @@ std::vector<std::string> ResultFiles(const test::Sandbox& box) {
 }
 
 TEST(ImpResult, SuccessfulImportWritesEveryKeyInOrder) {
-  test::Sandbox box;
-  box.WriteEnvSetInfo();
+  test::Installation box;
+  box.WriteSettings();
   DravelImpRecord r = Record();
   const std::string path = WriteImpResult(r);
   ASSERT_FALSE(path.empty());
   const std::string stamp = FormatStamp(kTime);
   EXPECT_EQ(platform::LastComponent(path), "ImpRslt_" + stamp + ".ini");
-  EXPECT_EQ(test::KeysInOrder(path, "Rslt"),
+  EXPECT_EQ(platform::ini::KeyNames(path, "Rslt"),
             (std::vector<std::string>{"Time", "HostName", "File", "Name", "Result", "Binder", "Index", "ActualBinder",
                                       "bWorkDesk", "BinderPath", "LinkFolderPath", "LinkFolderName", "SetNumber",
                                       "Keyword", "Page", "ImpUser1", "A3B4", "ParentPCName", "bUserSetNoSelf",
@@ -84,8 +86,8 @@ TEST(ImpResult, SuccessfulImportWritesEveryKeyInOrder) {
 }
 
 TEST(ImpResult, FailureWritesMessageAndEmptiesTheBuffer) {
-  test::Sandbox box;
-  box.WriteEnvSetInfo();
+  test::Installation box;
+  box.WriteSettings();
   DravelImpRecord r = Record();
   r.result = 0;
   char message[260] = "Failed to read file";
@@ -94,7 +96,7 @@ TEST(ImpResult, FailureWritesMessageAndEmptiesTheBuffer) {
   Set(r.hostName, "");
   Set(r.srcFolder, "");
   const std::string path = WriteImpResult(r);
-  const auto keys = test::KeysInOrder(path, "Rslt");
+  const auto keys = platform::ini::KeyNames(path, "Rslt");
   ASSERT_GE(keys.size(), 6u);
   EXPECT_EQ(keys[0], "Time");
   EXPECT_EQ(keys[1], "File");  // no HostName key for an empty host name
@@ -107,14 +109,14 @@ TEST(ImpResult, FailureWritesMessageAndEmptiesTheBuffer) {
 }
 
 TEST(ImpResult, WorkDeskAndSentPagesConditions) {
-  test::Sandbox box;
-  box.WriteEnvSetInfo();
+  test::Installation box;
+  box.WriteSettings();
   DravelImpRecord desk = Record();
   desk.workDesk = 1;
   desk.impMode = 1;
   desk.parentPCName = "sender-pc";
   const std::string deskPath = WriteImpResult(desk);
-  const auto keys = test::KeysInOrder(deskPath, "Rslt");
+  const auto keys = platform::ini::KeyNames(deskPath, "Rslt");
   EXPECT_EQ(std::count(keys.begin(), keys.end(), "ActualBinder"), 0);
   EXPECT_EQ(ini::GetString(deskPath, "Rslt", "ParentPCName"), platform::ComputerName());
 
@@ -153,7 +155,7 @@ TEST(ImpResult, ReceiversGoInKeysOfFiftyNames) {
 }
 
 TEST(ImpResult, NothingWithoutEnvSetInfo) {
-  test::Sandbox box;
+  test::Installation box;
   DravelImpRecord r = Record();
   OutPutImpRsltFile(r);
   EXPECT_TRUE(ResultFiles(box).empty());
@@ -164,8 +166,8 @@ TEST(ImpResult, NothingWithoutEnvSetInfo) {
 }
 
 TEST(ImpResult, ResultsInOneSecondAreAllKept) {
-  test::Sandbox box;
-  box.WriteEnvSetInfo();
+  test::Installation box;
+  box.WriteSettings();
   DravelImpRecord r = Record();
   for (int i = 0; i < 3; ++i) {
     Set(r.name, "import " + std::to_string(i));
@@ -188,8 +190,8 @@ TEST(ImpResult, ResultsInOneSecondAreAllKept) {
 }
 
 TEST(ImpResult, LastImpTimeIsNeverLowered) {
-  test::Sandbox box;
-  box.WriteEnvSetInfo({{"LastImpTime", FormatStamp(kTime + 500)}, {"Other", "kept"}});
+  test::Installation box;
+  box.WriteSettings({{"LastImpTime", FormatStamp(kTime + 500)}, {"Other", "kept"}});
   DravelImpRecord r = Record();
   ASSERT_FALSE(WriteImpResult(r).empty());
   const std::string env = box.Path("program/EnvSetInfo.ini");
@@ -201,8 +203,8 @@ TEST(ImpResult, LastImpTimeIsNeverLowered) {
 }
 
 TEST(ImpResult, TwoProcessesWritingInTheSameSecondLoseNothing) {
-  test::Sandbox box;
-  box.WriteEnvSetInfo();
+  test::Installation box;
+  box.WriteSettings();
   const std::string tool = std::string(ZV_TEST_TOOLS_DIR) + "/rslt_writer";
   constexpr int kEach = 15;
   std::vector<platform::Process> writers;

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <png.h>
-#include <unistd.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <zlib.h>
 
 #include <cstdio>
@@ -27,10 +29,14 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "store/store.h"
-#include "support/test_env.h"
+#include "testing/installation.h"
+#include "testing/files.h"
+#include "testing/pdf.h"
 
 namespace zv::dravel {
 namespace {
+
+namespace test = zv::testing;
 
 namespace bl = companion::binder;
 namespace pf = platform;
@@ -86,16 +92,33 @@ void WritePng(const std::string& path, int w, int h) {
 // one G4 page per bitmap, joined.
 void WriteFaxTiff(const std::string& path, int pages) {
   const int w = 1700, h = 2200;
-  std::string joined = "tiffcp -c g4";
+  std::vector<std::string> joined = {"-c", "g4"};
   for (int p = 0; p < pages; ++p) {
     std::string pbm = "P4\n" + std::to_string(w) + " " + std::to_string(h) + "\n";
     for (int y = 0; y < h; ++y) pbm += std::string((w + 7) / 8, (y / 40 + p) % 3 == 0 ? '\xff' : '\0');
     const std::string page = path + std::to_string(p);
     ASSERT_TRUE(pf::WriteFileAtomic(page + ".pbm", pbm));
-    ASSERT_EQ(std::system(("ppm2tiff -c g4 -R 200 '" + page + ".pbm' '" + page + ".tif'").c_str()), 0);
-    joined += " '" + page + ".tif'";
+    ASSERT_EQ(test::RunProgram("ppm2tiff", {"-c", "g4", "-R", "200", page + ".pbm", page + ".tif"}).exitCode, 0);
+    joined.push_back(page + ".tif");
   }
-  ASSERT_EQ(std::system((joined + " '" + path + "'").c_str()), 0);
+  joined.push_back(path);
+  ASSERT_EQ(test::RunProgram("tiffcp", joined).exitCode, 0);
+}
+
+// Blank pages: no content stream and no resources; an A4 MediaBox only with
+// `mediaBox`.
+void MakeBlankPdf(const std::string& path, int pages, bool mediaBox) {
+  QPDF pdf;
+  pdf.emptyPDF();
+  QPDFPageDocumentHelper doc(pdf);
+  for (int i = 0; i < pages; ++i) {
+    doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(QPDFObjectHandle::parse(
+                    mediaBox ? "<< /Type /Page /MediaBox [0 0 595 842] >>" : "<< /Type /Page >>"))),
+                false);
+  }
+  QPDFWriter w(pdf, path.c_str());
+  w.setDeterministicID(true);
+  w.write();
 }
 
 // A PNG that is only a signature, an IHDR claiming w x h and IEND: the
@@ -145,9 +168,9 @@ struct Call {
 class Pipeline : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(symlink(ZV_PIXMOOR_LIB, box.Path("viewer/libPixmoor.so").c_str()), 0);
-    ASSERT_EQ(symlink(ZV_GANTRY_LIB, box.Path("viewer/libGantry.so").c_str()), 0);
-    const std::string writer = box.Path("writer"), registry = box.Path("registry-machine.ini");
+    box.LinkIntoViewer("libPixmoor.so", ZV_PIXMOOR_LIB);
+    box.LinkIntoViewer("libGantry.so", ZV_GANTRY_LIB);
+    const std::string writer = box.Path("writer"), registry = box.machineRegistry();
     ASSERT_TRUE(pf::MakeFolders(writer));
     ASSERT_TRUE(pf::CopyFile(ZV_WRITER_TEMPLATE, pf::JoinPath(writer, companion::kWriterTemplateName), false));
     ASSERT_TRUE(pf::ini::WriteString(registry, companion::kWriterAppPathsKey, "@", ZV_ORRINDEL_EXE));
@@ -202,7 +225,7 @@ class Pipeline : public ::testing::Test {
   // limits would pass at once.
   void UseFakeClock() { useClock.emplace(clock); }
 
-  test::Sandbox box;
+  test::Installation box;
   pf::FakeClock clock;
   std::optional<pf::ScopedClock> useClock;
   std::string link, cab, binder;
@@ -233,7 +256,7 @@ TEST_F(Pipeline, FilesPdfWithKeywordsTitleAndPrintCopy) {
   EXPECT_EQ(s.pages[0].contentText, "20240102 scan.pdf");
   EXPECT_TRUE(s.ok());
   // The print copy survives a successful import; the source is untouched.
-  EXPECT_EQ(o.printCopy, pf::JoinPath(pf::JoinPath(box.tempDir(), "Hopvale"), "scan.pdf"));
+  EXPECT_EQ(o.printCopy, pf::JoinPath(pf::JoinPath(box.temp(), "Hopvale"), "scan.pdf"));
   EXPECT_TRUE(pf::IsFile(o.printCopy));
   EXPECT_TRUE(pf::IsFile(pdf));
   ExpectNoWorkFiles();
@@ -254,8 +277,8 @@ TEST_F(Pipeline, FilesPdfWithKeywordsTitleAndPrintCopy) {
 TEST_F(Pipeline, BlankPagesAreFiled) {
   UseFakeClock();
   const std::string boxed = box.Path("boxed.pdf"), bare = box.Path("bare.pdf");
-  test::MakeBlankPdf(boxed, 3, true);
-  test::MakeBlankPdf(bare, 2, false);
+  MakeBlankPdf(boxed, 3, true);
+  MakeBlankPdf(bare, 2, false);
   for (int variant : {0, 1}) {
     Call c;
     c.searchVariant = variant;
@@ -336,7 +359,7 @@ TEST_F(Pipeline, RefusalsLeaveBinderAndWorkFolderUntouched) {
   o = Insert(pdf, binder);
   EXPECT_EQ(o.errorCode, 310121);
   EXPECT_EQ(o.message, "DLL Load Error. (Pixmoor.dll)");
-  ASSERT_EQ(symlink(ZV_PIXMOOR_LIB, box.Path("viewer/libPixmoor.so").c_str()), 0);
+  box.LinkIntoViewer("libPixmoor.so", ZV_PIXMOOR_LIB);
 
   // A missing source or a folder.
   EXPECT_EQ(Insert(box.Path("missing.pdf"), binder).errorCode, 300300);
@@ -366,7 +389,7 @@ TEST_F(Pipeline, RefusalsLeaveBinderAndWorkFolderUntouched) {
     EXPECT_EQ(o.errorCode, 331101 + ext);
     EXPECT_EQ(o.message, FormatMessage(74, 331101 + ext));
     EXPECT_EQ(o.printCopy, "");
-    EXPECT_FALSE(pf::Exists(pf::JoinPath(pf::JoinPath(box.tempDir(), "Hopvale"), "doc.pdf")));
+    EXPECT_FALSE(pf::Exists(pf::JoinPath(pf::JoinPath(box.temp(), "Hopvale"), "doc.pdf")));
   }
 
   // A secured binder: refused unless VLCode is 2, also when the search
@@ -400,7 +423,7 @@ TEST_F(Pipeline, OpenBinderIsSkippedWithoutLeavingWorkFiles) {
   EXPECT_EQ(o.message, Message(81));
   EXPECT_EQ(o.pages, 0);
   EXPECT_EQ(o.printCopy, "");
-  EXPECT_FALSE(pf::Exists(pf::JoinPath(pf::JoinPath(box.tempDir(), "Hopvale"), "a.jpg")));
+  EXPECT_FALSE(pf::Exists(pf::JoinPath(pf::JoinPath(box.temp(), "Hopvale"), "a.jpg")));
   ExpectNoWorkFiles();
   EXPECT_TRUE(pf::IsFile(jpg));
   open.Release();

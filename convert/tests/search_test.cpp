@@ -18,10 +18,13 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "store/store.h"
-#include "support/test_env.h"
+#include "testing/installation.h"
+#include "testing/pdf.h"
 
 namespace zv::dravel {
 namespace {
+
+namespace test = zv::testing;
 
 namespace bl = companion::binder;
 
@@ -119,7 +122,7 @@ class SearchStore : public ::testing::Test {
   void TearDown() override { platform::SetClock(nullptr); }
 
   platform::FakeClock clock_;
-  test::Sandbox sandbox_;
+  test::Installation sandbox_;
   std::string link_, lib_, cab_, pdf1_;
 };
 

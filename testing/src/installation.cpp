@@ -34,6 +34,14 @@ Installation::Installation() {
 
 Installation::~Installation() { platform::ini::ClearCache(); }
 
+void Installation::WriteSettings(const std::map<std::string, std::string>& option) const {
+  std::string text = "[option]\n";
+  for (const auto& [key, value] : option) text += key + "=" + value + "\n";
+  // A new file, not a rewrite in place: the ini cache sees the change even
+  // when the size and the time stamps stay the same.
+  if (!platform::WriteFileAtomic(settings(), text)) throw std::runtime_error("settings " + settings());
+}
+
 void Installation::AddViewer() const {
   const std::string viewerExe = Path("viewer/zorvan-viewer");
   if (!WriteText(viewerExe, "#!/bin/sh\necho 'Zorvan Reader 4.0'\n") || !WriteText(Path("viewer/zorvan-suite"), "suite\n"))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ class Installation {
   std::string folderList() const { return Path("viewer/FolderList.ini"); }     // the link folders
   std::string userSettings() const { return Path("appdata/zorvan/UserSettings.ini"); }
 
+  // Writes settings() anew, holding only the [option] keys given.
+  void WriteSettings(const std::map<std::string, std::string>& option = {}) const;
   // The viewer stand-in (viewer/zorvan-viewer, a script answering the
   // version query with "Zorvan Reader 4.0") and the suite's main program
   // (viewer/zorvan-suite), registered under App Paths as an installer does.
