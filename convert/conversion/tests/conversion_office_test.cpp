@@ -2,7 +2,6 @@
 // made at test time come out as PDF files with pages in the work folder.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "conversion/convert_pdf.h"
@@ -11,7 +10,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "platform/registry.h"
+#include "testing/installation.h"
 
 namespace co = zv::companion;
 namespace pf = zv::platform;
@@ -24,19 +23,10 @@ class ConversionOfficeTest : public ::testing::Test {
   void SetUp() override {
     office_ = co::OfficeProgram();
     if (office_.empty()) GTEST_SKIP() << "no office program installed";
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = pf::JoinPath(ZV_TEST_BINARY_DIR, std::string("conversion_office_tmp/") + info->name());
-    pf::RemoveTree(root_);
-    writer_ = pf::JoinPath(root_, "writer");
-    work_ = pf::JoinPath(root_, "work");
-    for (const char* f : {"writer", "work", "program", "tmp", "src"}) ASSERT_TRUE(pf::MakeFolders(pf::JoinPath(root_, f)));
+    for (const char* f : {"writer", "work", "src"}) ASSERT_TRUE(pf::MakeFolders(inst_.Path(f)));
     ASSERT_TRUE(pf::CopyFile(ZV_WRITER_TEMPLATE, pf::JoinPath(writer_, co::kWriterTemplateName), false));
-    const std::string registry = pf::JoinPath(root_, "registry.ini");
-    ASSERT_TRUE(ini::WriteString(registry, co::kWriterAppPathsKey, "@", ZV_ORRINDEL_EXE));
-    ASSERT_TRUE(ini::WriteString(registry, co::kWriterAppPathsKey, "Path", writer_));
-    setenv(pf::registry::kMachineFileVar, registry.c_str(), 1);
-    setenv(pf::kProgramDirVar, pf::JoinPath(root_, "program").c_str(), 1);
-    setenv("TMPDIR", pf::JoinPath(root_, "tmp").c_str(), 1);
+    ASSERT_TRUE(ini::WriteString(inst_.machineRegistry(), co::kWriterAppPathsKey, "@", ZV_ORRINDEL_EXE));
+    ASSERT_TRUE(ini::WriteString(inst_.machineRegistry(), co::kWriterAppPathsKey, "Path", writer_));
   }
 
   std::string Write(const std::string& name, const std::string& text) {
@@ -53,7 +43,9 @@ class ConversionOfficeTest : public ::testing::Test {
     EXPECT_GE(co::PdfPageCount(r.outputPdf), 1);
   }
 
-  std::string office_, root_, writer_, work_;
+  zv::testing::Installation inst_;
+  std::string office_;
+  const std::string root_ = inst_.root(), writer_ = inst_.Path("writer"), work_ = inst_.Path("work");
 };
 
 TEST_F(ConversionOfficeTest, TextAndSpreadsheetTextBecomePdf) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -18,7 +17,8 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "platform/registry.h"
+#include "testing/installation.h"
+#include "testing/scoped_env.h"
 
 namespace co = zv::companion;
 namespace pf = zv::platform;
@@ -51,34 +51,19 @@ bool ProcessGone(const std::string& pid) {
 class ConversionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = pf::JoinPath(ZV_TEST_BINARY_DIR, std::string("conversion_test_tmp/") + info->name());
-    pf::RemoveTree(root_);
-    writer_ = pf::JoinPath(root_, "writer");
-    work_ = pf::JoinPath(root_, "work");
-    program_ = pf::JoinPath(root_, "program");
-    temp_ = pf::JoinPath(root_, "tmp");
-    for (const auto& f : {writer_, work_, program_, temp_}) ASSERT_TRUE(pf::MakeFolders(f));
+    for (const auto& f : {writer_, work_}) ASSERT_TRUE(pf::MakeFolders(f));
     ASSERT_TRUE(pf::CopyFile(ZV_WRITER_TEMPLATE, pf::JoinPath(writer_, co::kWriterTemplateName), false));
-    registry_ = pf::JoinPath(root_, "registry-machine.ini");
     Register(pf::JoinPath(ZV_TEST_TOOLS_DIR, "conversion_fake_writer"));
-    setenv(pf::registry::kMachineFileVar, registry_.c_str(), 1);
-    setenv(pf::kProgramDirVar, program_.c_str(), 1);
-    setenv("TMPDIR", temp_.c_str(), 1);
-    unsetenv(co::kOfficeProgramVar);
     Mode("files:1");
     settings_ = co::WriterSettingsPath(writer_);
-  }
-  void TearDown() override {
-    unsetenv("FAKE_WRITER_MODE");
-    unsetenv(co::kOfficeProgramVar);
   }
 
   void Register(const std::string& program) {
     ASSERT_TRUE(ini::WriteString(registry_, co::kWriterAppPathsKey, "@", program));
     ASSERT_TRUE(ini::WriteString(registry_, co::kWriterAppPathsKey, "Path", writer_));
   }
-  static void Mode(const char* mode) { setenv("FAKE_WRITER_MODE", mode, 1); }
+  // The writer the converter starts reads its part from the variable.
+  void Mode(const char* mode) { mode_.Set(mode); }
   std::string Source(const std::string& name) {
     const std::string path = pf::JoinPath(root_, name);
     EXPECT_TRUE(pf::WriteFileAtomic(path, "content\n"));
@@ -88,7 +73,11 @@ class ConversionTest : public ::testing::Test {
     return ini::GetString(settings_ + ".seen", section, key, "<missing>");
   }
 
-  std::string root_, writer_, work_, program_, temp_, registry_, settings_;
+  zv::testing::Installation inst_;
+  zv::testing::ScopedEnv mode_{"FAKE_WRITER_MODE"}, office_{co::kOfficeProgramVar, nullptr};
+  const std::string root_ = inst_.root(), writer_ = inst_.Path("writer"), work_ = inst_.Path("work");
+  const std::string program_ = inst_.program(), temp_ = inst_.temp(), registry_ = inst_.machineRegistry();
+  std::string settings_;
 };
 
 TEST_F(ConversionTest, TypesWithoutPrintCommandAreRefusedBeforeAnythingRuns) {
@@ -100,7 +89,7 @@ TEST_F(ConversionTest, TypesWithoutPrintCommandAreRefusedBeforeAnythingRuns) {
   EXPECT_EQ(r.errorCode, 310100);
 
   // An office type without an office program has no print command either.
-  setenv(co::kOfficeProgramVar, "/nonexistent/soffice", 1);
+  office_.Set("/nonexistent/soffice");
   EXPECT_EQ(ConvertToPdf(Source("letter.docx"), work_, 0, r), -1);
   EXPECT_EQ(r.errorCode, 310100);
   EXPECT_FALSE(pf::Exists(settings_ + ".seen"));
@@ -139,10 +128,7 @@ TEST_F(ConversionTest, RequestIsWrittenBeforeTheJobFromTheTemplate) {
 // The viewer's printer settings reach the printer's device mode for the job
 // only; the user's own device mode is put back afterwards.
 TEST_F(ConversionTest, ViewerResolutionAndColourModeAreTheJobsDeviceMode) {
-  const std::string viewer = pf::JoinPath(root_, "viewer");
-  ASSERT_TRUE(pf::MakeFolders(viewer));
-  setenv(co::kViewerDirVar, viewer.c_str(), 1);
-  const std::string env = pf::JoinPath(viewer, "ZorvanEnv.ini");
+  const std::string env = inst_.viewerSettings();
   ASSERT_TRUE(ini::WriteString(env, "EnvSetting", "DPIValue", "150"));
   ASSERT_TRUE(ini::WriteString(env, "EnvSetting", "ColorMode", "1"));
   ConversionResult r;
@@ -162,7 +148,6 @@ TEST_F(ConversionTest, ViewerResolutionAndColourModeAreTheJobsDeviceMode) {
   EXPECT_EQ(Seen(co::kDevModeSection, co::kDevModeColor), "<missing>");
   EXPECT_FALSE(co::ReadWriterRequest(settings_ + ".seen").monochrome);
   EXPECT_EQ(ini::GetString(settings_, co::kDevModeSection, co::kDevModeColor, ""), "2");
-  unsetenv(co::kViewerDirVar);
 }
 
 TEST_F(ConversionTest, MissingTemplateOrWriterFailsWithoutPrinting) {
