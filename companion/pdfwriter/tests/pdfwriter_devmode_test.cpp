@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +17,8 @@
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace co = zv::companion;
 namespace pf = zv::platform;
@@ -95,14 +96,14 @@ void ColourPdf(const std::string& path) {
   QPDFWriter(pdf, path.c_str()).write();
 }
 
-std::string Command(const std::string& command, const std::string& outFile) {
-  if (std::system((command + " > '" + outFile + "' 2>/dev/null").c_str()) != 0) return "<failed>";
-  return pf::ReadFile(outFile).value_or("");
+std::string Output(const std::string& program, const std::vector<std::string>& args) {
+  const zv::testing::RunResult r = zv::testing::RunProgram(program, args);
+  return r.exitCode == 0 ? r.out : "<failed>";
 }
 
 // Pixels of the first page rendered at a low resolution that are not grey.
 int ColouredPixels(const std::string& pdf, const std::string& scratch) {
-  if (std::system(("pdftoppm -r 20 -singlefile '" + pdf + "' '" + scratch + "'").c_str()) != 0) return -1;
+  if (zv::testing::RunProgram("pdftoppm", {"-r", "20", "-singlefile", pdf, scratch}).exitCode != 0) return -1;
   const std::string ppm = pf::ReadFile(scratch + ".ppm").value_or("");
   std::istringstream in(ppm);
   std::string magic;
@@ -128,9 +129,6 @@ class DeviceModeTest : public ::testing::Test {
         co::FindProgramInPath("pdfimages").empty()) {
       GTEST_SKIP() << "needs gs and poppler-utils (tools/setup installs them)";
     }
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = pf::JoinPath(ZV_TEST_BINARY_DIR, std::string("pdfwriter_devmode_tmp/") + info->name());
-    pf::RemoveTree(root_);
     out_ = pf::JoinPath(root_, "out");
     ASSERT_TRUE(pf::MakeFolders(out_));
     ASSERT_TRUE(pf::MakeFolders(pf::JoinPath(root_, "tmp")));
@@ -147,7 +145,9 @@ class DeviceModeTest : public ::testing::Test {
   }
   std::string Path(const std::string& name) const { return pf::JoinPath(root_, name); }
 
-  std::string root_, out_, settings_;
+  zv::testing::TempDir dir_;
+  const std::string root_ = dir_.path();
+  std::string out_, settings_;
 };
 
 TEST_F(DeviceModeTest, MonochromeAtOneHundredDpiGivesGreyPagesAndCoarseImages) {
@@ -157,7 +157,7 @@ TEST_F(DeviceModeTest, MonochromeAtOneHundredDpiGivesGreyPagesAndCoarseImages) {
   const std::string pdf = pf::JoinPath(out_, "doc.pdf");
   // pdfimages -list: two header lines, then one line per image with its
   // colour space (column 6) and x resolution (column 13).
-  std::istringstream list(Command("pdfimages -list '" + pdf + "'", Path("images.txt")));
+  std::istringstream list(Output("pdfimages", {"-list", pdf}));
   std::string line;
   int images = 0;
   for (int n = 0; std::getline(list, line); ++n) {
@@ -172,7 +172,7 @@ TEST_F(DeviceModeTest, MonochromeAtOneHundredDpiGivesGreyPagesAndCoarseImages) {
   }
   EXPECT_EQ(images, 1);
   EXPECT_EQ(ColouredPixels(pdf, Path("page")), 0);
-  EXPECT_NE(Command("pdftotext '" + pdf + "' -", Path("text.txt")).find("Red text"), std::string::npos);
+  EXPECT_NE(Output("pdftotext", {pdf, "-"}).find("Red text"), std::string::npos);
 }
 
 TEST_F(DeviceModeTest, MonochromePrintsAPdfGreyAndColourKeepsIt) {
