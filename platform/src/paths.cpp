@@ -157,11 +157,68 @@ struct ProbeState {
   unsigned generation = 0;
   int limitMs = 0;
   std::unordered_map<std::string, std::shared_ptr<Look>> running;
+  // Every look's thread, joined once its look is done: a thread that has
+  // answered is never left to end on its own while the process exits (the
+  // exit would race its last steps).
+  std::vector<std::pair<std::shared_ptr<Look>, std::thread>> threads;
+  pid_t pid = ::getpid();  // the process whose threads these are
 };
 
+// A child made by fork() has none of its parent's threads: what it inherited
+// is dropped unjoined (a join would wait on a thread that is not there).
+void ForgetInheritedLooks(ProbeState& ps) {
+  if (ps.pid == ::getpid()) return;
+  new std::vector<std::pair<std::shared_ptr<Look>, std::thread>>(std::move(ps.threads));  // never joined
+  ps.threads.clear();
+  ps.running.clear();
+  ps.pid = ::getpid();
+}
+
+bool LookDone(Look& look) {
+  std::lock_guard<std::mutex> lk(look.m);
+  return look.done;
+}
+
+// Joins the threads whose looks are done. Caller holds ps.m.
+void ReapLooks(ProbeState& ps) {
+  std::erase_if(ps.threads, [](auto& t) {
+    if (!LookDone(*t.first)) return false;
+    t.second.join();
+    return true;
+  });
+}
+
+void JoinLooksAtExit();
+
 ProbeState& Probes() {
-  static ProbeState* state = new ProbeState;  // helpers may outlive static destruction
+  static ProbeState* state = [] {
+    std::atexit(JoinLooksAtExit);
+    return new ProbeState;  // a look stuck on a dead mount may outlive static destruction
+  }();
   return *state;
+}
+
+// At exit: join every look that answers within a moment; one stuck on a dead
+// mount is let go.
+void JoinLooksAtExit() {
+  ProbeState& ps = Probes();
+  std::vector<std::pair<std::shared_ptr<Look>, std::thread>> threads;
+  {
+    // Not held while waiting: a look needs the lock to finish.
+    std::lock_guard<std::mutex> lk(ps.m);
+    ForgetInheritedLooks(ps);
+    threads.swap(ps.threads);
+  }
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  for (auto& [look, thread] : threads) {
+    std::unique_lock<std::mutex> ll(look->m);
+    if (look->cv.wait_until(ll, until, [&] { return look->done; })) {
+      ll.unlock();
+      thread.join();
+    } else {
+      thread.detach();
+    }
+  }
 }
 
 void RunLook(const std::string& path, const std::shared_ptr<Look>& look) {
@@ -200,6 +257,8 @@ PathReach ProbePath(const std::string& path, int timeoutMs) {
   std::shared_ptr<Look> look;
   {
     std::lock_guard<std::mutex> lk(ps.m);
+    ForgetInheritedLooks(ps);
+    ReapLooks(ps);
     auto it = ps.running.find(path);
     if (it != ps.running.end()) {
       look = it->second;
@@ -208,9 +267,9 @@ PathReach ProbePath(const std::string& path, int timeoutMs) {
     } else {
       look = std::make_shared<Look>();
       try {
-        // Detached: on a dead hard mount the look may never return, and
-        // the caller must not hang with it.
-        std::thread([path, look] { RunLook(path, look); }).detach();
+        // On a dead hard mount the look may never return, and the caller
+        // must not hang with it: the thread is joined only once it is done.
+        ps.threads.emplace_back(look, std::thread([path, look] { RunLook(path, look); }));
       } catch (...) {
         return PathReach::Unreachable;
       }
