@@ -37,6 +37,18 @@ std::optional<std::string> ReadFile(const std::string& path);
 // Refuses a read-only target. Where no sibling can be made it writes in place.
 bool WriteFileAtomic(const std::string& path, std::string_view content);
 
+// One file of a batch for WriteNewFilesSynced.
+struct NewFile {
+  std::string path;
+  std::string_view content;
+};
+// Writes files that nothing names yet, durably and in one pass: every file
+// is written first (its write-back started at once), then each is fsync'ed,
+// then each folder once. A file already at one of the paths is a leftover
+// and is replaced. On failure the files of the batch are removed. Cheaper
+// than WriteFileAtomic per file: no work file, no rename, one folder sync.
+bool WriteNewFilesSynced(const std::vector<NewFile>& files);
+
 // Appends text with one write(2) on an O_APPEND descriptor (the file is
 // created when missing; with makeFolders its folder too), so the lines of
 // other threads and processes appending to the same file never interleave.
