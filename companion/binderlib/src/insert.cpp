@@ -110,6 +110,7 @@ std::vector<std::pair<int, int>> ImplicitFilePageNumbers(const BinderSummary& b)
 }
 
 int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
+  Step("locked");
   BinderSummary b = ReadBinder(rq.binderFolder, true);
   if (!b.exists) return Fail(out, kInsertBinderAccess, "binder ini missing");
   if (!b.problems.empty()) {
@@ -131,6 +132,7 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   auto src = detail::OpenPdf(rq.pdfPath);
   TraceWarnings(src.warnings, "open");
   if (!src.error.empty()) return Fail(out, kInsertBadSource, src.error);
+  Step("source-opened");
   const int n = static_cast<int>(src.pages.size());
   if (n > kMaxPagesPerInsertion) return Fail(out, kInsertTooManyPages, "too many pages");
   const int maxUpload = b.UploadLimit(kDefaultMaxUploadPageImport);
@@ -184,14 +186,28 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
     constexpr std::size_t kBatchBytes = 64u << 20;
     std::vector<std::string> bytes;
     std::vector<platform::NewFile> batch;
+    std::string mainWritten;  // this batch replaced the empty main file
     auto flush = [&] {
+      mainWritten.clear();
+      Step("pages-made:" + std::to_string(bytes.size()));
       const int firstIndex = static_cast<int>(ids.size());
       batch.clear();
+      bool written = true;
       for (std::size_t k = 0; k < bytes.size(); ++k) {
         const int id = b.maxPageId + 1 + firstIndex + static_cast<int>(k);
-        batch.push_back({PageFilePath(b.folder, id, b.secured()), bytes[k]});
+        const std::string path = PageFilePath(b.folder, id, b.secured());
+        // Id 1 is the binder's main page file, which exists (empty) before
+        // the first page: it is replaced atomically, never removed first.
+        if (id != 1) {
+          batch.push_back({path, bytes[k]});
+        } else if (!platform::WriteFileAtomic(path, bytes[k])) {
+          written = false;
+        } else {
+          mainWritten = path;
+        }
       }
-      const bool written = platform::WriteNewFilesSynced(batch);
+      written = written && platform::WriteNewFilesSynced(batch);
+      if (!written && !mainWritten.empty()) platform::WriteFileAtomic(mainWritten, "");
       if (written) {
         for (std::size_t k = 0; k < bytes.size(); ++k) ids.push_back(b.maxPageId + 1 + firstIndex + static_cast<int>(k));
         Step("page-file:" + std::to_string(ids.back()));
