@@ -433,26 +433,40 @@ bool WriteFileAtomic(const std::string& path, std::string_view content) {
 
 bool WriteNewFilesSynced(const std::vector<NewFile>& files) {
   std::vector<UniqueFd> open;
-  std::vector<const std::string*> made;
+  std::vector<std::string> made(files.size());  // the path written, per file
   open.reserve(files.size());
-  made.reserve(files.size());
   auto undo = [&] {
     open.clear();
-    for (const std::string* p : made) ::unlink(p->c_str());
+    for (const std::string& p : made) {
+      if (!p.empty()) ::unlink(p.c_str());
+    }
     return false;
   };
-  for (const NewFile& f : files) {
-    struct stat st;
-    if (LstatPath(f.path, st) && (S_ISDIR(st.st_mode) || ::unlink(f.path.c_str()) != 0)) return undo();
-    UniqueFd fd(::open(f.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const NewFile& f = files[i];
+    UniqueFd fd;
+    std::string written = f.path;
+    if (f.replace) {
+      fd = CreateSiblingWorkFile(f.path, written);
+    } else {
+      struct stat st;
+      if (LstatPath(f.path, st) && (S_ISDIR(st.st_mode) || ::unlink(f.path.c_str()) != 0)) return undo();
+      fd = UniqueFd(::open(f.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    }
     if (!fd.valid()) return undo();
-    made.push_back(&f.path);
+    made[i] = written;
     if (!detail::WriteAll(fd.get(), f.content)) return undo();
-    // Start the write-back now: by the time the syncs below run most of the
-    // data is on its way, and the first fsync commits every file's metadata
-    // in one journal transaction.
+    // Start the write-back now, while the next files are written.
     (void)::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     open.push_back(std::move(fd));
+  }
+  // Wait until the data of every file is written: what the file system
+  // records at the end of each write (allocations, extent conversions) then
+  // lies in one journal transaction, which the first fsync commits; the
+  // fsyncs after it find their file committed and return at once.
+  for (UniqueFd& fd : open) {
+    (void)::sync_file_range(fd.get(), 0, 0,
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
   }
   for (UniqueFd& fd : open) {
     if (::fsync(fd.get()) != 0) return undo();
@@ -461,6 +475,11 @@ bool WriteNewFilesSynced(const std::vector<NewFile>& files) {
     if (::close(fd.release()) != 0) return undo();
   }
   open.clear();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!files[i].replace) continue;
+    if (::rename(made[i].c_str(), files[i].path.c_str()) != 0) return undo();
+    made[i].clear();  // in place now: a later failure keeps it
+  }
   std::vector<std::string> folders;
   for (const NewFile& f : files) {
     std::string dir = FolderOf(f.path);

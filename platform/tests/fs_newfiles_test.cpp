@@ -28,6 +28,14 @@ TEST(WriteNewFilesSynced, WritesReplacesLeftoversAndUndoesAFailedBatch) {
   EXPECT_FALSE(Exists(dir / "B6.pdf"));
   EXPECT_EQ(ReadText(dir / "B2.pdf"), "two");
 
+  // A file in use is replaced whole, and only when the whole batch is written.
+  WriteText(dir / "B1.pdf", "");
+  EXPECT_FALSE(WriteNewFilesSynced({{dir / "B1.pdf", "one", true}, {dir / "no/B9.pdf", "x"}}));
+  EXPECT_EQ(ReadText(dir / "B1.pdf"), "");
+  ASSERT_TRUE(WriteNewFilesSynced({{dir / "B1.pdf", "one", true}, {dir / "B9.pdf", "nine"}}));
+  EXPECT_EQ(ReadText(dir / "B1.pdf"), "one");
+  EXPECT_EQ(ListFolder(dir.path())->size(), 5u);  // no work file left
+
   // A folder in the way is never removed.
   ASSERT_TRUE(MakeFolder(dir / "B8.pdf"));
   EXPECT_FALSE(WriteNewFilesSynced({{dir / "B8.pdf", "eight"}}));

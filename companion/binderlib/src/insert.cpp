@@ -192,21 +192,15 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
       Step("pages-made:" + std::to_string(bytes.size()));
       const int firstIndex = static_cast<int>(ids.size());
       batch.clear();
-      bool written = true;
       for (std::size_t k = 0; k < bytes.size(); ++k) {
         const int id = b.maxPageId + 1 + firstIndex + static_cast<int>(k);
         const std::string path = PageFilePath(b.folder, id, b.secured());
         // Id 1 is the binder's main page file, which exists (empty) before
         // the first page: it is replaced atomically, never removed first.
-        if (id != 1) {
-          batch.push_back({path, bytes[k]});
-        } else if (!platform::WriteFileAtomic(path, bytes[k])) {
-          written = false;
-        } else {
-          mainWritten = path;
-        }
+        batch.push_back({path, bytes[k], id == 1});
+        if (id == 1) mainWritten = path;
       }
-      written = written && platform::WriteNewFilesSynced(batch);
+      const bool written = platform::WriteNewFilesSynced(batch);
       if (!written && !mainWritten.empty()) platform::WriteFileAtomic(mainWritten, "");
       if (written) {
         for (std::size_t k = 0; k < bytes.size(); ++k) ids.push_back(b.maxPageId + 1 + firstIndex + static_cast<int>(k));

@@ -41,12 +41,18 @@ bool WriteFileAtomic(const std::string& path, std::string_view content);
 struct NewFile {
   std::string path;
   std::string_view content;
+  // The file at `path` is in use: it is written to a sibling work file and
+  // renamed over it after the sync pass, so it is either old or new.
+  bool replace = false;
 };
 // Writes files that nothing names yet, durably and in one pass: every file
-// is written first (its write-back started at once), then each is fsync'ed,
-// then each folder once. A file already at one of the paths is a leftover
-// and is replaced. On failure the files of the batch are removed. Cheaper
-// than WriteFileAtomic per file: no work file, no rename, one folder sync.
+// is written first (its write-back started at once), the write-back of all
+// is waited for, then each is fsync'ed (the first sync commits the metadata
+// of all of them at once), then each folder once. A file already at one of
+// the paths (not `replace`) is a leftover and is removed first. On failure
+// the files of the batch are removed and replaced files keep their old
+// content. Cheaper than WriteFileAtomic per file: one folder sync, and one
+// file-system commit for the batch instead of one per file.
 bool WriteNewFilesSynced(const std::vector<NewFile>& files);
 
 // Appends text with one write(2) on an O_APPEND descriptor (the file is
