@@ -101,7 +101,7 @@ bool RemoveTreeAt(int parentFd, const char* name, int depth);
 
 // Copies the bytes of src into dst, then the mode and modification time,
 // and syncs dst.
-bool CopyContent(int src, int dst, const struct stat& sst) {
+bool CopyContent(int src, int dst, const struct stat& sst, bool sync) {
   char buf[1 << 16];
   for (;;) {
     ssize_t n = ::read(src, buf, sizeof buf);
@@ -116,7 +116,7 @@ bool CopyContent(int src, int dst, const struct stat& sst) {
   // The copy keeps the source's modification time.
   struct timespec times[2] = {sst.st_atim, sst.st_mtim};
   (void)::futimens(dst, times);
-  return ::fsync(dst) == 0;
+  return !sync || ::fsync(dst) == 0;
 }
 
 // A name that is exactly one entry of a folder.
@@ -323,7 +323,7 @@ bool RenamePath(const std::string& from, const std::string& to, bool overwrite) 
   return renamed();
 }
 
-bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite, bool durable) {
   if (from.empty() || to.empty()) return false;
   UniqueFd src(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (!src.valid()) return false;
@@ -338,7 +338,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   std::string work;
   UniqueFd dst = CreateSiblingWorkFile(to, work);
   if (!dst.valid()) return false;
-  bool ok = CopyContent(src.get(), dst.get(), sst);
+  bool ok = CopyContent(src.get(), dst.get(), sst, durable);
   if (::close(dst.release()) != 0) ok = false;
   if (ok) {
     if (overwrite) {
@@ -351,7 +351,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
     ::unlink(work.c_str());
     return false;
   }
-  FsyncFolder(FolderOf(to));
+  if (durable) FsyncFolder(FolderOf(to));
   return true;
 }
 
@@ -637,7 +637,7 @@ bool FolderHandle::CopyFileIn(const std::string& from, const std::string& name) 
   std::string work;
   UniqueFd dst = CreateWorkFileAt(fd_, name, work);
   if (!dst.valid()) return false;
-  bool ok = CopyContent(src.get(), dst.get(), sst);
+  bool ok = CopyContent(src.get(), dst.get(), sst, true);
   if (::close(dst.release()) != 0) ok = false;
   if (ok) ok = PlaceWorkFileAt(fd_, work, name, true);
   if (!ok) {
@@ -682,7 +682,7 @@ bool FolderHandle::MoveFileInOnce(const std::string& from, const std::string& na
   std::string work;
   UniqueFd dst = CreateWorkFileAt(fd_, name, work);
   if (!dst.valid()) return false;
-  bool ok = CopyContent(in.get(), dst.get(), sst);
+  bool ok = CopyContent(in.get(), dst.get(), sst, true);
   if (::close(dst.release()) != 0) ok = false;
   if (ok) ok = PlaceWorkFileAt(fd_, work, name, false);
   if (!ok) {

@@ -28,8 +28,10 @@ bool RemoveTree(const std::string& path);
 // rename(2); fails when the target exists and overwrite is false.
 bool RenamePath(const std::string& from, const std::string& to, bool overwrite);
 // Copies a file's bytes and mode. With overwrite false an existing target
-// fails. The copy is written to a sibling work file and renamed into place.
-bool CopyFile(const std::string& from, const std::string& to, bool overwrite);
+// fails. The copy is written to a sibling work file and renamed into place,
+// and synced with its folder unless `durable` is false (a scratch copy that
+// lives only while this process uses it).
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite, bool durable = true);
 
 std::optional<std::string> ReadFile(const std::string& path);
 // Replaces the file atomically (sibling work file, fsync, rename, folder
