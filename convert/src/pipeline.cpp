@@ -425,7 +425,9 @@ class Pipeline {
       Step(__LINE__, Fmt("DeleteFile %s is failed, GetLastError=0x%08x.", workPath.c_str(), static_cast<unsigned>(errno)));
       Refuse(340100, Message(36));
     }
-    if (!platform::CopyFile(a_.source, workPath, true)) {
+    // A scratch copy: deleted at the end of this call, replaced by the next
+    // one after a crash, so it is not synced.
+    if (!platform::CopyFile(a_.source, workPath, true, false)) {
       Step(__LINE__, Fmt("CopyFile %s is failed, GetLastError=0x%08x.", a_.source.c_str(), static_cast<unsigned>(errno)));
       platform::RemoveFile(workPath);
       Refuse(340100, Message(36));

@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 
 #include "fd_util.h"
 #include "platform/fs_error.h"
@@ -101,7 +103,7 @@ bool RemoveTreeAt(int parentFd, const char* name, int depth);
 
 // Copies the bytes of src into dst, then the mode and modification time,
 // and syncs dst.
-bool CopyContent(int src, int dst, const struct stat& sst) {
+bool CopyContent(int src, int dst, const struct stat& sst, bool sync) {
   char buf[1 << 16];
   for (;;) {
     ssize_t n = ::read(src, buf, sizeof buf);
@@ -116,7 +118,7 @@ bool CopyContent(int src, int dst, const struct stat& sst) {
   // The copy keeps the source's modification time.
   struct timespec times[2] = {sst.st_atim, sst.st_mtim};
   (void)::futimens(dst, times);
-  return ::fsync(dst) == 0;
+  return !sync || ::fsync(dst) == 0;
 }
 
 // A name that is exactly one entry of a folder.
@@ -323,7 +325,7 @@ bool RenamePath(const std::string& from, const std::string& to, bool overwrite) 
   return renamed();
 }
 
-bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite, bool durable) {
   if (from.empty() || to.empty()) return false;
   UniqueFd src(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (!src.valid()) return false;
@@ -338,7 +340,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   std::string work;
   UniqueFd dst = CreateSiblingWorkFile(to, work);
   if (!dst.valid()) return false;
-  bool ok = CopyContent(src.get(), dst.get(), sst);
+  bool ok = CopyContent(src.get(), dst.get(), sst, durable);
   if (::close(dst.release()) != 0) ok = false;
   if (ok) {
     if (overwrite) {
@@ -351,7 +353,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
     ::unlink(work.c_str());
     return false;
   }
-  FsyncFolder(FolderOf(to));
+  if (durable) FsyncFolder(FolderOf(to));
   return true;
 }
 
@@ -429,6 +431,81 @@ bool WriteFileAtomic(const std::string& path, std::string_view content) {
   const bool ok = ReplaceWhole(path, content);
   if (ok) detail::NoteReplacement(path);
   return ok;
+}
+
+bool WriteNewFilesSynced(const std::vector<NewFile>& files) {
+  std::vector<UniqueFd> open;
+  std::vector<std::string> made(files.size());  // the path written, per file
+  open.reserve(files.size());
+  auto undo = [&] {
+    open.clear();
+    for (const std::string& p : made) {
+      if (!p.empty()) ::unlink(p.c_str());
+    }
+    return false;
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const NewFile& f = files[i];
+    UniqueFd fd;
+    std::string written = f.path;
+    if (f.replace) {
+      fd = CreateSiblingWorkFile(f.path, written);
+    } else {
+      struct stat st;
+      if (LstatPath(f.path, st) && (S_ISDIR(st.st_mode) || ::unlink(f.path.c_str()) != 0)) return undo();
+      fd = UniqueFd(::open(f.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    }
+    if (!fd.valid()) return undo();
+    made[i] = written;
+    if (!detail::WriteAll(fd.get(), f.content)) return undo();
+    // Start the write-back now, while the next files are written.
+    (void)::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    open.push_back(std::move(fd));
+  }
+  // Wait until the data of every file is written: what the file system
+  // records at the end of each write (allocations, extent conversions) then
+  // lies in one journal transaction, which the first fsync commits; the
+  // fsyncs after it find their file committed and return at once.
+  for (UniqueFd& fd : open) {
+    (void)::sync_file_range(fd.get(), 0, 0,
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+  }
+  // Each fsync may still end in a flush of the disk's cache; run them side
+  // by side so that the block layer merges the flushes.
+  std::atomic<bool> synced{true};
+  {
+    const std::size_t lanes = std::min<std::size_t>(8, open.size());
+    std::vector<std::thread> threads;
+    threads.reserve(lanes);
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+      threads.emplace_back([&, lane] {
+        for (std::size_t i = lane; i < open.size(); i += lanes) {
+          if (::fsync(open[i].get()) != 0) synced = false;
+        }
+      });
+    }
+    for (auto& t : threads) t.join();
+  }
+  if (!synced) return undo();
+  for (UniqueFd& fd : open) {
+    if (::close(fd.release()) != 0) return undo();
+  }
+  open.clear();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!files[i].replace) continue;
+    if (::rename(made[i].c_str(), files[i].path.c_str()) != 0) return undo();
+    made[i].clear();  // in place now: a later failure keeps it
+  }
+  std::vector<std::string> folders;
+  for (const NewFile& f : files) {
+    std::string dir = FolderOf(f.path);
+    if (std::find(folders.begin(), folders.end(), dir) == folders.end()) folders.push_back(std::move(dir));
+  }
+  for (const std::string& dir : folders) {
+    UniqueFd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!d.valid() || ::fsync(d.get()) != 0) return undo();
+  }
+  return true;
 }
 
 namespace {
@@ -576,7 +653,7 @@ bool FolderHandle::CopyFileIn(const std::string& from, const std::string& name) 
   std::string work;
   UniqueFd dst = CreateWorkFileAt(fd_, name, work);
   if (!dst.valid()) return false;
-  bool ok = CopyContent(src.get(), dst.get(), sst);
+  bool ok = CopyContent(src.get(), dst.get(), sst, true);
   if (::close(dst.release()) != 0) ok = false;
   if (ok) ok = PlaceWorkFileAt(fd_, work, name, true);
   if (!ok) {
@@ -621,7 +698,7 @@ bool FolderHandle::MoveFileInOnce(const std::string& from, const std::string& na
   std::string work;
   UniqueFd dst = CreateWorkFileAt(fd_, name, work);
   if (!dst.valid()) return false;
-  bool ok = CopyContent(in.get(), dst.get(), sst);
+  bool ok = CopyContent(in.get(), dst.get(), sst, true);
   if (::close(dst.release()) != 0) ok = false;
   if (ok) ok = PlaceWorkFileAt(fd_, work, name, false);
   if (!ok) {

@@ -1,15 +1,13 @@
 // Insertion of a PDF's pages into a binder.
 //
-// Crash safety: the new page files are written first, each one replaced
-// atomically and synced (platform WriteFileAtomic: work file, fsync, rename,
-// folder fsync); the binder ini is replaced atomically last, in one write
-// group. Until that replacement the ini names none of the new files, so a
+// Crash safety: the new page files are written first and synced, in
+// batches (all files of a batch, then an fsync of each, then one of the
+// folder); the binder ini is replaced atomically last, in one write group. Until that replacement the ini names none of the new files, so a
 // crash at any point leaves a binder whose ini names only complete files.
 // New files get ids above MaxPageID; files with such ids found on disk are
 // leftovers of an interrupted insertion and are removed under the binder's
 // lock before new ones are written, so they never collide.
 #include <algorithm>
-#include <future>
 #include <initializer_list>
 #include <new>
 #include <optional>
@@ -112,6 +110,7 @@ std::vector<std::pair<int, int>> ImplicitFilePageNumbers(const BinderSummary& b)
 }
 
 int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
+  Step("locked");
   BinderSummary b = ReadBinder(rq.binderFolder, true);
   if (!b.exists) return Fail(out, kInsertBinderAccess, "binder ini missing");
   if (!b.problems.empty()) {
@@ -133,6 +132,7 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   auto src = detail::OpenPdf(rq.pdfPath);
   TraceWarnings(src.warnings, "open");
   if (!src.error.empty()) return Fail(out, kInsertBadSource, src.error);
+  Step("source-opened");
   const int n = static_cast<int>(src.pages.size());
   if (n > kMaxPagesPerInsertion) return Fail(out, kInsertTooManyPages, "too many pages");
   const int maxUpload = b.UploadLimit(kDefaultMaxUploadPageImport);
@@ -178,38 +178,52 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   if (multi) {
     RemoveOrphans(b);
     // Pages are made one after another (qpdf objects are not shared between
-    // threads) and written in batches whose writes run side by side, so
-    // their syncs overlap.
-    constexpr int kBatch = 8;
-    for (int start = 0; start < n; start += kBatch) {
-      const int end = std::min(n, start + kBatch);
-      std::vector<std::string> bytes;
+    // threads) and written in batches: all files of a batch first, then one
+    // sync pass over them and one sync of the folder. Nothing names these
+    // files before the ini is replaced below, so they need no work file and
+    // rename of their own.
+    constexpr int kBatchFiles = 64;
+    constexpr std::size_t kBatchBytes = 64u << 20;
+    std::vector<std::string> bytes;
+    std::vector<platform::NewFile> batch;
+    std::string mainWritten;  // this batch replaced the empty main file
+    auto flush = [&] {
+      mainWritten.clear();
+      Step("pages-made:" + std::to_string(bytes.size()));
+      const int firstIndex = static_cast<int>(ids.size());
+      batch.clear();
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        const int id = b.maxPageId + 1 + firstIndex + static_cast<int>(k);
+        const std::string path = PageFilePath(b.folder, id, b.secured());
+        // Id 1 is the binder's main page file, which exists (empty) before
+        // the first page: it is replaced atomically, never removed first.
+        batch.push_back({path, bytes[k], id == 1});
+        if (id == 1) mainWritten = path;
+      }
+      const bool written = platform::WriteNewFilesSynced(batch);
+      if (!written && !mainWritten.empty()) platform::WriteFileAtomic(mainWritten, "");
+      if (written) {
+        for (std::size_t k = 0; k < bytes.size(); ++k) ids.push_back(b.maxPageId + 1 + firstIndex + static_cast<int>(k));
+        Step("page-file:" + std::to_string(ids.back()));
+      }
+      bytes.clear();
+      return written;
+    };
+    std::size_t pending = 0;
+    for (int i = 0; i < n; ++i) {
       try {
-        for (int i = start; i < end; ++i) {
-          bytes.push_back(detail::WritePages(src, {static_cast<std::size_t>(i)}, password, warnings));
-        }
+        bytes.push_back(detail::WritePages(src, {static_cast<std::size_t>(i)}, password, warnings));
       } catch (...) {
         rollback();
         throw;
       }
-      std::vector<std::future<bool>> writes;
-      for (int i = start; i < end; ++i) {
-        const std::string path = PageFilePath(b.folder, b.maxPageId + 1 + i, b.secured());
-        writes.push_back(std::async(std::launch::async, [path, &data = bytes[i - start]] {
-          return platform::WriteFileAtomic(path, data);
-        }));
-      }
-      bool allWritten = true;
-      for (int i = start; i < end; ++i) {
-        const bool written = writes[i - start].get();
-        allWritten = allWritten && written;
-        ids.push_back(b.maxPageId + 1 + i);  // rolled back below if any failed
-      }
-      if (!allWritten) {
+      pending += bytes.back().size();
+      if (static_cast<int>(bytes.size()) < kBatchFiles && pending < kBatchBytes && i + 1 < n) continue;
+      pending = 0;
+      if (!flush()) {
         rollback();
         return Fail(out, kInsertBinderAccess, "page file could not be written");
       }
-      Step("page-file:" + std::to_string(ids.back()));
     }
   } else {
     // Single-file binder: <name>.pdf rebuilt with the old and new pages.

@@ -3,11 +3,14 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <deque>
 #include <map>
+#include <mutex>
 
 #include "binderlib/binderlib.h"
 #include "companion/trace.h"
 #include "pdfwork.h"
+#include "platform/fs.h"
 
 namespace zv::companion::binder {
 
@@ -88,11 +91,10 @@ std::string WritePageList(const std::vector<PageRef>& pages, const std::string& 
   TakeWarnings(out, warnings);
   QPDFWriter w(out);
   w.setOutputMemory();
-  if (password.empty()) {
-    w.setDeterministicID(true);
-  } else {
-    // AES-256 (R6); encrypted output carries random salts, so it cannot be
-    // byte-for-byte deterministic.
+  // The file ID is qpdf's usual one (time and content summary), not a hash
+  // of the whole output: that hash cost a second pass over every page's bytes.
+  if (!password.empty()) {
+    // AES-256 (R6).
     w.setR6EncryptionParameters(password.c_str(), password.c_str(), true, true, true, true, true,
                                 true, qpdf_r3p_full, true);
   }
@@ -112,7 +114,47 @@ std::string WritePages(OpenedPdf& source, const std::vector<std::size_t>& pageIn
 
 }  // namespace detail
 
+namespace {
+
+// The last few checks, each with the stamp of the file it read. Filing one
+// document asks for its page count at several steps (before the search, in
+// the search, against the binder's limit, for the insertion); the file does
+// not change in between, and reading it again cost a full parse each time.
+// A file changed in any way (size, times, inode) is read again.
+struct CachedCheck {
+  std::string path;
+  platform::FileStamp stamp;
+  PdfCheck check;
+};
+std::mutex g_checkMutex;
+std::deque<CachedCheck> g_checks;
+constexpr std::size_t kCachedChecks = 8;
+
+PdfCheck CheckPdfUncached(const std::string& path);
+
+}  // namespace
+
 PdfCheck CheckPdf(const std::string& path) {
+  const auto before = platform::Stamp(path);
+  if (before) {
+    std::lock_guard<std::mutex> hold(g_checkMutex);
+    for (const auto& c : g_checks) {
+      if (c.path == path && c.stamp == *before) return c.check;
+    }
+  }
+  PdfCheck c = CheckPdfUncached(path);
+  const auto after = platform::Stamp(path);
+  if (before && after && *before == *after) {
+    std::lock_guard<std::mutex> hold(g_checkMutex);
+    g_checks.push_front({path, *after, c});
+    if (g_checks.size() > kCachedChecks) g_checks.pop_back();
+  }
+  return c;
+}
+
+namespace {
+
+PdfCheck CheckPdfUncached(const std::string& path) {
   PdfCheck c;
   auto o = detail::OpenPdf(path);
   c.repaired = !o.warnings.empty();
@@ -130,6 +172,8 @@ PdfCheck CheckPdf(const std::string& path) {
   }
   return c;
 }
+
+}  // namespace
 
 int PdfPageCount(const std::string& path) {
   try {
