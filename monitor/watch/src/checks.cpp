@@ -21,6 +21,7 @@
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "watch_private.h"
 
 namespace zv::monitor {
 
@@ -105,6 +106,20 @@ bool MenuOpen(const WatchFrame& frame) { return frame.shell != nullptr && frame.
 void SkipLog(WatchFrame& frame, int code, int setting) { WriteSkipLog(frame.skipLog, code, setting); }
 void SkipLogPath(WatchFrame& frame, int code, int setting, const std::string& path) {
   WriteSkipLogPath(frame.skipLog, code, setting, path);
+}
+
+void SkipFile(WatchFrame& frame, int code, int setting, const std::string& logged, const std::string& trace,
+              int pauseMs, std::source_location where) {
+  SkipLogPath(frame, code, setting, logged);
+  WatchTrace(where.file_name(), static_cast<int>(where.line()), trace);
+  if (pauseMs > 0) platform::SleepMs(pauseMs);
+}
+
+void SkipSetting(WatchFrame& frame, int code, int setting, const std::string& trace, int pauseMs,
+                 std::source_location where) {
+  SkipLog(frame, code, setting);
+  WatchTrace(where.file_name(), static_cast<int>(where.line()), trace);
+  if (pauseMs > 0) platform::SleepMs(pauseMs);
 }
 
 void RemoveStagingFolder(WatchFrame& frame) {

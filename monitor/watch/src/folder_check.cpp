@@ -28,6 +28,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "watch_private.h"
 
 namespace zv::monitor {
 
@@ -875,9 +876,8 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
   for (const auto& e : *entries) {
     frame.skipLog.Arm();
     if (ImpListDeletionInProgress(frame)) {
-      SkipLogPath(frame, kSkipFileImpListDeleting, settingNo, e.name);
-      ZV_WATCH_TRACE("CheckFolder:  Skip - ImpList data deletion now. ");
-      next();
+      SkipFile(frame, kSkipFileImpListDeleting, settingNo, e.name,
+               "CheckFolder:  Skip - ImpList data deletion now. ", 10);
       continue;
     }
     const std::string path = Join(folder, e.name);
@@ -894,28 +894,21 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
     }
     if (e.isSymlink) {
       // Never filed: the link could name any file this process may read.
-      SkipLogPath(frame, kSkipFileAttributes, settingNo, path);
-      ZV_WATCH_TRACE("CheckFolder: Skip - File has no adequate attribute - " + path);
-      next();
+      SkipFile(frame, kSkipFileAttributes, settingNo, path,
+               "CheckFolder: Skip - File has no adequate attribute - " + path, 10);
       continue;
     }
     if (!platform::IsFile(path)) continue;
     if (platform::IsHidden(path)) {
-      SkipLogPath(frame, kSkipFileHidden, settingNo, path);
-      ZV_WATCH_TRACE("CheckFolder: Skip - File has a hide attribute - " + path);
-      next();
+      SkipFile(frame, kSkipFileHidden, settingNo, path, "CheckFolder: Skip - File has a hide attribute - " + path, 10);
       continue;
     }
     if (frame.except.Excludes(e.name)) {
-      SkipLogPath(frame, kSkipFileExcept, settingNo, path);
-      ZV_WATCH_TRACE("CheckFolder: Skip - File is not target file - " + path);
-      next();
+      SkipFile(frame, kSkipFileExcept, settingNo, path, "CheckFolder: Skip - File is not target file - " + path, 10);
       continue;
     }
     if (folder.size() + e.name.size() > 258) {
-      SkipLogPath(frame, kSkipFileTooLong, settingNo, path);
-      ZV_WATCH_TRACE("CheckFolder: Skip - File name is long - " + path);
-      next();
+      SkipFile(frame, kSkipFileTooLong, settingNo, path, "CheckFolder: Skip - File name is long - " + path, 10);
       continue;
     }
     FileJob job;
@@ -936,54 +929,41 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
     job.identity = LockListIdentity(job.targetFile);
     if (job.identity.empty()) job.identity = LockListIdentity(path);
     if (platform::IsReadOnly(path) || platform::IsSystemOrTemporary(path)) {
-      SkipLogPath(frame, kSkipFileAttributes, settingNo, path);
-      ZV_WATCH_TRACE("CheckFolder: Skip - File has no adequate attribute - " + path);
-      next();
+      SkipFile(frame, kSkipFileAttributes, settingNo, path,
+               "CheckFolder: Skip - File has no adequate attribute - " + path, 10);
       continue;
     }
     if (!setting.linkFolder.empty() && !platform::IsFolder(setting.linkFolder)) {
-      SkipLogPath(frame, kSkipFileNoLinkFolder, settingNo, setting.linkFolder);
-      platform::SleepMs(5);
-      ZV_WATCH_TRACE("CheckFolder: Skip - Link folder is not found - " + setting.linkFolder);
-      next();
+      SkipFile(frame, kSkipFileNoLinkFolder, settingNo, setting.linkFolder,
+               "CheckFolder: Skip - Link folder is not found - " + setting.linkFolder, 15);
       continue;
     }
     if (moveSucceeded == 0 && !succeededFolder.empty() && !platform::IsFolder(succeededFolder)) {
-      SkipLogPath(frame, kSkipFileNoSucceeded, settingNo, succeededFolder);
-      platform::SleepMs(5);
-      ZV_WATCH_TRACE("CheckFolder: Skip - Succeeded folder is not found - " + succeededFolder);
-      next();
+      SkipFile(frame, kSkipFileNoSucceeded, settingNo, succeededFolder,
+               "CheckFolder: Skip - Succeeded folder is not found - " + succeededFolder, 15);
       continue;
     }
     if (moveFailed == 0 && !failedFolder.empty() && !platform::IsFolder(failedFolder)) {
-      SkipLogPath(frame, kSkipFileNoFailed, settingNo, failedFolder);
-      platform::SleepMs(5);
-      ZV_WATCH_TRACE("CheckFolder: Skip - Failed folder is not found - " + failedFolder);
-      next();
+      SkipFile(frame, kSkipFileNoFailed, settingNo, failedFolder,
+               "CheckFolder: Skip - Failed folder is not found - " + failedFolder, 15);
       continue;
     }
     if (DefaultSaveFolderIsLink(targetFolder, moveSucceeded, succeededFolder, true)) {
-      SkipLogPath(frame, kSkipFileNoSucceeded, settingNo, Join(targetFolder, "Success"));
-      platform::SleepMs(5);
-      ZV_WATCH_TRACE("CheckFolder: Skip - Succeeded folder is a link - " + Join(targetFolder, "Success"));
-      next();
+      SkipFile(frame, kSkipFileNoSucceeded, settingNo, Join(targetFolder,
+               "Success"), "CheckFolder: Skip - Succeeded folder is a link - " + Join(targetFolder, "Success"), 15);
       continue;
     }
     if (DefaultSaveFolderIsLink(targetFolder, moveFailed, failedFolder, false)) {
-      SkipLogPath(frame, kSkipFileNoFailed, settingNo, Join(targetFolder, "Fail"));
-      platform::SleepMs(5);
-      ZV_WATCH_TRACE("CheckFolder: Skip - Failed folder is a link - " + Join(targetFolder, "Fail"));
-      next();
+      SkipFile(frame, kSkipFileNoFailed, settingNo, Join(targetFolder,
+               "Fail"), "CheckFolder: Skip - Failed folder is a link - " + Join(targetFolder, "Fail"), 15);
       continue;
     }
     int stored = -9;
     if (stagingInUse) {
       const int r = GetLockedFlag(frame, job.targetFile, stored, 1);
       if (r == -1) {
-        SkipLogPath(frame, kSkipFileInLockList, settingNo, job.targetFile);
-        platform::SleepMs(5);
-        ZV_WATCH_TRACE("CheckFolder: Skip - Failed is in lock - " + job.targetFile);
-        next();
+        SkipFile(frame, kSkipFileInLockList, settingNo, job.targetFile,
+                 "CheckFolder: Skip - Failed is in lock - " + job.targetFile, 15);
         continue;
       }
       if (r == 1) {
@@ -997,17 +977,12 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
     if (locked == -9) {
       ZV_WATCH_TRACE("CheckFolder: Unable to confirm Lock Status. \n " + path);
       if (!frame.probe->CanOpenExclusively(path)) {
-        SkipLogPath(frame, kSkipFileLocked2, settingNo, path);
-        platform::SleepMs(5);
-        ZV_WATCH_TRACE("CheckFolder: GetLockedFlag(): Skip - File is in Lock. \n " + path + ", RetCode = -9");
-        next();
+        SkipFile(frame, kSkipFileLocked2, settingNo, path,
+                 "CheckFolder: GetLockedFlag(): Skip - File is in Lock. \n " + path + ", RetCode = -9", 15);
         continue;
       }
     } else if (locked == -2 || locked == -1) {
-      SkipLogPath(frame, kSkipFileLocked, settingNo, path);
-      platform::SleepMs(5);
-      ZV_WATCH_TRACE("CheckFolder: Skip - File is in Lock. \n " + path);
-      next();
+      SkipFile(frame, kSkipFileLocked, settingNo, path, "CheckFolder: Skip - File is in Lock. \n " + path, 15);
       continue;
     } else if (locked == 1) {
       HandleSource(frame, job, stored, platform::UnixSeconds());
@@ -1015,8 +990,8 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
       continue;
     }
     if (!platform::IsFile(job.targetFile) || !platform::IsFile(path)) {
-      SkipLogPath(frame, kSkipFileNoOriginal, settingNo, job.targetFile);
-      ZV_WATCH_TRACE("CheckFolder: Skip - File is not found - " + job.targetFile);
+      SkipFile(frame, kSkipFileNoOriginal, settingNo, job.targetFile,
+               "CheckFolder: Skip - File is not found - " + job.targetFile, 0);
       if (stagingInUse) platform::RemoveFile(path);
       continue;
     }
@@ -1029,9 +1004,8 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
       const std::string viewerFolder = companion::ViewerProgramFolder();
       EnvLockHandle lock = AcquireEnvLock(viewerFolder, "~Write.Locked", kEnvLockTimeoutSeconds);
       if (!viewerFolder.empty() && !lock.valid()) {
-        SkipLogPath(frame, kSkipFileOpenBinderLock, settingNo, path);
-        ZV_WATCH_TRACE("CheckFolder: GetLockedFlag(): Skip - Failed to make lock file. " + path);
-        next();
+        SkipFile(frame, kSkipFileOpenBinderLock, settingNo, path,
+                 "CheckFolder: GetLockedFlag(): Skip - Failed to make lock file. " + path, 10);
         continue;
       }
       const std::string env = companion::ViewerEnvironmentPath();
@@ -1049,9 +1023,7 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
       frame.workDeskFolder = GetWorkDeskFolder();
       const std::string working = Join(frame.workDeskFolder, kWorkingLockName);
       if (platform::Exists(working) && platform::IsLockHeld(working)) {
-        SkipLogPath(frame, kSkipFileWorkArea, settingNo, path);
-        ZV_WATCH_TRACE("CheckFolder: Skip - WorkDesk is in use");
-        next();
+        SkipFile(frame, kSkipFileWorkArea, settingNo, path, "CheckFolder: Skip - WorkDesk is in use", 10);
         continue;
       }
     }
@@ -1059,27 +1031,22 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
     const std::string succBase = succeededFolder.empty() ? targetFolder : succeededFolder;
     const std::string failBase = failedFolder.empty() ? targetFolder : failedFolder;
     if (!setting.linkFolder.empty() && !HasFreeSpace(frame, setting.linkFolder, 2 * (size + 10 * kMiB))) {
-      SkipLogPath(frame, kSkipFileNoSpaceLink, settingNo, setting.linkFolder);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in link folder - " + setting.linkFolder);
-      next();
+      SkipFile(frame, kSkipFileNoSpaceLink, settingNo, setting.linkFolder,
+               "Thread_FileCheck: Skip - No disk area in link folder - " + setting.linkFolder, 10);
       continue;
     }
     if (!HasFreeSpace(frame, succBase, size + 20 * kMiB)) {
-      SkipLogPath(frame, kSkipFileNoSpaceSucceeded, settingNo, succBase);
-      ZV_WATCH_TRACE("CheckFolder: Skip - No disk area in succeeded folder - " + succBase);
-      next();
+      SkipFile(frame, kSkipFileNoSpaceSucceeded, settingNo, succBase,
+               "CheckFolder: Skip - No disk area in succeeded folder - " + succBase, 10);
       continue;
     }
     if (!HasFreeSpace(frame, failBase, size + 20 * kMiB)) {
-      SkipLogPath(frame, kSkipFileNoSpaceFailed, settingNo, failBase);
-      ZV_WATCH_TRACE("CheckFolder: Skip - No disk area in failed folder - " + failBase);
-      next();
+      SkipFile(frame, kSkipFileNoSpaceFailed, settingNo, failBase,
+               "CheckFolder: Skip - No disk area in failed folder - " + failBase, 10);
       continue;
     }
     if (ImpListDeletionInProgress(frame)) {
-      SkipLogPath(frame, kSkipFileImpListDeleting2, settingNo, "-");
-      ZV_WATCH_TRACE("CheckFolder: Skip - ImpList data deletion now. ");
-      next();
+      SkipFile(frame, kSkipFileImpListDeleting2, settingNo, "-", "CheckFolder: Skip - ImpList data deletion now. ", 10);
       continue;
     }
     if (SettingsDialogOpen(frame) || MenuOpen(frame)) {

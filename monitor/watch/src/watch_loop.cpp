@@ -17,6 +17,7 @@
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "watch_private.h"
 
 namespace zv::monitor {
 
@@ -43,8 +44,7 @@ void ReReadSettings(WatchFrame& frame) {
 // not copied half-finished: it stays for a later cycle, as the walk leaves it.
 bool StillInUse(WatchFrame& frame, int n, const std::string& path) {
   if (frame.probe->CanOpenExclusively(path)) return false;
-  SkipLogPath(frame, kSkipFileLocked, n, path);
-  ZV_WATCH_TRACE("CheckFolder: Skip - File is in Lock. \n " + path);
+  SkipFile(frame, kSkipFileLocked, n, path, "CheckFolder: Skip - File is in Lock. \n " + path, 0);
   return true;
 }
 
@@ -132,20 +132,20 @@ void TakeOverSortAndFaxSettings(WatchFrame& frame) {
 void SkipUnreachable(WatchFrame& frame, int n, const Unreachable& dead) {
   switch (dead.part) {
     case UnreachablePart::Target:
-      SkipLogPath(frame, kSkipNoMonitoredFolder, n, dead.path);
-      ZV_WATCH_TRACE("Thread_FileCheck: Target folder does not exist - " + dead.path);
+      SkipFile(frame, kSkipNoMonitoredFolder, n, dead.path,
+               "Thread_FileCheck: Target folder does not exist - " + dead.path, 0);
       break;
     case UnreachablePart::Binder:
-      SkipLogPath(frame, kSkipBinderNoWrite, n, dead.path);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority. Target binder. - " + dead.path);
+      SkipFile(frame, kSkipBinderNoWrite, n, dead.path,
+               "Thread_FileCheck: Skip - No write authority. Target binder. - " + dead.path, 0);
       break;
     case UnreachablePart::Succeeded:
-      SkipLogPath(frame, kSkipSucceededNoWrite, n, dead.path);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority - " + dead.path);
+      SkipFile(frame, kSkipSucceededNoWrite, n, dead.path,
+               "Thread_FileCheck: Skip - No write authority - " + dead.path, 0);
       break;
     case UnreachablePart::Failed:
-      SkipLogPath(frame, kSkipFailedNoWrite, n, dead.path);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - By failed folder's permission - " + dead.path);
+      SkipFile(frame, kSkipFailedNoWrite, n, dead.path,
+               "Thread_FileCheck: Skip - By failed folder's permission - " + dead.path, 0);
       break;
     case UnreachablePart::None: break;
   }
@@ -156,9 +156,7 @@ void SkipUnreachable(WatchFrame& frame, int n, const Unreachable& dead) {
 void WatchSetting(WatchFrame& frame, int n) {
   const std::size_t idx = static_cast<std::size_t>(n - 1);
   if (ImpListDeletionInProgress(frame)) {
-    SkipLog(frame, kSkipImpListDeleting, n);
-    platform::SleepMs(10);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Skip - ImpList data deletion now. ");
+    SkipSetting(frame, kSkipImpListDeleting, n, "Thread_FileCheck:  Skip - ImpList data deletion now. ", 10);
     return;
   }
   RemoveStagingFolder(frame);
@@ -195,9 +193,7 @@ void WatchSetting(WatchFrame& frame, int n) {
   frame.lastCheck[idx] = now;
 
   if (MenuOpen(frame)) {
-    SkipLog(frame, kSkipDisplayMenu, n);
-    platform::SleepMs(10);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Skip - Popup menu is openinig now. ");
+    SkipSetting(frame, kSkipDisplayMenu, n, "Thread_FileCheck:  Skip - Popup menu is openinig now. ", 10);
     return;
   }
   if (record.check != 1 || frame.status.load() != kStatusOnline) {
@@ -214,9 +210,8 @@ void WatchSetting(WatchFrame& frame, int n) {
   }
   DailyCleanUp(frame, record, n);
   if (record.targetFolder.empty() || record.targetBinder.empty()) {
-    SkipLog(frame, kSkipNoFolderOrBinder, n);
-    platform::SleepMs(10);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Skip - Target folder or target binder is not set. ");
+    SkipSetting(frame, kSkipNoFolderOrBinder, n,
+                "Thread_FileCheck:  Skip - Target folder or target binder is not set. ", 10);
     return;
   }
   std::uint64_t total = 0;
@@ -225,9 +220,8 @@ void WatchSetting(WatchFrame& frame, int n) {
     return;
   }
   if (!platform::IsFolder(record.targetFolder)) {
-    SkipLogPath(frame, kSkipNoMonitoredFolder, n, record.targetFolder);
-    platform::SleepMs(10);
-    ZV_WATCH_TRACE("Thread_FileCheck: Target folder does not exist - " + record.targetFolder);
+    SkipFile(frame, kSkipNoMonitoredFolder, n, record.targetFolder,
+             "Thread_FileCheck: Target folder does not exist - " + record.targetFolder, 10);
     return;
   }
   const std::string defaultSucc = Join(record.targetFolder, "Success");
@@ -236,18 +230,16 @@ void WatchSetting(WatchFrame& frame, int n) {
     if (!record.succeededFolder.empty()) {
       if (!platform::IsFolder(record.succeededFolder) ||
           MyTestWritePermission(record.succeededFolder, frame.env.folder) != 1) {
-        SkipLogPath(frame, kSkipSucceededNoWrite, n, record.succeededFolder);
-        ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority - " + record.succeededFolder);
-        platform::SleepMs(10);
+        SkipFile(frame, kSkipSucceededNoWrite, n, record.succeededFolder,
+                 "Thread_FileCheck: Skip - No write authority - " + record.succeededFolder, 10);
         return;
       }
     } else if (platform::IsSymlink(defaultSucc) ||  // a link planted there is never followed
                (platform::Exists(defaultSucc) &&
                 (!platform::IsFolder(defaultSucc) || platform::IsReadOnly(defaultSucc) ||
                  platform::IsSystemOrTemporary(defaultSucc)))) {
-      SkipLogPath(frame, kSkipSucceededReadOnly, n, defaultSucc);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - Folder has a hide attribute - " + defaultSucc);
-      platform::SleepMs(10);
+      SkipFile(frame, kSkipSucceededReadOnly, n, defaultSucc,
+               "Thread_FileCheck: Skip - Folder has a hide attribute - " + defaultSucc, 10);
       return;
     }
   }
@@ -255,26 +247,22 @@ void WatchSetting(WatchFrame& frame, int n) {
     if (!record.failedFolder.empty()) {
       if (!platform::IsFolder(record.failedFolder) ||
           MyTestWritePermission(record.failedFolder, frame.env.folder) != 1) {
-        SkipLogPath(frame, kSkipFailedNoWrite, n, record.failedFolder);
-        ZV_WATCH_TRACE("Thread_FileCheck: Skip - By failed folder's permission - " + record.failedFolder);
-        platform::SleepMs(10);
+        SkipFile(frame, kSkipFailedNoWrite, n, record.failedFolder,
+                 "Thread_FileCheck: Skip - By failed folder's permission - " + record.failedFolder, 10);
         return;
       }
     } else if (platform::IsSymlink(defaultFail) ||  // a link planted there is never followed
                (platform::Exists(defaultFail) &&
                 (!platform::IsFolder(defaultFail) || platform::IsReadOnly(defaultFail) ||
                  platform::IsSystemOrTemporary(defaultFail)))) {
-      SkipLogPath(frame, kSkipFailedReadOnly, n, defaultFail);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - Failed folder's attribute - " +
-                     std::to_string(platform::IsReadOnly(defaultFail) ? 1 : 0) + ", " + defaultFail);
-      platform::SleepMs(10);
+      SkipFile(frame, kSkipFailedReadOnly, n, defaultFail, "Thread_FileCheck: Skip - Failed folder's attribute - " +
+                     std::to_string(platform::IsReadOnly(defaultFail) ? 1 : 0) + ", " + defaultFail, 10);
       return;
     }
   }
   if (MyTestWritePermission(record.targetBinder, frame.env.folder) != 1) {
-    SkipLogPath(frame, kSkipBinderNoWrite, n, record.targetBinder);
-    ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority. Target binder. - " + record.targetBinder);
-    platform::SleepMs(10);
+    SkipFile(frame, kSkipBinderNoWrite, n, record.targetBinder,
+             "Thread_FileCheck: Skip - No write authority. Target binder. - " + record.targetBinder, 10);
     return;
   }
   if (!record.linkFolder.empty()) {
@@ -285,9 +273,8 @@ void WatchSetting(WatchFrame& frame, int n) {
                                                platform::TrimTrailingSeparator(record.linkFolder)))
         known = true;
     if (!known) {
-      SkipLogPath(frame, kSkipBinderNotInLink, n, record.linkFolder);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - Target binder is not in link folder. Link folder - " + record.linkFolder);
-      platform::SleepMs(10);
+      SkipFile(frame, kSkipBinderNotInLink, n, record.linkFolder,
+               "Thread_FileCheck: Skip - Target binder is not in link folder. Link folder - " + record.linkFolder, 10);
       return;
     }
   }
@@ -305,9 +292,7 @@ void WatchSetting(WatchFrame& frame, int n) {
         ok = SaveFolderUsable(frame, record.failedFolder.empty() ? defaultFail : record.failedFolder);
     }
     if (!ok) {
-      SkipLogPath(frame, kSkipMonitoredNoWrite, n, inHand);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No write authority - " + inHand);
-      platform::SleepMs(10);
+      SkipFile(frame, kSkipMonitoredNoWrite, n, inHand, "Thread_FileCheck: Skip - No write authority - " + inHand, 10);
       return;
     }
     scanFolder = frame.stagingFolder;
@@ -316,30 +301,26 @@ void WatchSetting(WatchFrame& frame, int n) {
                  " ---------------");
   if (total > 0) {
     if (!record.linkFolder.empty() && !HasFreeSpace(frame, record.linkFolder, 2 * (total + 10 * kMiB))) {
-      SkipLogPath(frame, kSkipNoSpaceLink, n, record.linkFolder);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in link folder - " + record.linkFolder);
-      platform::SleepMs(10);
+      SkipFile(frame, kSkipNoSpaceLink, n, record.linkFolder,
+               "Thread_FileCheck: Skip - No disk area in link folder - " + record.linkFolder, 10);
       return;
     }
     const std::string succVol = record.succeededFolder.empty() ? record.targetFolder : record.succeededFolder;
     if (!HasFreeSpace(frame, succVol, total + 20 * kMiB)) {
-      SkipLogPath(frame, kSkipNoSpaceSucceeded, n, succVol);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in succeeded folder - " + succVol);
-      platform::SleepMs(10);
+      SkipFile(frame, kSkipNoSpaceSucceeded, n, succVol,
+               "Thread_FileCheck: Skip - No disk area in succeeded folder - " + succVol, 10);
       return;
     }
     const std::string failVol = record.failedFolder.empty() ? record.targetFolder : record.failedFolder;
     if (!HasFreeSpace(frame, failVol, total + 20 * kMiB)) {
-      SkipLogPath(frame, kSkipNoSpaceFailed, n, failVol);
-      ZV_WATCH_TRACE("Thread_FileCheck: Skip - No disk area in failed folder - " + failVol);
-      platform::SleepMs(10);
+      SkipFile(frame, kSkipNoSpaceFailed, n, failVol,
+               "Thread_FileCheck: Skip - No disk area in failed folder - " + failVol, 10);
       return;
     }
   }
   if (frame.options.recreatedBinderCheck && IsBinderRecreated(frame, record)) {
-    SkipLogPath(frame, kSkipBinderRecreated, n, record.targetBinder);
-    ZV_WATCH_TRACE("Thread_FileCheck: Skip - Target binder is recreated - " + record.targetBinder);
-    platform::SleepMs(10);
+    SkipFile(frame, kSkipBinderRecreated, n, record.targetBinder,
+             "Thread_FileCheck: Skip - Target binder is recreated - " + record.targetBinder, 10);
     return;
   }
   const std::int64_t started = platform::UnixSeconds();
