@@ -1,5 +1,4 @@
-// Checks of the watch loop, the engine's trace and skip-log helpers, the
-// headless shell and the frame set-up.
+// Checks of the watch loop and the engine's trace and skip-log helpers.
 #include "monitor/watch/checks.h"
 
 #include <cstdlib>
@@ -25,69 +24,8 @@
 
 namespace zv::monitor {
 
-namespace {
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
-}  // namespace
-
 void WatchTrace(const char* file, int line, const std::string& text) {
   companion::Trace(kWatchTraceTag, file, line, text);
-}
-
-// ---- shell ----------------------------------------------------------------
-
-std::string StatusWord(int status) {
-  switch (status) {
-    case 0: return Res(20012);
-    case 1: return Res(20011);
-    case 2: return Res(20022);
-    case 3: return Res(20025);
-    case 4: return Res(63265);
-    default: return Res(20023);
-  }
-}
-
-void HeadlessShell::Note(std::string text) {
-  ZV_WATCH_TRACE("Shell: " + text);
-  std::lock_guard<std::mutex> lock(mutex_);
-  events_.push_back(std::move(text));
-}
-void HeadlessShell::SetStatusIcon(int status) { Note("status " + std::to_string(status) + " " + StatusWord(status)); }
-void HeadlessShell::SetTooltip(const std::string& text) {
-  Note("tooltip " + std::string(platform::Utf8CutBytes(text, 127)));
-}
-bool HeadlessShell::StartBlink() { Note("blink start"); return true; }
-void HeadlessShell::StopBlink() { Note("blink stop"); }
-void HeadlessShell::SetIcon(int iconId) { Note("icon " + std::to_string(iconId)); }
-void HeadlessShell::ShowBalloon(const std::string& text, const std::string& title, int seconds) {
-  Note("balloon " + title + ": " + text + " (" + std::to_string(seconds) + "s)");
-}
-bool HeadlessShell::KeepIconAlive() { return true; }
-bool HeadlessShell::RestoreIcon() { Note("icon restored"); return true; }
-std::vector<std::string> HeadlessShell::Events() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return events_;
-}
-
-// ---- frame ------------------------------------------------------------------
-
-void InitWatchFrame(WatchFrame& frame, const std::string& programFolder, WatchShell* shell) {
-  frame.env = EnvFiles::ForFolder(programFolder);
-  frame.settingsFile = frame.env.settings;
-  frame.log.programFolder = frame.env.folder;
-  frame.shell = shell;
-  frame.options = ReadMonitorOptions(frame.env.settings, platform::UserName());
-  frame.published.Publish(frame.options);
-  frame.productName = frame.options.productName;
-  frame.workDeskFolder = GetWorkDeskFolder();
-  frame.settingContext = DefaultSettingContext(frame.workDeskFolder);
-  frame.impResultListOn = ImpResultListEnabled(frame.env.settings);
-  frame.status.store(frame.options.monitorStatus);
-  frame.settings.assign(static_cast<std::size_t>(std::max(frame.options.setTotalMax, 1)), {});
-  ReadAutoFileSettings(frame.env, frame.options, frame.settingContext, frame.settings);
-  if (frame.insert == nullptr) frame.insert = &InsertFileToBinder;
-  if (!frame.freeSpace) frame.freeSpace = [](const std::string& p) { return platform::FreeSpace(p); };
-  if (frame.computerName.empty()) frame.computerName = platform::ComputerName();
-  frame.stagingFolder = platform::JoinPath(platform::JoinPath(frame.env.folder, "AutoImpInfo"), "$ImpTmp");
 }
 
 // ---- small tests --------------------------------------------------------------
