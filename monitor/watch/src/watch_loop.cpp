@@ -152,45 +152,182 @@ void SkipUnreachable(WatchFrame& frame, int n, const Unreachable& dead) {
   platform::SleepMs(10);
 }
 
-// One auto-file setting (steps 1 to 24 of the pass).
-void WatchSetting(WatchFrame& frame, int n) {
+// Steps 1 to 4: not while the import list is being cleared or the settings
+// dialog is open; changed settings are read anew. False when the setting
+// is not walked this time.
+bool SettingMayStart(WatchFrame& frame, int n) {
   const std::size_t idx = static_cast<std::size_t>(n - 1);
   if (ImpListDeletionInProgress(frame)) {
     SkipSetting(frame, kSkipImpListDeleting, n, "Thread_FileCheck:  Skip - ImpList data deletion now. ", 10);
-    return;
+    return false;
   }
   RemoveStagingFolder(frame);
   if (SettingsDialogOpen(frame)) {
     platform::SleepMs(10);
-    return;
+    return false;
   }
   if (ReadChangeFlag(frame.settingsFile, ChangeFlag::Modified) != 0) {
     ReReadSettings(frame);
     ZV_WATCH_TRACE("Thread_FileCheck:  Auto File setting was read. ");
-    if (idx >= frame.settings.size() || n > SettingCount(frame)) return;
+    if (idx >= frame.settings.size() || n > SettingCount(frame)) return false;
   }
+  return true;
+}
+
+// The record of a setting as this pass uses it.
+AutoFileSetting RecordInHand(const WatchFrame& frame, std::size_t idx) {
   AutoFileSetting record = frame.settings[idx];
   if (frame.options.disableSearchBinder == 0) record.searchBinder = 0;
   // Unset save folders are the defaults below the (sub)folder being walked.
   if (!record.succeededFolderSet) record.succeededFolder.clear();
   if (!record.failedFolderSet) record.failedFolder.clear();
+  return record;
+}
 
-  // Due check.
-  const std::int64_t now = platform::UnixSeconds();
+// Due check: false while the setting's interval has not passed.
+bool SettingDue(WatchFrame& frame, std::size_t idx, const AutoFileSetting& record, std::int64_t now) {
   const std::int64_t elapsedMinutes = frame.lastCheck[idx] == 0 ? INT32_MAX : (now - frame.lastCheck[idx]) / 60;
   if (frame.lastCheck[idx] != 0 && now < frame.lastCheck[idx]) {
     frame.lastCheck[idx] = now;  // the clock went back: wait one more interval
     platform::SleepMs(20);
     RemoveStagingFolder(frame);
     platform::SleepMs(10);
-    return;
+    return false;
   }
   if (elapsedMinutes < record.checkTimer) {
     RemoveStagingFolder(frame);
     platform::SleepMs(10);
-    return;
+    return false;
   }
   frame.lastCheck[idx] = now;
+  return true;
+}
+
+// One save folder the sources are moved to: a given one must be a writable
+// folder, a default one no link, file or read-only folder. False skips.
+bool SaveFolderFit(WatchFrame& frame, int n, const std::string& given, const std::string& fallback, bool success) {
+  if (!given.empty()) {
+    if (!platform::IsFolder(given) || MyTestWritePermission(given, frame.env.folder) != 1) {
+      if (success)
+        SkipFile(frame, kSkipSucceededNoWrite, n, given, "Thread_FileCheck: Skip - No write authority - " + given, 10);
+      else
+        SkipFile(frame, kSkipFailedNoWrite, n, given,
+                 "Thread_FileCheck: Skip - By failed folder's permission - " + given, 10);
+      return false;
+    }
+  } else if (platform::IsSymlink(fallback) ||  // a link planted there is never followed
+             (platform::Exists(fallback) &&
+              (!platform::IsFolder(fallback) || platform::IsReadOnly(fallback) ||
+               platform::IsSystemOrTemporary(fallback)))) {
+    if (success)
+      SkipFile(frame, kSkipSucceededReadOnly, n, fallback,
+               "Thread_FileCheck: Skip - Folder has a hide attribute - " + fallback, 10);
+    else
+      SkipFile(frame, kSkipFailedReadOnly, n, fallback,
+               "Thread_FileCheck: Skip - Failed folder's attribute - " +
+                   std::to_string(platform::IsReadOnly(fallback) ? 1 : 0) + ", " + fallback,
+               10);
+    return false;
+  }
+  return true;
+}
+
+// The save folders, the binder and the link folder of a setting. False skips.
+bool DestinationsFit(WatchFrame& frame, const AutoFileSetting& record, int n) {
+  if (record.moveSucceeded == 0 &&
+      !SaveFolderFit(frame, n, record.succeededFolder, Join(record.targetFolder, "Success"), true))
+    return false;
+  if (record.moveFailed == 0 && !SaveFolderFit(frame, n, record.failedFolder, Join(record.targetFolder, "Fail"), false))
+    return false;
+  if (MyTestWritePermission(record.targetBinder, frame.env.folder) != 1) {
+    SkipFile(frame, kSkipBinderNoWrite, n, record.targetBinder,
+             "Thread_FileCheck: Skip - No write authority. Target binder. - " + record.targetBinder, 10);
+    return false;
+  }
+  if (!record.linkFolder.empty()) {
+    const companion::ViewerFolders v = companion::ReadViewerFolders();
+    bool known = false;
+    for (const auto& l : v.link)
+      if (!l.empty() && platform::EqualsNoCase(platform::TrimTrailingSeparator(l),
+                                               platform::TrimTrailingSeparator(record.linkFolder)))
+        known = true;
+    if (!known) {
+      SkipFile(frame, kSkipBinderNotInLink, n, record.linkFolder,
+               "Thread_FileCheck: Skip - Target binder is not in link folder. Link folder - " + record.linkFolder, 10);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Monitored-folder access: the folder itself, or a staged copy of it when
+// it cannot be written. False skips.
+bool ChooseScanFolder(WatchFrame& frame, const AutoFileSetting& record, int n, std::string& scanFolder) {
+  scanFolder = record.targetFolder;
+  if (MyTestWritePermission(record.targetFolder, frame.env.folder) == 1) return true;
+  std::string inHand = record.targetFolder;
+  bool ok = StageFiles(frame, n, record.targetFolder, frame.stagingFolder);
+  frame.stagingInUse = true;
+  if (ok) {
+    inHand = frame.stagingFolder;
+    if (record.moveSucceeded == 0)
+      ok = SaveFolderUsable(frame, record.succeededFolder.empty() ? Join(record.targetFolder, "Success")
+                                                                   : record.succeededFolder);
+    if (ok && record.moveFailed == 0)
+      ok = SaveFolderUsable(frame, record.failedFolder.empty() ? Join(record.targetFolder, "Fail") : record.failedFolder);
+  }
+  if (!ok) {
+    SkipFile(frame, kSkipMonitoredNoWrite, n, inHand, "Thread_FileCheck: Skip - No write authority - " + inHand, 10);
+    return false;
+  }
+  scanFolder = frame.stagingFolder;
+  return true;
+}
+
+// Room for `total` bytes of files where their pages and sources go. False skips.
+bool RoomForFiles(WatchFrame& frame, const AutoFileSetting& record, int n, std::uint64_t total) {
+  if (total == 0) return true;
+  if (!record.linkFolder.empty() && !HasFreeSpace(frame, record.linkFolder, 2 * (total + 10 * kMiB))) {
+    SkipFile(frame, kSkipNoSpaceLink, n, record.linkFolder,
+             "Thread_FileCheck: Skip - No disk area in link folder - " + record.linkFolder, 10);
+    return false;
+  }
+  const std::string succVol = record.succeededFolder.empty() ? record.targetFolder : record.succeededFolder;
+  if (!HasFreeSpace(frame, succVol, total + 20 * kMiB)) {
+    SkipFile(frame, kSkipNoSpaceSucceeded, n, succVol,
+             "Thread_FileCheck: Skip - No disk area in succeeded folder - " + succVol, 10);
+    return false;
+  }
+  const std::string failVol = record.failedFolder.empty() ? record.targetFolder : record.failedFolder;
+  if (!HasFreeSpace(frame, failVol, total + 20 * kMiB)) {
+    SkipFile(frame, kSkipNoSpaceFailed, n, failVol, "Thread_FileCheck: Skip - No disk area in failed folder - " + failVol,
+             10);
+    return false;
+  }
+  return true;
+}
+
+// The walk over the setting's folder, between the monitor log's lines.
+void WalkSetting(WatchFrame& frame, const AutoFileSetting& record, int n, const std::string& scanFolder) {
+  const std::int64_t started = platform::UnixSeconds();
+  if (frame.monitorLog.IsOpen()) frame.monitorLog.WriteStartReading(n, started, record.targetBinder);
+  ZV_WATCH_TRACE("Thread_FileCheck: Call CheckFolder().");
+  CheckFolder(frame, n, scanFolder, ".", record.targetFolder, record, record.moveSucceeded, record.succeededFolder,
+              record.moveFailed, record.failedFolder, frame.status.load(), 0, n, frame.stagingInUse ? 1 : 0, 0, 0);
+  ZV_WATCH_TRACE("Thread_FileCheck: Return CheckFolder().");
+  const std::int64_t ended = platform::UnixSeconds();
+  if (frame.monitorLog.IsOpen()) frame.monitorLog.WriteFinishedReading(n, ended, ended - started);
+  frame.lastCheck[static_cast<std::size_t>(n - 1)] = ended;
+  platform::SleepMs(20);
+}
+
+// One auto-file setting (steps 1 to 24 of the pass).
+void WatchSetting(WatchFrame& frame, int n) {
+  const std::size_t idx = static_cast<std::size_t>(n - 1);
+  if (!SettingMayStart(frame, n)) return;
+  AutoFileSetting record = RecordInHand(frame, idx);
+  const std::int64_t now = platform::UnixSeconds();
+  if (!SettingDue(frame, idx, record, now)) return;
 
   if (MenuOpen(frame)) {
     SkipSetting(frame, kSkipDisplayMenu, n, "Thread_FileCheck:  Skip - Popup menu is openinig now. ", 10);
@@ -224,115 +361,18 @@ void WatchSetting(WatchFrame& frame, int n) {
              "Thread_FileCheck: Target folder does not exist - " + record.targetFolder, 10);
     return;
   }
-  const std::string defaultSucc = Join(record.targetFolder, "Success");
-  const std::string defaultFail = Join(record.targetFolder, "Fail");
-  if (record.moveSucceeded == 0) {
-    if (!record.succeededFolder.empty()) {
-      if (!platform::IsFolder(record.succeededFolder) ||
-          MyTestWritePermission(record.succeededFolder, frame.env.folder) != 1) {
-        SkipFile(frame, kSkipSucceededNoWrite, n, record.succeededFolder,
-                 "Thread_FileCheck: Skip - No write authority - " + record.succeededFolder, 10);
-        return;
-      }
-    } else if (platform::IsSymlink(defaultSucc) ||  // a link planted there is never followed
-               (platform::Exists(defaultSucc) &&
-                (!platform::IsFolder(defaultSucc) || platform::IsReadOnly(defaultSucc) ||
-                 platform::IsSystemOrTemporary(defaultSucc)))) {
-      SkipFile(frame, kSkipSucceededReadOnly, n, defaultSucc,
-               "Thread_FileCheck: Skip - Folder has a hide attribute - " + defaultSucc, 10);
-      return;
-    }
-  }
-  if (record.moveFailed == 0) {
-    if (!record.failedFolder.empty()) {
-      if (!platform::IsFolder(record.failedFolder) ||
-          MyTestWritePermission(record.failedFolder, frame.env.folder) != 1) {
-        SkipFile(frame, kSkipFailedNoWrite, n, record.failedFolder,
-                 "Thread_FileCheck: Skip - By failed folder's permission - " + record.failedFolder, 10);
-        return;
-      }
-    } else if (platform::IsSymlink(defaultFail) ||  // a link planted there is never followed
-               (platform::Exists(defaultFail) &&
-                (!platform::IsFolder(defaultFail) || platform::IsReadOnly(defaultFail) ||
-                 platform::IsSystemOrTemporary(defaultFail)))) {
-      SkipFile(frame, kSkipFailedReadOnly, n, defaultFail, "Thread_FileCheck: Skip - Failed folder's attribute - " +
-                     std::to_string(platform::IsReadOnly(defaultFail) ? 1 : 0) + ", " + defaultFail, 10);
-      return;
-    }
-  }
-  if (MyTestWritePermission(record.targetBinder, frame.env.folder) != 1) {
-    SkipFile(frame, kSkipBinderNoWrite, n, record.targetBinder,
-             "Thread_FileCheck: Skip - No write authority. Target binder. - " + record.targetBinder, 10);
-    return;
-  }
-  if (!record.linkFolder.empty()) {
-    const companion::ViewerFolders v = companion::ReadViewerFolders();
-    bool known = false;
-    for (const auto& l : v.link)
-      if (!l.empty() && platform::EqualsNoCase(platform::TrimTrailingSeparator(l),
-                                               platform::TrimTrailingSeparator(record.linkFolder)))
-        known = true;
-    if (!known) {
-      SkipFile(frame, kSkipBinderNotInLink, n, record.linkFolder,
-               "Thread_FileCheck: Skip - Target binder is not in link folder. Link folder - " + record.linkFolder, 10);
-      return;
-    }
-  }
-  // Monitored-folder access: work on the folder, or on a staged copy.
-  std::string scanFolder = record.targetFolder;
-  if (MyTestWritePermission(record.targetFolder, frame.env.folder) != 1) {
-    std::string inHand = record.targetFolder;
-    bool ok = StageFiles(frame, n, record.targetFolder, frame.stagingFolder);
-    frame.stagingInUse = true;
-    if (ok) {
-      inHand = frame.stagingFolder;
-      if (record.moveSucceeded == 0)
-        ok = SaveFolderUsable(frame, record.succeededFolder.empty() ? defaultSucc : record.succeededFolder);
-      if (ok && record.moveFailed == 0)
-        ok = SaveFolderUsable(frame, record.failedFolder.empty() ? defaultFail : record.failedFolder);
-    }
-    if (!ok) {
-      SkipFile(frame, kSkipMonitoredNoWrite, n, inHand, "Thread_FileCheck: Skip - No write authority - " + inHand, 10);
-      return;
-    }
-    scanFolder = frame.stagingFolder;
-  }
+  if (!DestinationsFit(frame, record, n)) return;
+  std::string scanFolder;
+  if (!ChooseScanFolder(frame, record, n, scanFolder)) return;
   ZV_WATCH_TRACE("Thread_FileCheck: Auto File Function --------------- Start - No. " + std::to_string(n) +
                  " ---------------");
-  if (total > 0) {
-    if (!record.linkFolder.empty() && !HasFreeSpace(frame, record.linkFolder, 2 * (total + 10 * kMiB))) {
-      SkipFile(frame, kSkipNoSpaceLink, n, record.linkFolder,
-               "Thread_FileCheck: Skip - No disk area in link folder - " + record.linkFolder, 10);
-      return;
-    }
-    const std::string succVol = record.succeededFolder.empty() ? record.targetFolder : record.succeededFolder;
-    if (!HasFreeSpace(frame, succVol, total + 20 * kMiB)) {
-      SkipFile(frame, kSkipNoSpaceSucceeded, n, succVol,
-               "Thread_FileCheck: Skip - No disk area in succeeded folder - " + succVol, 10);
-      return;
-    }
-    const std::string failVol = record.failedFolder.empty() ? record.targetFolder : record.failedFolder;
-    if (!HasFreeSpace(frame, failVol, total + 20 * kMiB)) {
-      SkipFile(frame, kSkipNoSpaceFailed, n, failVol,
-               "Thread_FileCheck: Skip - No disk area in failed folder - " + failVol, 10);
-      return;
-    }
-  }
+  if (!RoomForFiles(frame, record, n, total)) return;
   if (frame.options.recreatedBinderCheck && IsBinderRecreated(frame, record)) {
     SkipFile(frame, kSkipBinderRecreated, n, record.targetBinder,
              "Thread_FileCheck: Skip - Target binder is recreated - " + record.targetBinder, 10);
     return;
   }
-  const std::int64_t started = platform::UnixSeconds();
-  if (frame.monitorLog.IsOpen()) frame.monitorLog.WriteStartReading(n, started, record.targetBinder);
-  ZV_WATCH_TRACE("Thread_FileCheck: Call CheckFolder().");
-  CheckFolder(frame, n, scanFolder, ".", record.targetFolder, record, record.moveSucceeded, record.succeededFolder,
-              record.moveFailed, record.failedFolder, frame.status.load(), 0, n, frame.stagingInUse ? 1 : 0, 0, 0);
-  ZV_WATCH_TRACE("Thread_FileCheck: Return CheckFolder().");
-  const std::int64_t ended = platform::UnixSeconds();
-  if (frame.monitorLog.IsOpen()) frame.monitorLog.WriteFinishedReading(n, ended, ended - started);
-  frame.lastCheck[idx] = ended;
-  platform::SleepMs(20);
+  WalkSetting(frame, record, n, scanFolder);
   ZV_WATCH_TRACE("Thread_FileCheck: Auto File Function --------------- End - No. " + std::to_string(n) +
                  " ---------------");
 }
