@@ -267,15 +267,32 @@ int FinishImport(WatchFrame& frame, const FileJob& job) {
 
 }  // namespace
 
-// Import of one file (steps 1 to 17). Returns the import result.
-int ImportOneFile(WatchFrame& frame, FileJob& job) {
-  const AutoFileSetting& s = *job.setting;
-  WatchShell* shell = frame.shell;
-  // `ImportFlag` is 1 since the status was claimed.
+namespace {
+
+// What the insertion of one file gave back.
+struct Insertion {
+  int result = -1;
+  int pages = 0;
+  int errorCode = 0;
+  char message[1024] = {0};
+  char title[DRAVEL_PATH_MAX] = {0};
+  char printCopy[DRAVEL_PATH_MAX] = {0};
+  char binder[DRAVEL_PATH_MAX] = {0};  // the binder the pages went to
+  std::string linkFolder, linkName;
+};
+
+// The host name the import's log records carry.
+std::string ImportHostName(const AutoFileSetting& s) {
   std::string hostName = Res(57674);
   if (s.workDesk != 1 && !s.linkFolder.empty())
     hostName = ProfileRead("Product", "HostName", hostName, ResultAreaCopyPath(s.linkFolder));
+  return hostName;
+}
 
+// The tray shows the import (tooltip, blinking icon).
+void AnnounceImport(WatchFrame& frame, const FileJob& job) {
+  const AutoFileSetting& s = *job.setting;
+  WatchShell* shell = frame.shell;
   std::string label = s.setName;
   if (label.empty()) label = job.n > 10000 ? "FAX-" + std::to_string(job.n - 10000) : std::to_string(job.n);
   if (shell) shell->SetTooltip(frame.productName + " - " + StatusWord(kStatusImporting) + ":" + label);
@@ -293,20 +310,22 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
       }
     }
   }
+}
 
-  const std::int64_t stampTime = TakeImportStamp(frame);
-  const std::string stamp = StampText(stampTime);
-
-  int result = -1;
-  int pages = 0;
-  int errorCode = 0;
+// The insertion into the binder (or onto the work desk).
+void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp, Insertion& in) {
+  const AutoFileSetting& s = *job.setting;
+  int& result = in.result;
+  int& pages = in.pages;
+  int& errorCode = in.errorCode;
   int secured = 0;
-  char message[1024] = {0};
-  char title[DRAVEL_PATH_MAX] = {0};
-  char printCopy[DRAVEL_PATH_MAX] = {0};
-  char binder[DRAVEL_PATH_MAX] = {0};
+  char* message = in.message;
+  char* title = in.title;
+  char* printCopy = in.printCopy;
+  char* binder = in.binder;
   Copy(binder, s.targetBinder);
-  std::string linkFolder, linkName;
+  std::string& linkFolder = in.linkFolder;
+  std::string& linkName = in.linkName;
   if (s.workDesk == 1) {
     WorkDeskRequest request;
     request.folder = s.targetBinder;
@@ -331,7 +350,15 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
                           frame.options.addContents, job.securityPdf, &secured, attach.c_str(), searchVariant);
     frame.imports.fetch_add(1);
   }
-  const std::string actualBinder = binder;
+}
+
+// The proof of the import's pages, the searched binder
+// written back, the binder's writers waited for.
+void AfterInsertion(WatchFrame& frame, const FileJob& job, std::int64_t stampTime, const Insertion& in) {
+  const AutoFileSetting& s = *job.setting;
+  const int result = in.result;
+  const int pages = in.pages;
+  const std::string actualBinder = in.binder;
   // From here on a crash leaves proof of which pages are this import's.
   if (result == 0 && s.workDesk != 1 && pages > 0)
     NoteImportedPages(frame, job.targetFile, job.identity, actualBinder, pages, stampTime);
@@ -344,89 +371,104 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
     platform::SleepMs(10);
   }
   platform::SleepMs(frame.options.wait);
-  frame.lastError = message;
+  frame.lastError = in.message;
+}
 
-  if (result == DRAVEL_INSERT_SKIPPED) {
-    ZV_WATCH_TRACE("bResult=1. Import Skip.");
-  } else {
-    bool noticeDue = false;
-    const std::string recipients = ResolveRecipients(frame, s, noticeDue);
-    ZV_WATCH_TRACE("Log Output start");
-    DravelImpRecord rec{};
-    rec.impTime = stampTime;
-    Copy(rec.hostName, hostName);
-    Copy(rec.name, s.setName);
-    Copy(rec.srcFolder, job.targetFolder);
-    Copy(rec.srcFile, job.name);
-    rec.result = result == 0 ? 1 : 0;
-    Copy(rec.binder, s.targetBinder);
-    Copy(rec.index, std::to_string(job.n));
-    Copy(rec.actualBinder, actualBinder);
-    Copy(rec.binderPath, actualBinder);
-    Copy(rec.linkFolderPath, linkFolder);
-    Copy(rec.linkFolderName, linkName);
-    rec.setNumber = s.setNumber;
-    rec.pageCount = pages;
-    rec.a3b4 = job.a3b4;
-    rec.workDesk = s.workDesk;
-    rec.userList = recipients.c_str();
-    Copy(rec.userName, platform::UserName());
-    std::string parent = frame.computerName;
-    rec.parentPCName = parent.c_str();
-    std::string msgCopy = message;
-    std::vector<char> msgBuf(msgCopy.begin(), msgCopy.end());
-    msgBuf.push_back('\0');
-    rec.message = msgBuf.data();
+// The import logs, the result list and the result notice.
+void WriteImportLogs(WatchFrame& frame, const FileJob& job, const std::string& hostName, std::int64_t stampTime,
+                     const Insertion& in) {
+  const AutoFileSetting& s = *job.setting;
+  const int result = in.result;
+  const int pages = in.pages;
+  const int errorCode = in.errorCode;
+  const char* message = in.message;
+  const char* title = in.title;
+  const std::string actualBinder = in.binder;
+  const std::string& linkFolder = in.linkFolder;
+  const std::string& linkName = in.linkName;
+  bool noticeDue = false;
+  const std::string recipients = ResolveRecipients(frame, s, noticeDue);
+  ZV_WATCH_TRACE("Log Output start");
+  DravelImpRecord rec{};
+  rec.impTime = stampTime;
+  Copy(rec.hostName, hostName);
+  Copy(rec.name, s.setName);
+  Copy(rec.srcFolder, job.targetFolder);
+  Copy(rec.srcFile, job.name);
+  rec.result = result == 0 ? 1 : 0;
+  Copy(rec.binder, s.targetBinder);
+  Copy(rec.index, std::to_string(job.n));
+  Copy(rec.actualBinder, actualBinder);
+  Copy(rec.binderPath, actualBinder);
+  Copy(rec.linkFolderPath, linkFolder);
+  Copy(rec.linkFolderName, linkName);
+  rec.setNumber = s.setNumber;
+  rec.pageCount = pages;
+  rec.a3b4 = job.a3b4;
+  rec.workDesk = s.workDesk;
+  rec.userList = recipients.c_str();
+  Copy(rec.userName, platform::UserName());
+  std::string parent = frame.computerName;
+  rec.parentPCName = parent.c_str();
+  std::string msgCopy = message;
+  std::vector<char> msgBuf(msgCopy.begin(), msgCopy.end());
+  msgBuf.push_back('\0');
+  rec.message = msgBuf.data();
 
-    if (frame.impResultListOn) {
-      ImpResultRow row;
-      ResultRowDateTime(stampTime, frame.log.EffectiveLanguageId(), row.date, row.time);
-      row.result = rec.result;
-      row.sourcePath = Join(job.targetFolder, job.name);
-      row.actualBinder = actualBinder;
-      row.destination = s.workDesk == 1 ? Res(57681) : std::string(title);
-      row.errorText = message;
-      row.code = errorCode;
-      row.pattern = job.n > 10000 ? kPatternFax : (job.n < 0 ? kPatternFaxOther : kPatternTargetFolder);
-      row.settingNumber = job.settingNo;
-      row.monitorName = s.setName;
-      WriteImpResultList(frame.log, row);
-    }
-    if (frame.options.impListEnabled) {
-      const std::string rslt = Join(frame.env.folder, kResultFolderName);
-      platform::MakeFolders(rslt);
-      // The import-list viewer takes this lock with the store's short-lock
-      // rule; so does the monitor: no pause once it is had.
-      platform::HeldLock lock = platform::AcquireShortLockFile(rslt, "~ImpList.Locked", 10);
-      if (noticeDue) OutPutImpRsltFile(rec);
-      if (!s.linkFolder.empty()) {
-        const std::string linkRslt = Join(s.linkFolder, kResultFolderName);
-        platform::MakeFolders(linkRslt);
-        ProfileWrite("HostName", "HostName", frame.computerName, Join(linkRslt, "ImpHostname.ini"));
-      }
-      platform::ReleaseLockFile(lock, rslt, "~ImpList.Locked");
-      if (frame.options.impListPopup == 1 && noticeDue) {
-        ZV_WATCH_TRACE("Call Quibbin start");
-        StartImportListViewer(frame);
-      }
-    }
-    WriteImpLogImport(frame.log, rec);
-
-    // Source check, then the source handling.
-    if (!platform::IsFile(job.path)) {
-      // Gone already: there is nothing left to import twice.
-      ZV_WATCH_TRACE("ERROR: Source File does not have write permission.");
-      if (platform::IsFile(job.targetFile))
-        SetLockFileList(frame, job.targetFile, result, 0, kReadStateDone, job.identity);
-    } else if (!frame.probe->CanOpenExclusively(job.path)) {
-      ZV_WATCH_TRACE("ERROR: Source File is Locked.");
-      SetLockFileList(frame, job.targetFile, result, 0, kReadStateDone, job.identity);
-    } else {
-      HandleSource(frame, job, result, stampTime);
-    }
-    if (printCopy[0] != '\0') platform::RemoveFile(printCopy);
-    platform::SleepMs(frame.options.wait);
+  if (frame.impResultListOn) {
+    ImpResultRow row;
+    ResultRowDateTime(stampTime, frame.log.EffectiveLanguageId(), row.date, row.time);
+    row.result = rec.result;
+    row.sourcePath = Join(job.targetFolder, job.name);
+    row.actualBinder = actualBinder;
+    row.destination = s.workDesk == 1 ? Res(57681) : std::string(title);
+    row.errorText = message;
+    row.code = errorCode;
+    row.pattern = job.n > 10000 ? kPatternFax : (job.n < 0 ? kPatternFaxOther : kPatternTargetFolder);
+    row.settingNumber = job.settingNo;
+    row.monitorName = s.setName;
+    WriteImpResultList(frame.log, row);
   }
+  if (frame.options.impListEnabled) {
+    const std::string rslt = Join(frame.env.folder, kResultFolderName);
+    platform::MakeFolders(rslt);
+    // The import-list viewer takes this lock with the store's short-lock
+    // rule; so does the monitor: no pause once it is had.
+    platform::HeldLock lock = platform::AcquireShortLockFile(rslt, "~ImpList.Locked", 10);
+    if (noticeDue) OutPutImpRsltFile(rec);
+    if (!s.linkFolder.empty()) {
+      const std::string linkRslt = Join(s.linkFolder, kResultFolderName);
+      platform::MakeFolders(linkRslt);
+      ProfileWrite("HostName", "HostName", frame.computerName, Join(linkRslt, "ImpHostname.ini"));
+    }
+    platform::ReleaseLockFile(lock, rslt, "~ImpList.Locked");
+    if (frame.options.impListPopup == 1 && noticeDue) {
+      ZV_WATCH_TRACE("Call Quibbin start");
+      StartImportListViewer(frame);
+    }
+  }
+  WriteImpLogImport(frame.log, rec);
+}
+
+// The source checked again, then deleted or moved.
+void HandleImportedSource(WatchFrame& frame, const FileJob& job, int result, std::int64_t stampTime) {
+  // Source check, then the source handling.
+  if (!platform::IsFile(job.path)) {
+    // Gone already: there is nothing left to import twice.
+    ZV_WATCH_TRACE("ERROR: Source File does not have write permission.");
+    if (platform::IsFile(job.targetFile))
+      SetLockFileList(frame, job.targetFile, result, 0, kReadStateDone, job.identity);
+  } else if (!frame.probe->CanOpenExclusively(job.path)) {
+    ZV_WATCH_TRACE("ERROR: Source File is Locked.");
+    SetLockFileList(frame, job.targetFile, result, 0, kReadStateDone, job.identity);
+  } else {
+    HandleSource(frame, job, result, stampTime);
+  }
+}
+
+// The end of the import and the tray's notice of it.
+void EndImport(WatchFrame& frame, const FileJob& job, int result) {
+  WatchShell* shell = frame.shell;
   // End of import.
   const int status = FinishImport(frame, job);
   if (shell) {
@@ -438,7 +480,29 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
       shell->ShowBalloon(Res(63259), Res(result == 0 ? 63258 : 63260), frame.options.timeBalloon);
     }
   }
-  return result;
+}
+
+}  // namespace
+
+// Import of one file (steps 1 to 17). Returns the import result.
+int ImportOneFile(WatchFrame& frame, FileJob& job) {
+  // `ImportFlag` is 1 since the status was claimed.
+  const std::string hostName = ImportHostName(*job.setting);
+  AnnounceImport(frame, job);
+  const std::int64_t stampTime = TakeImportStamp(frame);
+  Insertion in;
+  InsertFile(frame, job, StampText(stampTime), in);
+  AfterInsertion(frame, job, stampTime, in);
+  if (in.result == DRAVEL_INSERT_SKIPPED) {
+    ZV_WATCH_TRACE("bResult=1. Import Skip.");
+  } else {
+    WriteImportLogs(frame, job, hostName, stampTime, in);
+    HandleImportedSource(frame, job, in.result, stampTime);
+    if (in.printCopy[0] != '\0') platform::RemoveFile(in.printCopy);
+    platform::SleepMs(frame.options.wait);
+  }
+  EndImport(frame, job, in.result);
+  return in.result;
 }
 
 }  // namespace zv::monitor

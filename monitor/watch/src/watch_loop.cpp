@@ -152,7 +152,7 @@ void SkipUnreachable(WatchFrame& frame, int n, const Unreachable& dead) {
   platform::SleepMs(10);
 }
 
-// Steps 1 to 4: not while the import list is being cleared or the settings
+// Not while the import list is being cleared or the settings
 // dialog is open; changed settings are read anew. False when the setting
 // is not walked this time.
 bool SettingMayStart(WatchFrame& frame, int n) {
