@@ -3,12 +3,14 @@
 
 #include "binderlib/binderlib.h"
 #include "platform/fs.h"
-#include "support/testpdf.h"
+#include "testing/pdf.h"
+#include "testing/temp_dir.h"
 
 namespace bl = zv::companion::binder;
 
 TEST(PdfRecount, AChangedFileIsReadAgain) {
-  const std::string root = zv::testing::FreshFolder("pdf_recount");
+  const zv::testing::TempDir dir;
+  const std::string& root = dir.path();
   const std::string pdf = root + "/scan.pdf";
   zv::testing::MakePdf(pdf, 2);
   EXPECT_EQ(bl::PdfPageCount(pdf), 2);
