@@ -75,13 +75,8 @@ void BM_BatchPerFile(benchmark::State& state) {
     PauseRecorder clock(platform::GetClock());
     platform::ScopedClock scoped(clock);
 
-    HeadlessShell shell;
-    WatchFrame frame;
-    InitWatchFrame(frame, inst.program(), &shell);
-    frame.trayShown.store(shell.RestoreIcon());
-    WatchThread watch;
-    watch.Start(frame);
-    while (frame.cycles.load() < 1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bench::RunningEngine engine(inst.program());
+    engine.AwaitFirstCycle();
 
     platform::MakeFolders(inst.Path("tmp/batch"));
     for (int i = 0; i < files; ++i) test::MakePdf(inst.Path("tmp/batch/b" + std::to_string(100 + i) + ".pdf"), 1);
@@ -106,10 +101,10 @@ void BM_BatchPerFile(benchmark::State& state) {
     for (int i = 0; i < 3000 && FilesLeftIn(inst.target()); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    watch.Stop();
+    engine.watch.Stop();
     const bench::IoPerImport io =
         bench::PerImport(ioBefore, platform::ReadIoCounts(), setBefore, platform::ReplacementsOf(inst.settings()),
-                         statBefore, platform::ReplacementsOf(StatusFile(inst)), frame.imports.load());
+                         statBefore, platform::ReplacementsOf(StatusFile(inst)), engine.frame.imports.load());
     if (arrivals.size() < 2) {
       state.SkipWithError("fewer than two pages were filed");
       break;
@@ -159,18 +154,13 @@ void BM_FirstDocument(benchmark::State& state) {
       platform::ScopedClock scoped(clock);
 
       const std::int64_t from = clock.SteadyMs();
-      HeadlessShell shell;
-      WatchFrame frame;
-      InitWatchFrame(frame, inst.program(), &shell);
-      frame.trayShown.store(shell.RestoreIcon());
-      WatchThread watch;
-      watch.Start(frame);
+      bench::RunningEngine engine(inst.program());
       std::int64_t to = from;
       while (PageCount(inst.binder()) == 0 && to - from < 60000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         to = clock.SteadyMs();
       }
-      watch.Stop();
+      engine.watch.Stop();
       if (to - from >= 60000) continue;
       total.push_back(static_cast<double>(to - from));
       design.push_back(static_cast<double>(clock.PausedWithin(from, to, bench::kDesignPauseLengths)));

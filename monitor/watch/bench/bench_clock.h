@@ -4,13 +4,16 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "monitor/watch/engine.h"
 #include "platform/clock.h"
 #include "platform/iocounts.h"
 
@@ -60,6 +63,23 @@ class PauseRecorder : public platform::Clock {
 // after the source handling, the second before the next entry and the
 // library's second after the insertion.
 inline const std::vector<std::int64_t> kDesignPauseLengths = {200, 1000};
+
+// A headless watch engine on a program folder, started at once; the thread
+// is stopped (joined) when the engine goes.
+struct RunningEngine {
+  explicit RunningEngine(const std::string& program) {
+    InitWatchFrame(frame, program, &shell);
+    frame.trayShown.store(shell.RestoreIcon());
+    watch.Start(frame);
+  }
+  // Waits until the start-up work and the first cycle have passed.
+  void AwaitFirstCycle() const {
+    while (frame.cycles.load() < 1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  HeadlessShell shell;
+  WatchFrame frame;
+  WatchThread watch;
+};
 
 inline double Median(std::vector<double> v) {
   if (v.empty()) return 0;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "bench_clock.h"
 #include "monitor/watch/engine.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -49,23 +50,18 @@ void BM_IdleThirtyFolders(benchmark::State& state) {
     }
     platform::ini::ClearCache();
 
-    HeadlessShell shell;
-    WatchFrame frame;
-    InitWatchFrame(frame, inst.program(), &shell);
-    frame.trayShown.store(shell.RestoreIcon());
-    WatchThread watch;
-    watch.Start(frame);
+    bench::RunningEngine engine(inst.program());
     // Let the start-up work pass before measuring.
-    while (frame.cycles.load() < 1) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    engine.AwaitFirstCycle();
 
-    const int cyclesBefore = frame.cycles.load();
+    const int cyclesBefore = engine.frame.cycles.load();
     const double cpuBefore = CpuSeconds();
     const auto wallBefore = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double cpu = CpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
-    const int cycles = frame.cycles.load() - cyclesBefore;
-    watch.Stop();
+    const int cycles = engine.frame.cycles.load() - cyclesBefore;
+    engine.watch.Stop();
 
     const double percent = 100.0 * cpu / wall;
     state.SetIterationTime(wall);

@@ -45,13 +45,8 @@ void BM_PickUp(benchmark::State& state) {
     PauseRecorder clock(platform::GetClock());
     platform::ScopedClock scoped(clock);
 
-    HeadlessShell shell;
-    WatchFrame frame;
-    InitWatchFrame(frame, inst.program(), &shell);
-    frame.trayShown.store(shell.RestoreIcon());
-    WatchThread watch;
-    watch.Start(frame);
-    while (frame.cycles.load() < 1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bench::RunningEngine engine(inst.program());
+    engine.AwaitFirstCycle();
 
     std::mt19937 random(12345);
     std::vector<double> total, paused;
@@ -86,7 +81,7 @@ void BM_PickUp(benchmark::State& state) {
       while (platform::IsFile(platform::JoinPath(inst.target(), name)))
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    watch.Stop();
+    engine.watch.Stop();
     if (total.empty()) {
       state.SkipWithError("no drop was filed");
       break;
