@@ -45,9 +45,7 @@ std::string FirstPageFile(const std::string& folder) {
   return folder;
 }
 
-std::string Target(const std::string& path) {
-  return platform::IsFolder(path) ? FirstPageFile(path) : path;
-}
+std::string Target(const std::string& path) { return platform::IsFolder(path) ? FirstPageFile(path) : path; }
 
 }  // namespace
 

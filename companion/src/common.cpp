@@ -38,13 +38,13 @@ std::string TrimmedPath(std::string_view path) {
 
 int DefaultButton(int style) {
   static const int kButtons[][3] = {
-      {kIdOk, 0, 0},                           // OK
-      {kIdOk, kIdCancel, 0},                   // OK, Cancel
-      {kIdAbort, kIdRetry, kIdIgnore},         // Abort, Retry, Ignore
-      {kIdYes, kIdNo, kIdCancel},              // Yes, No, Cancel
-      {kIdYes, kIdNo, 0},                      // Yes, No
-      {kIdRetry, kIdCancel, 0},                // Retry, Cancel
-      {kIdCancel, kIdTryAgain, kIdContinue},   // Cancel, Try again, Continue
+      {kIdOk, 0, 0},                          // OK
+      {kIdOk, kIdCancel, 0},                  // OK, Cancel
+      {kIdAbort, kIdRetry, kIdIgnore},        // Abort, Retry, Ignore
+      {kIdYes, kIdNo, kIdCancel},             // Yes, No, Cancel
+      {kIdYes, kIdNo, 0},                     // Yes, No
+      {kIdRetry, kIdCancel, 0},               // Retry, Cancel
+      {kIdCancel, kIdTryAgain, kIdContinue},  // Cancel, Try again, Continue
   };
   int type = style & 0xF;
   if (type > 6) type = 0;
@@ -156,8 +156,8 @@ int ComUserRights() {
   // Probe by creating and removing a file: the permission bits alone do not
   // tell (ACLs, read-only mounts).
   for (int attempt = 0; attempt < 5; ++attempt) {
-    std::string probe = platform::JoinPath(
-        folder, ".~rights_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".tmp");
+    std::string probe =
+        platform::JoinPath(folder, ".~rights_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + ".tmp");
     if (platform::Exists(probe)) continue;
     if (!platform::CreateExclusive(probe)) return 2;
     platform::RemoveFile(probe);

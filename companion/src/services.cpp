@@ -91,8 +91,8 @@ int CheckViewer(const std::string& viewerPath) {
   std::string tmp = platform::TempFolder();
   if (tmp.empty()) return -9;
   static std::atomic<int> counter{0};
-  std::string out = platform::JoinPath(tmp, "zv-viewer-version-" + std::to_string(::getpid()) + "-" +
-                                                std::to_string(counter++) + ".txt");
+  std::string out = platform::JoinPath(
+      tmp, "zv-viewer-version-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".txt");
   // The process layer has no output pipe: a shell sends the viewer's
   // answer to a file. The paths travel as arguments, never as shell text.
   platform::Process p = platform::Process::Spawn(

@@ -16,15 +16,12 @@ std::atomic<int> gForcedLanguage{-1};
 
 std::span<const detail::StringEntry> TableOf(StringTable table) {
   switch (table) {
-    case StringTable::Monitor:
-      return {detail::kMonitorStrings, detail::kMonitorStringsCount};
-    case StringTable::Dravel:
-      return {detail::kDravelStrings, detail::kDravelStringsCount};
+    case StringTable::Monitor: return {detail::kMonitorStrings, detail::kMonitorStringsCount};
+    case StringTable::Dravel: return {detail::kDravelStrings, detail::kDravelStringsCount};
     case StringTable::ImportList:
     case StringTable::KeywordPage:
     case StringTable::SortFolder:
-    case StringTable::SendFile:
-      break;
+    case StringTable::SendFile: break;
   }
   return {};
 }

@@ -72,8 +72,9 @@ const StringEntry kDravelStrings[] = {
     {64, "Program failed to get the binder information.", nullptr},
     {65, "Unable to find the binder of import source.", nullptr},
     {66, "Program failed to get the binder information.", nullptr},
-    {67, "The amount of pages in the file to be imported exceeds the maximum amount that can be saved in a binder. "
-         "Unable to save.",
+    {67,
+     "The amount of pages in the file to be imported exceeds the maximum amount that can be saved in a binder. "
+     "Unable to save.",
      nullptr},
     {68, "The number of Libraries has reached the maximum amount allowed. Unable to save.", nullptr},
     {69, "The target binder is secured binder. ", nullptr},
@@ -94,11 +95,14 @@ const StringEntry kDravelStrings[] = {
     {82, "Succeed", nullptr},
     {83, "Fail", nullptr},
     {84, nullptr,
-     "フォルダ名が長すぎるため連携設定できません。\r\nフォルダ名の長さを %d文字(半角換算)以内にしてから再度実行してください。"
+     "フォルダ名が長すぎるため連携設定できません。\r\nフォルダ名の長さを "
+     "%d文字(半角換算)以内にしてから再度実行してください。"
      "\r\n\r\n フォルダの場所：\r\n\t%s\r\n\r\n 対象のフォルダ名：\r\n\t%s"},
     {85, nullptr,
-     "フォルダ名に\"$$\"（バインダタイトルの区切り文字）が含まれていますが、この区切り文字の指定位置が正しくありません。"
-     "\r\nフォルダ名を見直してから再度実行してください。\r\n\r\n フォルダの場所：\r\n\t%s\r\n 対象のフォルダ名：\r\n\t%s"},
+     "フォルダ名に\"$$"
+     "\"（バインダタイトルの区切り文字）が含まれていますが、この区切り文字の指定位置が正しくありません。"
+     "\r\nフォルダ名を見直してから再度実行してください。\r\n\r\n フォルダの場所：\r\n\t%s\r\n "
+     "対象のフォルダ名：\r\n\t%s"},
     {86, nullptr, "フォルダの場所  ："},
     {87, nullptr, "対象のフォルダ名："},
     {88, nullptr, "エラー内容      ："},
@@ -108,8 +112,10 @@ const StringEntry kDravelStrings[] = {
     {92, nullptr, "フォルダ名の先頭にバインダタイトルの区切り文字($$)は指定できません。"},
     {93, nullptr, "フォルダ名の末尾にバインダタイトルの区切り文字($$)は指定できません。"},
     {94, nullptr, "フォルダ名にバインダタイトルの区切り文字($$)が複数指定されています。"},
-    {95, nullptr, "バインダタイトルの区切り文字($$)より前の部分の文字が長すぎます。24 文字(半角換算)以内で指定してください。"},
-    {96, nullptr, "バインダタイトルの区切り文字($$)より後の部分の文字が長すぎます。24 文字(半角換算)以内で指定してください。"},
+    {95, nullptr,
+     "バインダタイトルの区切り文字($$)より前の部分の文字が長すぎます。24 文字(半角換算)以内で指定してください。"},
+    {96, nullptr,
+     "バインダタイトルの区切り文字($$)より後の部分の文字が長すぎます。24 文字(半角換算)以内で指定してください。"},
 };
 const std::size_t kDravelStringsCount = sizeof kDravelStrings / sizeof kDravelStrings[0];
 

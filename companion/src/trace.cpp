@@ -40,8 +40,8 @@ std::string DayText(const LocalStamp& s) {
 
 std::string StampText(const LocalStamp& s) {
   char buf[96];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", s.tm.tm_year + 1900,
-                s.tm.tm_mon + 1, s.tm.tm_mday, s.tm.tm_hour, s.tm.tm_min, s.tm.tm_sec, s.ms);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", s.tm.tm_year + 1900, s.tm.tm_mon + 1,
+                s.tm.tm_mday, s.tm.tm_hour, s.tm.tm_min, s.tm.tm_sec, s.ms);
   return buf;
 }
 
@@ -112,8 +112,7 @@ bool IsWordChar(char c) {
 // lists, settings files, other logs) is never the logger's.
 bool IsLoggerFileName(std::string_view name, std::string_view suffix) {
   constexpr std::string_view kExt = ".log";
-  if (name.size() <= kExt.size() || !platform::EqualsNoCase(name.substr(name.size() - kExt.size()), kExt))
-    return false;
+  if (name.size() <= kExt.size() || !platform::EqualsNoCase(name.substr(name.size() - kExt.size()), kExt)) return false;
   const std::string_view base = name.substr(0, name.size() - kExt.size());
   if (base.size() > 8 && AllDigits(base.substr(0, 8))) {
     const std::string_view rest = base.substr(8);
@@ -127,8 +126,8 @@ bool IsLoggerFileName(std::string_view name, std::string_view suffix) {
   return AllDigits(day) && platform::EqualsNoCase(infix, kTraceInfix);
 }
 
-void WriteLine(const std::string& path, int level, std::string_view tag, std::string_view sourceFile,
-               int sourceLine, std::string_view message) {
+void WriteLine(const std::string& path, int level, std::string_view tag, std::string_view sourceFile, int sourceLine,
+               std::string_view message) {
   std::string folder = TraceFolder(path);
   if (folder.empty()) return;
   LocalStamp now = Now();
@@ -198,13 +197,11 @@ void TraceLogWriteCode(int level, std::string_view moduleName, std::string_view 
   WriteLine(s.path, level, ModuleTag(moduleName), sourceFile, sourceLine, text);
 }
 
-int TraceLogPurge(const std::string& folder, std::string_view mask, int days, int enabled,
-                  std::string_view suffix) {
+int TraceLogPurge(const std::string& folder, std::string_view mask, int days, int enabled, std::string_view suffix) {
   if (enabled == 0 || days <= 0 || folder.empty()) return 0;
   auto entries = platform::ListFolder(folder);
   if (!entries) return 0;
-  const std::int64_t limitNs =
-      (platform::UnixSeconds() - static_cast<std::int64_t>(days) * 86400) * 1'000'000'000LL;
+  const std::int64_t limitNs = (platform::UnixSeconds() - static_cast<std::int64_t>(days) * 86400) * 1'000'000'000LL;
   int deleted = 0;
   for (const auto& e : *entries) {
     if (e.isFolder || e.isSymlink) continue;
@@ -222,8 +219,7 @@ std::string TraceLogAppendFolder(const std::string& baseFolder, std::string_view
   return platform::JoinPath(baseFolder, "AutoImpLog" + std::string(suffix));
 }
 
-int TraceLogAppend(const std::string& baseFolder, std::string_view suffix, std::string_view line,
-                   int enabled) {
+int TraceLogAppend(const std::string& baseFolder, std::string_view suffix, std::string_view line, int enabled) {
   if (enabled == 0) return -1;
   if (baseFolder.empty()) return 0;
   std::string folder = TraceLogAppendFolder(baseFolder, suffix);

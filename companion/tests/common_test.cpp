@@ -22,12 +22,12 @@ using testing::WriteText;
 
 TEST(MessageBox, DefaultButtonFollowsTypeAndDefaultFlag) {
   EXPECT_EQ(DefaultButton(kMbOk), kIdOk);
-  EXPECT_EQ(DefaultButton(kMbIconWarning), kIdOk);              // 48
-  EXPECT_EQ(DefaultButton(35), kIdYes);                          // Yes/No/Cancel, question
-  EXPECT_EQ(DefaultButton(292), kIdNo);                          // Yes/No, question, second button
+  EXPECT_EQ(DefaultButton(kMbIconWarning), kIdOk);  // 48
+  EXPECT_EQ(DefaultButton(35), kIdYes);             // Yes/No/Cancel, question
+  EXPECT_EQ(DefaultButton(292), kIdNo);             // Yes/No, question, second button
   EXPECT_EQ(DefaultButton(kMbOkCancel | kMbDefButton2), kIdCancel);
-  EXPECT_EQ(DefaultButton(kMbYesNoCancel | 0x200), kIdCancel);   // third button
-  EXPECT_EQ(DefaultButton(kMbOk | kMbDefButton2), kIdOk);        // no second button: the first
+  EXPECT_EQ(DefaultButton(kMbYesNoCancel | 0x200), kIdCancel);  // third button
+  EXPECT_EQ(DefaultButton(kMbOk | kMbDefButton2), kIdOk);       // no second button: the first
   EXPECT_EQ(DefaultButton(kMbYesNo | kMbTopMost | kMbIconStop), kIdYes);
 }
 
@@ -66,16 +66,12 @@ TEST(PathOps, ComponentsExtensionsAndParents) {
   struct Case {
     const char *path, *last, *ext, *parent, *trimmed;
   };
-  for (Case c : {Case{"/a/b/c.tar.gz", "c.tar.gz", "gz", "/a/b", "/a/b/c.tar.gz"},
-                 Case{"/a/b/", "b", "", "/a", "/a/b"},
-                 Case{"/a.d/file", "file", "", "/a.d", "/a.d/file"},  // a dot in a folder
-                 Case{"/a/.hidden", ".hidden", "", "/a", "/a/.hidden"},
-                 Case{"Scan.PDF", "Scan.PDF", "PDF", "", "Scan.PDF"},
-                 Case{"scan.", "scan.", "", "", "scan."},
-                 Case{"/top", "top", "", "/", "/top"},
-                 Case{"/a//", "a", "", "/", "/a"},
-                 Case{"/", "", "", "", "/"},
-                 Case{"", "", "", "", ""}}) {
+  for (Case c :
+       {Case{"/a/b/c.tar.gz", "c.tar.gz", "gz", "/a/b", "/a/b/c.tar.gz"}, Case{"/a/b/", "b", "", "/a", "/a/b"},
+        Case{"/a.d/file", "file", "", "/a.d", "/a.d/file"},  // a dot in a folder
+        Case{"/a/.hidden", ".hidden", "", "/a", "/a/.hidden"}, Case{"Scan.PDF", "Scan.PDF", "PDF", "", "Scan.PDF"},
+        Case{"scan.", "scan.", "", "", "scan."}, Case{"/top", "top", "", "/", "/top"}, Case{"/a//", "a", "", "/", "/a"},
+        Case{"/", "", "", "", "/"}, Case{"", "", "", "", ""}}) {
     EXPECT_EQ(ComLastComponent(c.path), c.last) << c.path;
     EXPECT_EQ(ComFileExtension(c.path), c.ext) << c.path;
     std::string p = c.path;

@@ -116,8 +116,7 @@ TEST(TraceLogWriteCode, FiltersByProcessLevelAndTagsTheModule) {
   TraceLogWriteCode(1, "Dravel.dll", "src/Insert.cpp", 11, nullptr, -5, 3, "InsertFileToBinder: failed");
   auto lines = Lines(ReadText(folder + "/Dravel_trace_" + Today() + ".log"));
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find("[1] Dravel Insert.cpp:11 InsertFileToBinder: failed code=-5 value=3"),
-            std::string::npos)
+  EXPECT_NE(lines[0].find("[1] Dravel Insert.cpp:11 InsertFileToBinder: failed code=-5 value=3"), std::string::npos)
       << lines[0];
   SetProcessTraceSettings({});
 }
@@ -132,7 +131,8 @@ TEST(TraceLogAppend, WritesDailyFileThatItsPurgeFolderHolds) {
   std::string file = folder + "/" + Today() + "_skip.log";
   auto lines = Lines(ReadText(file));
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} 61040: <3>Not .*Binder$)")))
+  EXPECT_TRUE(
+      std::regex_match(lines[0], std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} 61040: <3>Not .*Binder$)")))
       << lines[0];
 
   // The skip log's purge (folder AutoImpLog_skip, "*.*", no suffix) removes it once old.
@@ -155,8 +155,8 @@ TEST(TraceLogPurge, DeletesOnlyOldFilesTheLoggerWrote) {
   std::string f = dir.path();
   const std::int64_t day = 86400;
   const char* mine[] = {"Hopvale_trace_20200101.log", "DRAVEL_TRACE_20200102.LOG", "20200103_skip.log"};
-  const char* others[] = {"ImpResult.csv", "EnvSetInfo.ini", "Hopvale_20200101.log", "old.log",
-                          "notes_trace_2020.log", "20200103_skip.txt"};
+  const char* others[] = {"ImpResult.csv", "EnvSetInfo.ini",       "Hopvale_20200101.log",
+                          "old.log",       "notes_trace_2020.log", "20200103_skip.txt"};
   for (const char* n : mine) WriteText(f + "/" + n, "x");
   for (const char* n : others) WriteText(f + "/" + n, "x");
   for (const auto& e : std::filesystem::directory_iterator(f)) SetAge(e.path().string(), 11 * day);
@@ -164,8 +164,8 @@ TEST(TraceLogPurge, DeletesOnlyOldFilesTheLoggerWrote) {
   std::filesystem::create_directory(f + "/dir_trace_20200101.log");
   SetAge(f + "/dir_trace_20200101.log", 11 * day);
 
-  EXPECT_EQ(TraceLogPurge(f, "*.*", 10, 0, ""), 0);  // disabled
-  EXPECT_EQ(TraceLogPurge(f, "*.*", 0, 1, ""), 0);   // no retention
+  EXPECT_EQ(TraceLogPurge(f, "*.*", 10, 0, ""), 0);       // disabled
+  EXPECT_EQ(TraceLogPurge(f, "*.*", 0, 1, ""), 0);        // no retention
   EXPECT_EQ(TraceLogPurge(f, "*.*", 10, 1, "_skip"), 1);  // only the append files of that suffix
   EXPECT_FALSE(std::filesystem::exists(f + "/20200103_skip.log"));
   EXPECT_EQ(TraceLogPurge(f, "*.*", 10, 1, ""), 2);

@@ -174,8 +174,8 @@ int RunInsert(const std::vector<std::string>& args) {
   int pages = 0, reserved = 0, errorCode = 0, secured = 0;
   // As the monitor files: VLCode 2 (keywords per page), the exported search.
   const int result = InsertFileToBinder(nullptr, binderPath, file.c_str(), 0, 0, pos, 0, printCopy, 0, &pages,
-                                        keyword.c_str(), service, message, &reserved, 2, title, &errorCode,
-                                        contents, securePdf, &secured, extra.c_str(), 0);
+                                        keyword.c_str(), service, message, &reserved, 2, title, &errorCode, contents,
+                                        securePdf, &secured, extra.c_str(), 0);
   std::cout << "result " << result << "\n"
             << "error " << errorCode << "\n"
             << "message " << message << "\n";
@@ -213,8 +213,8 @@ int RunCheck(const std::vector<std::string>& args) {
 }
 
 const Command kCommands[] = {
-    {"ls", "dravel ls LINKFOLDER", "Shows the libraries, cabinets and binders of a link folder with titles and page counts.",
-     RunLs},
+    {"ls", "dravel ls LINKFOLDER",
+     "Shows the libraries, cabinets and binders of a link folder with titles and page counts.", RunLs},
     {"show", "dravel show BINDER", "Shows a binder's keys, pages, page files and keywords.", RunShow},
     {"mklib", "dravel mklib LINKFOLDER NAME", "Creates a library; prints its folder as the last line.", RunMklib},
     {"mkcab", "dravel mkcab LIBRARY NAME", "Creates a cabinet; prints its folder as the last line.", RunMkcab},

@@ -40,8 +40,8 @@ int g_binders = 0;
 bool Run(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
 
 std::string SourcePdf() {
-  for (const char* p : {"/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf",
-                        "/usr/share/doc/libtasn1-doc/libtasn1.pdf"})
+  for (const char* p :
+       {"/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf", "/usr/share/doc/libtasn1-doc/libtasn1.pdf"})
     if (fs::exists(p)) return p;
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator("/usr/share/doc", fs::directory_options::skip_permission_denied, ec);
@@ -127,8 +127,7 @@ void BM_FileFaxTiffIntoBinder(benchmark::State& state) {
     ++runs;
   }
   if (runs > 0) {
-    std::printf("filing a 100-page G4 TIFF into a binder: %.3f s per file (%d runs, in-process)\n", total / runs,
-                runs);
+    std::printf("filing a 100-page G4 TIFF into a binder: %.3f s per file (%d runs, in-process)\n", total / runs, runs);
     state.counters["pages_per_s"] = benchmark::Counter(100.0 * runs / total);
   }
 }
@@ -229,7 +228,8 @@ void BM_DravelInsertAgainstQpdfSplit(benchmark::State& state) {
       if (name.rfind("page-file:", 0) == 0) written += Seconds(last, t);
       if (name.rfind("pages-made:", 0) == 0 || name.rfind("page-file:", 0) == 0) last = t;
     }
-    parts["1 before the insertion (security check, work copy, page count, search)"].push_back(Seconds(t0, at("locked")));
+    parts["1 before the insertion (security check, work copy, page count, search)"].push_back(
+        Seconds(t0, at("locked")));
     parts["2 binder ini read, source parsed"].push_back(Seconds(at("locked"), at("source-opened")));
     parts["3 page files made (qpdf, in memory)"].push_back(made);
     parts["4 page files written and synced, folder synced"].push_back(written);
@@ -240,10 +240,11 @@ void BM_DravelInsertAgainstQpdfSplit(benchmark::State& state) {
   zv::companion::binder::SetInsertStepHook(nullptr);
 
   const double ins = Median(insert), spl = Median(qpdf);
-  std::printf("\n36-page PDF into a new binder, as processes, median of %zu runs (machine load varies):\n"
-              "  dravel insert        %7.1f ms\n  qpdf --split-pages   %7.1f ms\n  ratio                %7.2f "
-              "(goal <= 1.50)\n  dravel start and exit %6.1f ms (dravel --help)\n",
-              insert.size(), ins * 1000, spl * 1000, spl > 0 ? ins / spl : 0.0, Median(start) * 1000);
+  std::printf(
+      "\n36-page PDF into a new binder, as processes, median of %zu runs (machine load varies):\n"
+      "  dravel insert        %7.1f ms\n  qpdf --split-pages   %7.1f ms\n  ratio                %7.2f "
+      "(goal <= 1.50)\n  dravel start and exit %6.1f ms (dravel --help)\n",
+      insert.size(), ins * 1000, spl * 1000, spl > 0 ? ins / spl : 0.0, Median(start) * 1000);
   std::printf("where the insertion's time goes (in-process, median of %zu):\n", parts["in-process total"].size());
   for (const auto& [name, v] : parts) std::printf("  %-72s %7.1f ms\n", name.c_str(), Median(v) * 1000);
   state.counters["ratio"] = spl > 0 ? ins / spl : 0.0;

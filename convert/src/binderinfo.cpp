@@ -47,8 +47,8 @@ int ListCabinetBinders(const std::string& cabinetIn, int capacity, std::vector<B
     BinderListing b;
     b.position = i < list.positions.size() ? list.positions[i] : static_cast<int>(i + 1);
     b.path = binder::Join(cabinet, list.names[i]);
-    b.title = DisplayTitle(platform::ini::GetString(binder::BinderIniPath(b.path), binder::kSecBinderInfo,
-                                                    binder::kKeyTitle));
+    b.title = DisplayTitle(
+        platform::ini::GetString(binder::BinderIniPath(b.path), binder::kSecBinderInfo, binder::kKeyTitle));
     out.push_back(std::move(b));
   }
   return static_cast<int>(out.size());

@@ -6,9 +6,7 @@
 
 namespace zv::dravel {
 
-std::string Message(int id) {
-  return companion::LoadString(companion::StringTable::Dravel, id);
-}
+std::string Message(int id) { return companion::LoadString(companion::StringTable::Dravel, id); }
 
 void TraceLine(std::string_view file, int line, std::string_view message) {
   const companion::TraceSettings s = companion::ProcessTraceSettings();

@@ -109,8 +109,7 @@ void Put(char* out, const std::string& text) {
 
 using namespace zv;
 
-static int CheckFolderNameBody(const char* name, int level, char* title1, char* title2,
-                               const char* location) {
+static int CheckFolderNameBody(const char* name, int level, char* title1, char* title2, const char* location) {
   if (title1 != nullptr) title1[0] = '\0';
   if (title2 != nullptr) title2[0] = '\0';
   if (name == nullptr) return -1;

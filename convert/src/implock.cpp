@@ -52,8 +52,7 @@ void SendFileLog(std::string_view file, int line, std::string_view message, int 
 
 using namespace zv;
 
-static DravelHandle CreateImpLockFileBody(const char* folder, const char* name,
-                                          int timeoutSeconds) {
+static DravelHandle CreateImpLockFileBody(const char* folder, const char* name, int timeoutSeconds) {
   if (folder == nullptr || name == nullptr || *folder == '\0' || *name == '\0') return 0;
   platform::HeldLock lock = platform::AcquireShortLockFile(folder, name, timeoutSeconds);
   if (!lock.valid()) return DRAVEL_INVALID_HANDLE;
@@ -64,8 +63,7 @@ static DravelHandle CreateImpLockFileBody(const char* folder, const char* name,
   return handle;
 }
 
-extern "C" DRAVEL_API DravelHandle CreateImpLockFile(const char* folder, const char* name,
-                                                     int timeoutSeconds) {
+extern "C" DRAVEL_API DravelHandle CreateImpLockFile(const char* folder, const char* name, int timeoutSeconds) {
   return zv::companion::ExportGuard("_Dravel", "CreateImpLockFile", DRAVEL_INVALID_HANDLE,
                                     [&] { return CreateImpLockFileBody(folder, name, timeoutSeconds); });
 }

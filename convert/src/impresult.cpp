@@ -64,8 +64,7 @@ std::vector<std::string> GroupReceivers(const char* userList) {
   return groups;
 }
 
-std::vector<std::pair<std::string, std::string>> ResultKeys(const DravelImpRecord& r,
-                                                            std::string_view stamp) {
+std::vector<std::pair<std::string, std::string>> ResultKeys(const DravelImpRecord& r, std::string_view stamp) {
   std::vector<std::pair<std::string, std::string>> keys;
   auto add = [&keys](std::string key, std::string value) { keys.emplace_back(std::move(key), std::move(value)); };
   const std::string importTime = FormatStamp(r.impTime);
@@ -91,8 +90,7 @@ std::vector<std::pair<std::string, std::string>> ResultKeys(const DravelImpRecor
   const std::vector<std::string> groups = GroupReceivers(r.userList);
   for (std::size_t i = 0; i < groups.size(); ++i) add("ImpUser" + std::to_string(i + 1), groups[i]);
   add("A3B4", static_cast<unsigned char>(r.a3b4) != 0 ? "1" : "0");
-  add("ParentPCName",
-      (r.workDesk == 0 && r.impMode != 0) ? Text(r.parentPCName) : platform::ComputerName());
+  add("ParentPCName", (r.workDesk == 0 && r.impMode != 0) ? Text(r.parentPCName) : platform::ComputerName());
   add("bUserSetNoSelf", std::to_string(r.userSetNoSelf));
   add("ImpMode", std::to_string(static_cast<int>(r.impMode)));
   add("UserName", Field(r.userName));

@@ -64,6 +64,5 @@ static void* MyLoadLibraryBody(const char* name) {
 }
 
 extern "C" DRAVEL_API void* MyLoadLibrary(const char* name) {
-  return zv::companion::ExportGuard("_Dravel", "MyLoadLibrary", nullptr,
-                                    [&] { return MyLoadLibraryBody(name); });
+  return zv::companion::ExportGuard("_Dravel", "MyLoadLibrary", nullptr, [&] { return MyLoadLibraryBody(name); });
 }

@@ -19,12 +19,12 @@ namespace zv::dravel {
 
 std::optional<short> WindowsPaperSize(int paperCode) {
   switch (paperCode) {
-    case 1: return 8;    // A3
-    case 2: return 9;    // A4
-    case 3: return 11;   // A5
-    case 5: return 12;   // B4
-    case 6: return 13;   // B5
-    case 96: return 1;   // Letter
+    case 1: return 8;   // A3
+    case 2: return 9;   // A4
+    case 3: return 11;  // A5
+    case 5: return 12;  // B4
+    case 6: return 13;  // B5
+    case 96: return 1;  // Letter
     default: return std::nullopt;
   }
 }
@@ -43,8 +43,7 @@ std::optional<PaperInfo> PdfPaperInfo(const std::string& path) {
     if (!box.isRectangle()) return std::nullopt;
     const QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
     double width = std::fabs(r.urx - r.llx), height = std::fabs(r.ury - r.lly);
-    if (!std::isfinite(width) || !std::isfinite(height) || width < 1 || height < 1 || width > 200000 ||
-        height > 200000)
+    if (!std::isfinite(width) || !std::isfinite(height) || width < 1 || height < 1 || width > 200000 || height > 200000)
       return std::nullopt;
     QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
     long long degrees = rotate.isInteger() ? rotate.getIntValue() : 0;
@@ -99,8 +98,7 @@ std::optional<PaperInfo> ImagePaperInfo(const std::string& path) {
 
 using namespace zv;
 
-static int GetPrinterOutputSizeBody(const char* printer, const char* port, unsigned char paperCode,
-                                    short* paperSize) {
+static int GetPrinterOutputSizeBody(const char* printer, const char* port, unsigned char paperCode, short* paperSize) {
   if (printer == nullptr || port == nullptr || *printer == '\0' || *port == '\0' || paperCode == 0 ||
       paperSize == nullptr)
     return -1;
@@ -120,15 +118,14 @@ static int GetTargetPaperSizeBody(void* /*owner*/, const char* path, int* paperC
   if (path == nullptr || *path == '\0' || !platform::IsFile(path)) return 0;
   // A PDF is read here; any other file is asked of the image library.
   const auto info = platform::EqualsNoCase(platform::Extension(path), "pdf") ? dravel::PdfPaperInfo(path)
-                                                                            : dravel::ImagePaperInfo(path);
+                                                                             : dravel::ImagePaperInfo(path);
   if (!info) return 0;
   if (paperCode != nullptr) *paperCode = info->paperCode;
   if (orientation != nullptr) *orientation = info->orientation;
   return 1;
 }
 
-extern "C" DRAVEL_API int GetTargetPaperSize(void* owner, const char* path, int* paperCode,
-                                             int* orientation) {
+extern "C" DRAVEL_API int GetTargetPaperSize(void* owner, const char* path, int* paperCode, int* orientation) {
   return zv::companion::ExportGuard("_Dravel", "GetTargetPaperSize", 0,
                                     [&] { return GetTargetPaperSizeBody(owner, path, paperCode, orientation); });
 }

@@ -422,13 +422,15 @@ class Pipeline {
       Refuse(340100, Message(36));
     }
     if (platform::Exists(workPath) && !platform::RemoveFile(workPath)) {
-      Step(__LINE__, Fmt("DeleteFile %s is failed, GetLastError=0x%08x.", workPath.c_str(), static_cast<unsigned>(errno)));
+      Step(__LINE__,
+           Fmt("DeleteFile %s is failed, GetLastError=0x%08x.", workPath.c_str(), static_cast<unsigned>(errno)));
       Refuse(340100, Message(36));
     }
     // A scratch copy: deleted at the end of this call, replaced by the next
     // one after a crash, so it is not synced.
     if (!platform::CopyFile(a_.source, workPath, true, false)) {
-      Step(__LINE__, Fmt("CopyFile %s is failed, GetLastError=0x%08x.", a_.source.c_str(), static_cast<unsigned>(errno)));
+      Step(__LINE__,
+           Fmt("CopyFile %s is failed, GetLastError=0x%08x.", a_.source.c_str(), static_cast<unsigned>(errno)));
       platform::RemoveFile(workPath);
       Refuse(340100, Message(36));
     }
@@ -684,22 +686,39 @@ class Pipeline {
 
 using namespace zv;
 
-extern "C" DRAVEL_API int InsertFileToBinder(void* owner, char* binder, const char* source, int dataChange,
-                                             int index, int insertPos, int a3b4, char* printCopy, int printFlag,
-                                             int* pageCount, const char* keyword, int service, char* message,
-                                             int* /*reserved*/, int vlCode, char* title, int* errorCode,
-                                             int contentsAdd, int securePdfMode, int* securedFlag,
-                                             const char* extraKeyword, int searchVariant) {
+extern "C" DRAVEL_API int InsertFileToBinder(void* owner, char* binder, const char* source, int dataChange, int index,
+                                             int insertPos, int a3b4, char* printCopy, int printFlag, int* pageCount,
+                                             const char* keyword, int service, char* message, int* /*reserved*/,
+                                             int vlCode, char* title, int* errorCode, int contentsAdd,
+                                             int securePdfMode, int* securedFlag, const char* extraKeyword,
+                                             int searchVariant) {
   return zv::companion::ExportGuard(
       "_Dravel", "InsertFileToBinder", DRAVEL_INSERT_FAILED,
       [&] {
-    dravel::Args args{owner,     binder,          dravel::Text(binder), dravel::Text(source), dataChange,
-                      index,     insertPos,       a3b4,                 printCopy,            printFlag,
-                      pageCount, dravel::Text(keyword), service,        message,              vlCode,
-                      title,     errorCode,       contentsAdd,          securePdfMode,        securedFlag,
-                      dravel::Text(extraKeyword), searchVariant};
-    dravel::Pipeline pipeline(std::move(args));
-    return pipeline.Run();
+        dravel::Args args{owner,
+                          binder,
+                          dravel::Text(binder),
+                          dravel::Text(source),
+                          dataChange,
+                          index,
+                          insertPos,
+                          a3b4,
+                          printCopy,
+                          printFlag,
+                          pageCount,
+                          dravel::Text(keyword),
+                          service,
+                          message,
+                          vlCode,
+                          title,
+                          errorCode,
+                          contentsAdd,
+                          securePdfMode,
+                          securedFlag,
+                          dravel::Text(extraKeyword),
+                          searchVariant};
+        dravel::Pipeline pipeline(std::move(args));
+        return pipeline.Run();
       },
       [&] {
         // Even the failure exit ran out of memory: the code still tells.
@@ -713,29 +732,29 @@ extern "C" DRAVEL_API int16_t Zorvan_ConvertPDF(const char* source, const char* 
   return zv::companion::ExportGuard(
       "_Dravel", "Zorvan_ConvertPDF", std::int16_t{-1},
       [&]() -> std::int16_t {
-    dravel::SetLibraryErrorCode(0);
-    dravel::CopyOut(outputPdf, DRAVEL_PATH_MAX, "");
-    if (source == nullptr || *source == '\0' || workFolder == nullptr || *workFolder == '\0') {
-      dravel::SetLibraryErrorCode(dravel::kConvertEngineError);
-      return -1;
-    }
-    dravel::ConversionResult result;
-    const std::int16_t r = dravel::ConvertToPdf(source, workFolder, a3b4, result);
-    // Files the printer wrote beyond the first are not filed: remove them.
-    for (std::size_t i = 1; i < result.outputs.size(); ++i) platform::RemoveFile(result.outputs[i]);
-    if (r < 0) {
-      dravel::SetLibraryErrorCode(result.errorCode != 0 ? result.errorCode : dravel::kConvertEngineError);
-      if (!result.outputPdf.empty()) platform::RemoveFile(result.outputPdf);
-      return -1;
-    }
-    if (result.outputPdf.size() >= DRAVEL_PATH_MAX || !platform::IsFile(result.outputPdf)) {
-      ZV_DRAVEL_TRACE("Zorvan_ConvertPDF: no usable output: " + result.outputPdf);
-      if (!result.outputPdf.empty()) platform::RemoveFile(result.outputPdf);
-      dravel::SetLibraryErrorCode(dravel::kConvertEngineError);
-      return -1;
-    }
-    dravel::CopyOut(outputPdf, DRAVEL_PATH_MAX, result.outputPdf);
-    return 0;
+        dravel::SetLibraryErrorCode(0);
+        dravel::CopyOut(outputPdf, DRAVEL_PATH_MAX, "");
+        if (source == nullptr || *source == '\0' || workFolder == nullptr || *workFolder == '\0') {
+          dravel::SetLibraryErrorCode(dravel::kConvertEngineError);
+          return -1;
+        }
+        dravel::ConversionResult result;
+        const std::int16_t r = dravel::ConvertToPdf(source, workFolder, a3b4, result);
+        // Files the printer wrote beyond the first are not filed: remove them.
+        for (std::size_t i = 1; i < result.outputs.size(); ++i) platform::RemoveFile(result.outputs[i]);
+        if (r < 0) {
+          dravel::SetLibraryErrorCode(result.errorCode != 0 ? result.errorCode : dravel::kConvertEngineError);
+          if (!result.outputPdf.empty()) platform::RemoveFile(result.outputPdf);
+          return -1;
+        }
+        if (result.outputPdf.size() >= DRAVEL_PATH_MAX || !platform::IsFile(result.outputPdf)) {
+          ZV_DRAVEL_TRACE("Zorvan_ConvertPDF: no usable output: " + result.outputPdf);
+          if (!result.outputPdf.empty()) platform::RemoveFile(result.outputPdf);
+          dravel::SetLibraryErrorCode(dravel::kConvertEngineError);
+          return -1;
+        }
+        dravel::CopyOut(outputPdf, DRAVEL_PATH_MAX, result.outputPdf);
+        return 0;
       },
       [&] { dravel::SetLibraryErrorCode(dravel::kConvertEngineError); });
 }

@@ -58,7 +58,7 @@ bool Listed(const bl::FolderList& list, const std::string& name) {
 
 struct CabinetScan {
   std::string path;
-  int number = 0;               // family number of the cabinet
+  int number = 0;  // family number of the cabinet
   bl::FolderList list;
   std::vector<Member> binders;  // family binders, ascending number
 };
@@ -119,8 +119,8 @@ SearchOutcome& Search::Fail(int code, int messageId, const std::string& why) {
   out_.messageId = messageId;
   out_.message = Message(messageId);
   out_.binder.clear();
-  ZV_DRAVEL_TRACE("SearchInsertBinder: " + why + " (Error Code=" + std::to_string(code) + ")\n\tErrorMsg=" +
-                  out_.message);
+  ZV_DRAVEL_TRACE("SearchInsertBinder: " + why + " (Error Code=" + std::to_string(code) +
+                  ")\n\tErrorMsg=" + out_.message);
   return out_;
 }
 
@@ -198,11 +198,9 @@ bool Search::ScanLibrary(LibraryScan& lib, const std::string& firstCabinet) {
     if (n == 0 || !platform::IsFolder(path)) continue;
     family.push_back({n, name, path});
   }
-  std::stable_sort(family.begin(), family.end(),
-                   [](const Member& a, const Member& b) { return a.number < b.number; });
+  std::stable_sort(family.begin(), family.end(), [](const Member& a, const Member& b) { return a.number < b.number; });
   // The configured cabinet is looked at first.
-  std::stable_partition(family.begin(), family.end(),
-                        [&](const Member& m) { return m.path == firstCabinet; });
+  std::stable_partition(family.begin(), family.end(), [&](const Member& m) { return m.path == firstCabinet; });
   for (const auto& m : family) {
     CabinetScan cab;
     cab.path = m.path;
@@ -254,8 +252,7 @@ std::pair<int, int> LevelFailure(store::CreateStatus s, bool library) {
     case CreateStatus::Corrupt:
     case CreateStatus::WriteFailed:
       return library ? std::pair{kSearchLibraryUpdate, 55} : std::pair{kSearchCabinetUpdate, 59};
-    default:
-      return library ? std::pair{kSearchLibraryCreate, 52} : std::pair{kSearchCabinetCreate, 56};
+    default: return library ? std::pair{kSearchLibraryCreate, 52} : std::pair{kSearchCabinetCreate, 56};
   }
 }
 
@@ -355,8 +352,7 @@ bool Search::Create(std::vector<LibraryScan>& libraries, const bl::FolderList& l
     return false;
   }
   const int maxUpload = configured_.hasMaxUploadPage && configured_.maxUploadPage > 0 ? configured_.maxUploadPage : 0;
-  const store::CreateResult r =
-      store::DeriveBinder(binder_, target->path, name, maxUpload, options_.markUnread);
+  const store::CreateResult r = store::DeriveBinder(binder_, target->path, name, maxUpload, options_.markUnread);
   if (!r.ok()) {
     const std::string why = "new binder " + name + " in " + target->path + ": " + store::CreateStatusText(r.status);
     if (r.status == store::CreateStatus::Exists) {
@@ -438,8 +434,7 @@ SearchOutcome Search::Run() {
     if (n == 0 || path == library_ || !platform::IsFolder(path)) continue;
     family.push_back({n, name, path});
   }
-  std::stable_sort(family.begin(), family.end(),
-                   [](const Member& a, const Member& b) { return a.number < b.number; });
+  std::stable_sort(family.begin(), family.end(), [](const Member& a, const Member& b) { return a.number < b.number; });
   for (const auto& m : family) {
     LibraryScan lib;
     lib.path = m.path;
@@ -480,8 +475,7 @@ int LastSearchMessageId() { return g_lastMessageId; }
 
 }  // namespace zv::dravel
 
-static int SearchInsertBinderBody(char* binderPath, const char* workFile, int flag,
-                                  DravelSearchRequest* request) {
+static int SearchInsertBinderBody(char* binderPath, const char* workFile, int flag, DravelSearchRequest* request) {
   using namespace zv::dravel;
   if (binderPath == nullptr) {
     SearchOutcome o;

@@ -63,8 +63,7 @@ void FillSearchDefaults(DravelSearchRequest& request) {
       field[size - 1] = '\0';
     }
   };
-  for (char* f : {request.linkFolder, request.library, request.cabinet, request.binder, request.name5,
-                  request.name6}) {
+  for (char* f : {request.linkFolder, request.library, request.cabinet, request.binder, request.name5, request.name6}) {
     fill(f, DRAVEL_PATH_MAX, "@NONE");
   }
   fill(request.position, sizeof request.position, "@FRONT");
@@ -96,6 +95,5 @@ static int GetSharpNum2Body(char* name) {
 }
 
 extern "C" DRAVEL_API int GetSharpNum2(char* name) {
-  return zv::companion::ExportGuard("_Dravel", "GetSharpNum2", -1,
-                                    [&] { return GetSharpNum2Body(name); });
+  return zv::companion::ExportGuard("_Dravel", "GetSharpNum2", -1, [&] { return GetSharpNum2Body(name); });
 }

@@ -17,8 +17,8 @@
 #include "platform/paths.h"
 #include "testing/files.h"
 #include "testing/installation.h"
-#include "testing/scoped_env.h"
 #include "testing/pdf.h"
+#include "testing/scoped_env.h"
 
 namespace zv::dravel {
 namespace {
@@ -198,7 +198,7 @@ TEST(GetAllBinderInfo, ListsInNameListOrder) {
   EXPECT_EQ(recs[2].position, 3);
   EXPECT_STREQ(recs[0].title, "First");
   EXPECT_STREQ(recs[1].title, "Top..Bottom");
-  EXPECT_EQ(std::string(recs[1].path), cab + "/B2");  // "Ex" is not part of the folder
+  EXPECT_EQ(std::string(recs[1].path), cab + "/B2");     // "Ex" is not part of the folder
   ASSERT_EQ(GetAllBinderInfo(cab.c_str(), recs, 2), 2);  // stops at the capacity
   ini::WriteString(cab + "/Folder.ini", "BinderInfo", "PosList", "5,3,9,");
   ASSERT_EQ(GetAllBinderInfo(cab.c_str(), recs, 5), 3);
@@ -243,11 +243,11 @@ TEST(GetAllBinderInfo, MissingOrBrokenLists) {
 TEST(SharedLibrary, ExportsOnlyTheCInterface) {
   const platform::SharedLibrary lib = platform::SharedLibrary::Open(ZV_DRAVEL_LIB);
   ASSERT_TRUE(lib) << lib.error();
-  const std::set<std::string> interface{
-      "CreateImpLockFile", "DeleteImpLockFile", "GetAndCheckImpSendUserdat", "OutPutImpRsltFile",
-      "ReadTraceLogInfo", "MyLoadLibrary", "GetPrinterOutputSize", "GetTargetPaperSize",
-      "GetAllBinderInfo", "CheckFolderName", "InsertFileToBinder", "Zorvan_ConvertPDF",
-      "SearchInsertBinder", "GetSharpNum2"};
+  const std::set<std::string> interface {
+    "CreateImpLockFile", "DeleteImpLockFile", "GetAndCheckImpSendUserdat", "OutPutImpRsltFile", "ReadTraceLogInfo",
+        "MyLoadLibrary", "GetPrinterOutputSize", "GetTargetPaperSize", "GetAllBinderInfo", "CheckFolderName",
+        "InsertFileToBinder", "Zorvan_ConvertPDF", "SearchInsertBinder", "GetSharpNum2"
+  };
   for (const std::string& name : interface) EXPECT_NE(lib.Address(name.c_str()), nullptr) << name;
   // Nothing else: internal C++ functions and the static layers inside stay
   // hidden.

@@ -86,8 +86,13 @@ TEST_F(FolderName, TitleSeparator) {
     int message;
   };
   const Case cases[] = {
-      {"$$Front", 92},     {"$$", 92},  {"Back$$", 93}, {"A$$B$$C", 94}, {std::string(25, 'x') + "$$y", 95},
-      {"y$$" + std::string(25, 'x'), 96}, {std::string(25, 'z'), 91},
+      {"$$Front", 92},
+      {"$$", 92},
+      {"Back$$", 93},
+      {"A$$B$$C", 94},
+      {std::string(25, 'x') + "$$y", 95},
+      {"y$$" + std::string(25, 'x'), 96},
+      {std::string(25, 'z'), 91},
   };
   for (const Case& c : cases) {
     const FolderNameCheck check = CheckName(c.name, 3);
@@ -113,7 +118,9 @@ TEST_F(FolderName, RefusalsAreAppendedToTheErrorList) {
   const std::string expected =
       "フォルダの場所  ：/sort/top\n対象のフォルダ名：$$Front\n"
       "エラー内容      ：フォルダ名の先頭にバインダタイトルの区切り文字($$)は指定できません。\n"
-      "フォルダの場所  ：/sort/top\n対象のフォルダ名：" + std::string(41, 'L') + "\n"
+      "フォルダの場所  ：/sort/top\n対象のフォルダ名：" +
+      std::string(41, 'L') +
+      "\n"
       "エラー内容      ：フォルダ名が長すぎます。40 文字(半角換算)以内で指定してください。\n";
   EXPECT_EQ(*text, expected);
 }
@@ -132,8 +139,8 @@ TEST(InsertResults, ReportedAsTheImportReportsThem) {
   const InsertReport busy = ReportInsertResult(-6);
   EXPECT_EQ(busy.result, 1);
   EXPECT_EQ(busy.messageId, 81);
-  const std::pair<int, int> codes[] = {{-1, 340001}, {-2, 340002}, {-3, 340003}, {-4, 340004},
-                                       {-7, 340006}, {-8, 340008}, {-9, 340009}, {-10, 340010},
+  const std::pair<int, int> codes[] = {{-1, 340001},  {-2, 340002},  {-3, 340003},  {-4, 340004},
+                                       {-7, 340006},  {-8, 340008},  {-9, 340009},  {-10, 340010},
                                        {-12, 331104}, {-13, 340013}, {-14, 340014}, {-5, 340100}};
   for (const auto& [r, code] : codes) {
     const InsertReport rep = ReportInsertResult(r);

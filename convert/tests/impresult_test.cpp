@@ -68,11 +68,12 @@ TEST(ImpResult, SuccessfulImportWritesEveryKeyInOrder) {
   ASSERT_FALSE(path.empty());
   const std::string stamp = FormatStamp(kTime);
   EXPECT_EQ(platform::LastComponent(path), "ImpRslt_" + stamp + ".ini");
-  EXPECT_EQ(platform::ini::KeyNames(path, "Rslt"),
-            (std::vector<std::string>{"Time", "HostName", "File", "Name", "Result", "Binder", "Index", "ActualBinder",
-                                      "bWorkDesk", "BinderPath", "LinkFolderPath", "LinkFolderName", "SetNumber",
-                                      "Keyword", "Page", "ImpUser1", "A3B4", "ParentPCName", "bUserSetNoSelf",
-                                      "ImpMode", "UserName"}));
+  EXPECT_EQ(
+      platform::ini::KeyNames(path, "Rslt"),
+      (std::vector<std::string>{
+          "Time",         "HostName",  "File",       "Name",           "Result",         "Binder",    "Index",
+          "ActualBinder", "bWorkDesk", "BinderPath", "LinkFolderPath", "LinkFolderName", "SetNumber", "Keyword",
+          "Page",         "ImpUser1",  "A3B4",       "ParentPCName",   "bUserSetNoSelf", "ImpMode",   "UserName"}));
   EXPECT_EQ(ini::GetString(path, "Rslt", "Time"), stamp);
   EXPECT_EQ(ini::GetString(path, "Rslt", "File"), "/scan/in/doc.pdf");
   EXPECT_EQ(ini::GetString(path, "Rslt", "Result"), "1");

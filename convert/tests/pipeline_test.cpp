@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <png.h>
+#include <zlib.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,8 +29,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "store/store.h"
-#include "testing/installation.h"
 #include "testing/files.h"
+#include "testing/installation.h"
 #include "testing/pdf.h"
 
 namespace zv::dravel {
@@ -60,7 +60,8 @@ void WriteJpeg(const std::string& path, int w, int h) {
   jpeg_start_compress(&c, TRUE);
   std::vector<JSAMPLE> row(static_cast<std::size_t>(w));
   while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < w; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>((x * 7 + c.next_scanline) & 0xff);
+    for (int x = 0; x < w; ++x)
+      row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>((x * 7 + c.next_scanline) & 0xff);
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&c, rows, 1);
   }
@@ -80,7 +81,8 @@ void WritePng(const std::string& path, int w, int h) {
   png_write_info(png, info);
   std::vector<png_byte> row(static_cast<std::size_t>(w) * 3);
   for (int y = 0; y < h; ++y) {
-    for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<png_byte>((i + static_cast<std::size_t>(y)) & 0xff);
+    for (std::size_t i = 0; i < row.size(); ++i)
+      row[i] = static_cast<png_byte>((i + static_cast<std::size_t>(y)) & 0xff);
     png_write_row(png, row.data());
   }
   png_write_end(png, nullptr);
@@ -131,8 +133,8 @@ void WritePngHeaderOnly(const std::string& path, std::uint32_t w, std::uint32_t 
     be32(out, static_cast<std::uint32_t>(data.size()));
     const std::string body = std::string(type, 4) + data;
     out += body;
-    be32(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                                static_cast<uInt>(body.size()))));
+    be32(out, static_cast<std::uint32_t>(
+                  crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
   };
   std::string png = "\x89PNG\r\n\x1a\n";
   std::string ihdr;
@@ -201,10 +203,10 @@ class Pipeline : public ::testing::Test {
     char printCopy[DRAVEL_PATH_MAX] = "stale", message[DRAVEL_PATH_MAX] = "stale", title[DRAVEL_PATH_MAX] = "stale";
     int reserved = 0;
     Outcome o;
-    o.result = InsertFileToBinder(nullptr, binderBuf, source.c_str(), 0, 3, c.insertPos, 0, printCopy, c.printFlag,
-                                  &o.pages, c.keyword.c_str(), c.service, message, &reserved, c.vlCode, title,
-                                  &o.errorCode, c.contentsAdd, c.securePdfMode, &o.secured, c.extra.c_str(),
-                                  c.searchVariant);
+    o.result =
+        InsertFileToBinder(nullptr, binderBuf, source.c_str(), 0, 3, c.insertPos, 0, printCopy, c.printFlag, &o.pages,
+                           c.keyword.c_str(), c.service, message, &reserved, c.vlCode, title, &o.errorCode,
+                           c.contentsAdd, c.securePdfMode, &o.secured, c.extra.c_str(), c.searchVariant);
     o.message = message;
     o.title = title;
     o.binder = binderBuf;
@@ -526,10 +528,10 @@ TEST_F(Pipeline, SecuredPdfIsPrintedWhenAllowed) {
   // encryption, filed with its real page count, secured flag 0.
   const std::string plain = box.Path("three.pdf"), restricted = box.Path("restricted.pdf");
   test::MakePdf(plain, {{595, 842}, {595, 842}, {595, 842}});
-  ASSERT_EQ(pf::RunAndWait("qpdf", {"--encrypt", "", "owner", "256", "--modify=none", "--extract=n", "--", plain,
-                                    restricted},
-                           60'000),
-            0);
+  ASSERT_EQ(
+      pf::RunAndWait("qpdf", {"--encrypt", "", "owner", "256", "--modify=none", "--extract=n", "--", plain, restricted},
+                     60'000),
+      0);
   Call secure;
   secure.securePdfMode = 1;
   Outcome o = Insert(restricted, binder, secure);

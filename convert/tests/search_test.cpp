@@ -67,8 +67,8 @@ TEST(OverflowNames, FitTheWidthWithoutSplittingCharacters) {
   // 30 wide characters (width 60): cut to whole characters only.
   std::string wide;
   for (int i = 0; i < 30; ++i) wide += "書";
-  const std::string b2 = OverflowName(wide, 2, kBinderNameWidth);   // 23 chars + "#2" = 48
-  const std::string b10 = OverflowName(wide, 10, kBinderNameWidth); // 22 chars + "#10" = 47
+  const std::string b2 = OverflowName(wide, 2, kBinderNameWidth);    // 23 chars + "#2" = 48
+  const std::string b10 = OverflowName(wide, 10, kBinderNameWidth);  // 22 chars + "#10" = 47
   EXPECT_EQ(platform::DisplayWidth(b2), 48u);
   EXPECT_EQ(b2, wide.substr(0, 23 * 3) + "#2");
   EXPECT_EQ(platform::DisplayWidth(b10), 47u);

@@ -28,8 +28,8 @@ const char* const kSection = "FolderMonitorSet";
 
 struct Fixture {
   std::string dir;
-  std::string full;   // kLinks links
-  std::string half;   // kLinks / 2 links
+  std::string full;  // kLinks links
+  std::string half;  // kLinks / 2 links
   std::vector<std::string> fullKeys, halfKeys;
 
   Fixture() {
@@ -92,8 +92,11 @@ double Min(const std::vector<double>& v) {
   for (double x : v) m = x < m ? x : m;
   return m;
 }
-#define ZV_INI_BENCH(fn)                                                                \
-  BENCHMARK(fn)->Unit(benchmark::kMillisecond)->Repetitions(5)->ComputeStatistics("min", Min) \
+#define ZV_INI_BENCH(fn)              \
+  BENCHMARK(fn)                       \
+      ->Unit(benchmark::kMillisecond) \
+      ->Repetitions(5)                \
+      ->ComputeStatistics("min", Min) \
       ->ReportAggregatesOnly(true)
 ZV_INI_BENCH(BM_ParseOnce);
 

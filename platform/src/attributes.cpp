@@ -47,10 +47,14 @@ std::optional<std::uint32_t> DosAttributes(const std::string& path) {
   for (std::size_t i = 2; i < v.size() && digits < 8; ++i, ++digits) {
     char c = v[i];
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else break;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      break;
     value = value * 16 + static_cast<std::uint32_t>(d);
   }
   if (digits == 0) return std::nullopt;
@@ -111,9 +115,8 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
 
 bool IsSystemTransientName(const std::string& name) {
   if (name.empty()) return false;
-  if (EqualsNoCase(name, "~.tmp") || EqualsNoCase(name, "~Imp_tmp") ||
-      EqualsNoCase(name, "~_Imp_tmp") || EqualsNoCase(name, "Locked") ||
-      EqualsNoCase(name, "Conv_Locked"))
+  if (EqualsNoCase(name, "~.tmp") || EqualsNoCase(name, "~Imp_tmp") || EqualsNoCase(name, "~_Imp_tmp") ||
+      EqualsNoCase(name, "Locked") || EqualsNoCase(name, "Conv_Locked"))
     return true;
   if (name.size() >= 2 && name[0] == '~' && name[1] == '$') return true;  // office owner file
   auto endsWith = [&](std::string_view suffix) {

@@ -27,8 +27,7 @@ class RealClock : public Clock {
   }
 
   std::int64_t UnixSeconds() override {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
   }
 

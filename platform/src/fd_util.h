@@ -2,12 +2,12 @@
 // EINTR-safe write/read loops.
 #pragma once
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/fs.h"
 

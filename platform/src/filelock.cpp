@@ -35,9 +35,7 @@ bool SetOfdLock(int fd, short type) {
   }
 }
 
-bool SameInode(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
+bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // True when the path names the file open as fd.
 bool PathNamesFd(const std::string& path, int fd) {
@@ -51,9 +49,7 @@ bool PathNamesFd(const std::string& path, int fd) {
 
 // ---------------------------------------------------------------- HeldLock
 
-HeldLock::HeldLock(HeldLock&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_) {
-  other.fd_ = -1;
-}
+HeldLock::HeldLock(HeldLock&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_) { other.fd_ = -1; }
 
 HeldLock& HeldLock::operator=(HeldLock&& other) noexcept {
   if (this != &other) {
@@ -187,12 +183,9 @@ bool ExclusiveOpenProbe::CanOpenExclusively(const std::string& path) {
   }
   if (!forceFallback_ && !IsNetworkPath(path)) {
     switch (TryWriteLease(path)) {
-      case LeaseResult::Free:
-        return true;
-      case LeaseResult::InUse:
-        return false;
-      case LeaseResult::Unavailable:
-        break;
+      case LeaseResult::Free: return true;
+      case LeaseResult::InUse: return false;
+      case LeaseResult::Unavailable: break;
     }
   }
   // Stability fallback: a lock holder, or a file that changed within two

@@ -28,13 +28,9 @@ using detail::UniqueFd;
 
 namespace {
 
-bool StatPath(const std::string& path, struct stat& st) {
-  return !path.empty() && ::stat(path.c_str(), &st) == 0;
-}
+bool StatPath(const std::string& path, struct stat& st) { return !path.empty() && ::stat(path.c_str(), &st) == 0; }
 
-bool LstatPath(const std::string& path, struct stat& st) {
-  return !path.empty() && ::lstat(path.c_str(), &st) == 0;
-}
+bool LstatPath(const std::string& path, struct stat& st) { return !path.empty() && ::lstat(path.c_str(), &st) == 0; }
 
 // Folder part for a sibling file: "." for a bare name.
 std::string FolderOf(const std::string& path) {
@@ -195,8 +191,7 @@ bool RemoveTreeAt(int parentFd, const char* name, int depth) {
   }
   struct stat opened;
   // The entry was swapped between fstatat and openat: leave it alone.
-  if (::fstat(sub.get(), &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino)
-    return false;
+  if (::fstat(sub.get(), &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) return false;
   if (OwnerWriteCleared(opened) && opened.st_uid == ::geteuid()) {
     (void)::fchmod(sub.get(), (opened.st_mode & 07777) | S_IRWXU);
   }
@@ -542,8 +537,7 @@ std::optional<std::vector<DirEntry>> ListFolderFd(int folderFd) {
     out.push_back(std::move(entry));
   }
   ::closedir(dir);
-  std::sort(out.begin(), out.end(),
-            [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+  std::sort(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
   return out;
 }
 
@@ -564,8 +558,7 @@ std::optional<FileStamp> Stamp(const std::string& path) {
 
 // ---------------------------------------------------------------- FolderHandle
 
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)) {
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
   other.fd_ = -1;
 }
 
@@ -647,8 +640,7 @@ bool FolderHandle::CopyFileIn(const std::string& from, const std::string& name) 
   if (!src.valid()) return false;
   struct stat sst, tst;
   if (::fstat(src.get(), &sst) != 0 || !S_ISREG(sst.st_mode)) return false;
-  if (::fstatat(fd_, name.c_str(), &tst, AT_SYMLINK_NOFOLLOW) == 0 &&
-      (!S_ISREG(tst.st_mode) || OwnerWriteCleared(tst)))
+  if (::fstatat(fd_, name.c_str(), &tst, AT_SYMLINK_NOFOLLOW) == 0 && (!S_ISREG(tst.st_mode) || OwnerWriteCleared(tst)))
     return false;
   std::string work;
   UniqueFd dst = CreateWorkFileAt(fd_, name, work);

@@ -46,7 +46,7 @@ namespace {
 // a loaded machine stretches each turn), so the wait is generous.
 constexpr int kWriteLockTimeoutMs = 60'000;
 constexpr int kLockPollMs = 5;
-constexpr std::int64_t kSettleLocalNs = 100'000'000;   // well above a timestamp tick
+constexpr std::int64_t kSettleLocalNs = 100'000'000;      // well above a timestamp tick
 constexpr std::int64_t kSettleNetworkNs = 3'000'000'000;  // server clocks drift
 constexpr std::size_t kMaxCachedFiles = 256;
 
@@ -357,15 +357,13 @@ auto WithDoc(const std::string& file, F&& f) {
 
 std::string GetString(const std::string& file, std::string_view section, std::string_view key,
                       std::string_view defaultValue) {
-  auto raw = WithDoc(file, [&](const Doc* d) -> std::optional<std::string> {
-    return d ? d->RawValue(section, key) : std::nullopt;
-  });
+  auto raw = WithDoc(
+      file, [&](const Doc* d) -> std::optional<std::string> { return d ? d->RawValue(section, key) : std::nullopt; });
   if (!raw) return std::string(detail::TrimBlanksRight(defaultValue));
   return std::string(detail::Unquote(*raw));
 }
 
-int GetInt(const std::string& file, std::string_view section, std::string_view key,
-           int defaultValue) {
+int GetInt(const std::string& file, std::string_view section, std::string_view key, int defaultValue) {
   std::string s = GetString(file, section, key, {});
   // An absent key, like an empty value, reads as the default (Windows reads
   // the text first and falls back on the default when it is empty).
@@ -385,16 +383,12 @@ std::vector<std::string> SectionNames(const std::string& file) {
 }
 
 std::vector<std::string> KeyNames(const std::string& file, std::string_view section) {
-  return WithDoc(file, [&](const Doc* d) {
-    return d ? d->KeyNames(section) : std::vector<std::string>{};
-  });
+  return WithDoc(file, [&](const Doc* d) { return d ? d->KeyNames(section) : std::vector<std::string>{}; });
 }
 
-std::vector<std::pair<std::string, std::string>> SectionEntries(const std::string& file,
-                                                                std::string_view section) {
-  return WithDoc(file, [&](const Doc* d) {
-    return d ? d->Entries(section) : std::vector<std::pair<std::string, std::string>>{};
-  });
+std::vector<std::pair<std::string, std::string>> SectionEntries(const std::string& file, std::string_view section) {
+  return WithDoc(
+      file, [&](const Doc* d) { return d ? d->Entries(section) : std::vector<std::pair<std::string, std::string>>{}; });
 }
 
 bool SectionExists(const std::string& file, std::string_view section) {
@@ -403,8 +397,7 @@ bool SectionExists(const std::string& file, std::string_view section) {
 
 // ------------------------------------------------------------------ writing
 
-bool WriteString(const std::string& file, std::string_view section, std::string_view key,
-                 std::string_view value) {
+bool WriteString(const std::string& file, std::string_view section, std::string_view key, std::string_view value) {
   if (!ValidSection(section) || !ValidKey(key) || !ValidValue(value)) return false;
   return Change(file, true, [&](Doc& d) { return d.Set(section, key, value); });
 }
@@ -421,8 +414,7 @@ bool DeleteSection(const std::string& file, std::string_view section) {
   return Change(file, false, [&](Doc& d) { return d.RemoveSection(section); });
 }
 
-bool WritePrivateProfileString(const char* section, const char* key, const char* value,
-                               const std::string& file) {
+bool WritePrivateProfileString(const char* section, const char* key, const char* value, const std::string& file) {
   if (!section && !key && !value) return Flush(file);
   if (!section) return false;
   if (!key) return DeleteSection(file, section);
@@ -463,9 +455,7 @@ bool Flush(const std::string& file) {
   return ok;
 }
 
-WriteGroup::WriteGroup(std::string file, int timeoutMs) : file_(std::move(file)) {
-  ok_ = BeginGroup(file_, timeoutMs);
-}
+WriteGroup::WriteGroup(std::string file, int timeoutMs) : file_(std::move(file)) { ok_ = BeginGroup(file_, timeoutMs); }
 
 WriteGroup::~WriteGroup() {
   if (!done_ && ok_) Flush(file_);

@@ -306,8 +306,7 @@ std::vector<std::pair<std::string, std::string>> Doc::Entries(std::string_view s
       s.keys.Touch(h);
       hashes.push_back(h);
       lines.push_back(static_cast<std::uint32_t>(i));
-      out.emplace_back(std::piecewise_construct, std::forward_as_tuple(name),
-                       std::forward_as_tuple(Unquote(value)));
+      out.emplace_back(std::piecewise_construct, std::forward_as_tuple(name), std::forward_as_tuple(Unquote(value)));
     }
     if (!lines.empty()) s.lastKeyLine = lines.back();
     std::size_t kept = 0;
@@ -328,8 +327,7 @@ std::vector<std::pair<std::string, std::string>> Doc::Entries(std::string_view s
   for (std::uint32_t i : s.firstKeyLines) {
     std::string_view name, value;
     ParseKey(s.body[i].text, name, value);
-    out.emplace_back(std::piecewise_construct, std::forward_as_tuple(name),
-                     std::forward_as_tuple(Unquote(value)));
+    out.emplace_back(std::piecewise_construct, std::forward_as_tuple(name), std::forward_as_tuple(Unquote(value)));
   }
   return out;
 }

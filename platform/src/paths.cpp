@@ -44,25 +44,24 @@ std::string NearestExisting(const std::string& path) {
 
 bool IsNetworkMagic(unsigned long magic) {
   switch (magic) {
-    case 0x6969UL:        // NFS
-    case 0x517BUL:        // SMB
-    case 0xFF534D42UL:    // CIFS
-    case 0xFE534D42UL:    // SMB2
-    case 0x65735546UL:    // FUSE (sshfs and friends)
-    case 0x01021997UL:    // 9p
-    case 0x5346414FUL:    // AFS
-    case 0x6B414653UL:    // kAFS
-    case 0x73757245UL:    // CODA
-    case 0x564CUL:        // NCP
-    case 0x00C36400UL:    // Ceph
-    case 0x47504653UL:    // GPFS
-    case 0x0BD00BD0UL:    // Lustre
-    case 0x013111A8UL:    // IBRIX
-    case 0x7461636FUL:    // OCFS2
-    case 0x01161970UL:    // GFS2
+    case 0x6969UL:      // NFS
+    case 0x517BUL:      // SMB
+    case 0xFF534D42UL:  // CIFS
+    case 0xFE534D42UL:  // SMB2
+    case 0x65735546UL:  // FUSE (sshfs and friends)
+    case 0x01021997UL:  // 9p
+    case 0x5346414FUL:  // AFS
+    case 0x6B414653UL:  // kAFS
+    case 0x73757245UL:  // CODA
+    case 0x564CUL:      // NCP
+    case 0x00C36400UL:  // Ceph
+    case 0x47504653UL:  // GPFS
+    case 0x0BD00BD0UL:  // Lustre
+    case 0x013111A8UL:  // IBRIX
+    case 0x7461636FUL:  // OCFS2
+    case 0x01161970UL:  // GFS2
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -121,8 +120,7 @@ std::string Extension(std::string_view path) {
 std::string StripExtension(std::string_view name) {
   std::size_t slash = name.rfind('/');
   std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-    return std::string(name);
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string(name);
   return std::string(name.substr(0, dot));
 }
 
@@ -234,8 +232,8 @@ void RunLook(const std::string& path, const std::shared_ptr<Look>& look) {
   struct stat st;
   const bool ok = ::stat(p.c_str(), &st) == 0;
   struct statfs sf;
-  const bool network = ok && ::statfs(p.c_str(), &sf) == 0 &&
-                       IsNetworkMagic(static_cast<unsigned long>(sf.f_type) & 0xFFFFFFFFUL);
+  const bool network =
+      ok && ::statfs(p.c_str(), &sf) == 0 && IsNetworkMagic(static_cast<unsigned long>(sf.f_type) & 0xFFFFFFFFUL);
   {
     std::lock_guard<std::mutex> lk(ps.m);
     auto it = ps.running.find(path);
@@ -360,8 +358,8 @@ std::string UserName() {
   std::vector<char> buf(16384);
   passwd pw;
   passwd* result = nullptr;
-  if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result &&
-      result->pw_name && *result->pw_name)
+  if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_name &&
+      *result->pw_name)
     return result->pw_name;
   std::string user = EnvOrEmpty("USER");
   if (!user.empty()) return user;

@@ -48,8 +48,7 @@ std::optional<std::vector<std::string>> ChildEnvironment(const std::vector<std::
 
 }  // namespace
 
-Process::Process(Process&& other) noexcept
-    : pid_(other.pid_), exitCode_(other.exitCode_), reaped_(other.reaped_) {
+Process::Process(Process&& other) noexcept : pid_(other.pid_), exitCode_(other.exitCode_), reaped_(other.reaped_) {
   other.pid_ = -1;
   other.reaped_ = false;
   other.exitCode_ = -1;
@@ -95,8 +94,7 @@ Process Process::Spawn(const std::string& program, const std::vector<std::string
 
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return {};
-  if (!workingFolder.empty() &&
-      posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str()) != 0) {
+  if (!workingFolder.empty() && posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str()) != 0) {
     posix_spawn_file_actions_destroy(&actions);
     return {};
   }

@@ -28,9 +28,7 @@ SingleInstance::SingleInstance(std::string programName)
   if (!lockPath_.empty()) lock_ = HeldLock::TryAcquire(lockPath_);
 }
 
-std::string SingleInstance::LockPathFor(const std::string& programName) {
-  return PerUserName(programName, ".lock");
-}
+std::string SingleInstance::LockPathFor(const std::string& programName) { return PerUserName(programName, ".lock"); }
 
 std::string SingleInstance::SocketNameFor(const std::string& programName) {
   return PerUserName(programName, ".socket");

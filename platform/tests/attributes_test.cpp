@@ -12,10 +12,10 @@
 namespace zv::platform {
 namespace {
 
-using testing::ReadText;
 using testing::ModeOf;
-using testing::WriteText;
+using testing::ReadText;
 using testing::TempDir;
+using testing::WriteText;
 
 TEST(ReadOnly, OwnerWriteBitDecidesAndNormalRestoresIt) {
   TempDir dir;
@@ -34,8 +34,8 @@ TEST(ReadOnly, OwnerWriteBitDecidesAndNormalRestoresIt) {
 }
 
 TEST(Hidden, TransientNamesAreAlwaysHidden) {
-  for (const char* n : {"~.tmp", "~Imp_tmp", "~_Imp_tmp", "~WriteEnvSetInfo.Locked", "~Write.Lock",
-                        "Folder.Locked", "Locked", "Conv_Locked", "~$report.docx", "x.LOCKED"})
+  for (const char* n : {"~.tmp", "~Imp_tmp", "~_Imp_tmp", "~WriteEnvSetInfo.Locked", "~Write.Lock", "Folder.Locked",
+                        "Locked", "Conv_Locked", "~$report.docx", "x.LOCKED"})
     EXPECT_TRUE(IsSystemTransientName(n)) << n;
   for (const char* n : {"report.docx", "Locked.pdf", "~report.pdf", ".Locked", "", "Lock"})
     EXPECT_FALSE(IsSystemTransientName(n)) << n;

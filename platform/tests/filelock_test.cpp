@@ -20,8 +20,8 @@ namespace zv::platform {
 namespace {
 
 using testing::ReadText;
-using testing::WriteText;
 using testing::TempDir;
+using testing::WriteText;
 
 // A child that runs `body` and then waits to be killed; returns once the child
 // has signalled that it is ready.

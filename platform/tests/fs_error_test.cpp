@@ -12,8 +12,8 @@
 namespace zv::platform {
 namespace {
 
-using testing::WriteText;
 using testing::TempDir;
+using testing::WriteText;
 
 TEST(FsError, EachOperationSaysWhatFailedWhereAndWhy) {
   TempDir dir;

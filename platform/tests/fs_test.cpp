@@ -11,10 +11,10 @@
 namespace zv::platform {
 namespace {
 
-using testing::ReadText;
 using testing::ModeOf;
-using testing::WriteText;
+using testing::ReadText;
 using testing::TempDir;
+using testing::WriteText;
 
 TEST(WriteFileAtomic, CreatesReplacesAndLeavesNoWorkFiles) {
   TempDir dir;

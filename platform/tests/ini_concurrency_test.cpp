@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/ini.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "testing/files.h"
 #include "testing/temp_dir.h"
 

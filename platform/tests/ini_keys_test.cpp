@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ini.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "testing/files.h"
 #include "testing/temp_dir.h"
 

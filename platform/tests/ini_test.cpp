@@ -1,7 +1,7 @@
 #include "platform/ini.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,15 +43,15 @@ class IniTest : public ::testing::Test {
 
 TEST_F(IniTest, ReadsLineEndsBomBlanksAndEmptyNames) {
   WriteText(file_,
-      "\xEF\xBB\xBF"
-      "[ section1 ]\r\n"
-      "  Key1 =  value one  \r\n"
-      "k2=v2\rk3=v3\n"
-      "=nameless\n"
-      "empty=\n"
-      "no equals sign\n"
-      "[]\n"
-      "e=in empty section\n");
+            "\xEF\xBB\xBF"
+            "[ section1 ]\r\n"
+            "  Key1 =  value one  \r\n"
+            "k2=v2\rk3=v3\n"
+            "=nameless\n"
+            "empty=\n"
+            "no equals sign\n"
+            "[]\n"
+            "e=in empty section\n");
   EXPECT_EQ(ini::GetString(file_, "section1", "key1"), "value one");
   EXPECT_EQ(ini::GetString(file_, "SECTION1", "K2"), "v2");
   EXPECT_EQ(ini::GetString(file_, " section1 ", " k3 "), "v3");
@@ -59,17 +59,16 @@ TEST_F(IniTest, ReadsLineEndsBomBlanksAndEmptyNames) {
   EXPECT_EQ(ini::GetString(file_, "section1", "empty", "def"), "");
   EXPECT_EQ(ini::GetString(file_, "section1", "no equals sign", "def"), "def");
   EXPECT_EQ(ini::GetString(file_, "", "e"), "in empty section");
-  EXPECT_EQ(ini::KeyNames(file_, "section1"),
-            (std::vector<std::string>{"Key1", "k2", "k3", "", "empty"}));
+  EXPECT_EQ(ini::KeyNames(file_, "section1"), (std::vector<std::string>{"Key1", "k2", "k3", "", "empty"}));
 }
 
 TEST_F(IniTest, DuplicatesPreambleAndOddHeaders) {
   WriteText(file_,
-      "top=before any section\n"
-      "[A]\nx=1\nX=2\n"
-      "[b]\ny=3\n"
-      "[a]\nx=4\nz=5\n"
-      "[ open header \nk=v\n[x]y]\nk=w\n");
+            "top=before any section\n"
+            "[A]\nx=1\nX=2\n"
+            "[b]\ny=3\n"
+            "[a]\nx=4\nz=5\n"
+            "[ open header \nk=v\n[x]y]\nk=w\n");
   EXPECT_EQ(ini::GetString(file_, "a", "x"), "1");
   EXPECT_EQ(ini::GetString(file_, "a", "z", "none"), "none");  // in the second [a]
   EXPECT_EQ(ini::GetString(file_, "", "top", "none"), "none");
@@ -82,10 +81,10 @@ TEST_F(IniTest, DuplicatesPreambleAndOddHeaders) {
 
 TEST_F(IniTest, QuotesAndDefaults) {
   WriteText(file_,
-      "[q]\n"
-      "d=\"double\"\ns='single'\n"
-      "mixed=\"a'\nopen=\"abc\nlone=\"\nempty=\"\"\n"
-      "inner=a \"b\" c\nspaced= \" padded \" \n");
+            "[q]\n"
+            "d=\"double\"\ns='single'\n"
+            "mixed=\"a'\nopen=\"abc\nlone=\"\nempty=\"\"\n"
+            "inner=a \"b\" c\nspaced= \" padded \" \n");
   EXPECT_EQ(ini::GetString(file_, "q", "d"), "double");
   EXPECT_EQ(ini::GetString(file_, "q", "s"), "single");
   EXPECT_EQ(ini::GetString(file_, "q", "mixed"), "\"a'");
@@ -95,8 +94,7 @@ TEST_F(IniTest, QuotesAndDefaults) {
   EXPECT_EQ(ini::GetString(file_, "q", "inner"), "a \"b\" c");
   EXPECT_EQ(ini::GetString(file_, "q", "spaced"), " padded ");
 
-  EXPECT_EQ(ini::GetString(file_, "q", "missing", "  keep lead, drop trail \t "),
-            "  keep lead, drop trail");
+  EXPECT_EQ(ini::GetString(file_, "q", "missing", "  keep lead, drop trail \t "), "  keep lead, drop trail");
   EXPECT_EQ(ini::GetString(file_, "nosection", "d"), "");
   EXPECT_EQ(ini::GetString(dir_ + "/missing.ini", "q", "d", "dflt"), "dflt");
   EXPECT_TRUE(ini::SectionNames(dir_ + "/missing.ini").empty());
@@ -105,8 +103,8 @@ TEST_F(IniTest, QuotesAndDefaults) {
 
 TEST_F(IniTest, IntegersParseLikeWindows) {
   WriteText(file_,
-      "[n]\na=42A\nb=  -17\nc=+8\nd=abc\ne=\nf=4294967297\ng=\"12\"\nh=-2147483648\n"
-      "i=4294967295\n");
+            "[n]\na=42A\nb=  -17\nc=+8\nd=abc\ne=\nf=4294967297\ng=\"12\"\nh=-2147483648\n"
+            "i=4294967295\n");
   EXPECT_EQ(ini::GetInt(file_, "n", "a", 9), 42);
   EXPECT_EQ(ini::GetInt(file_, "n", "b", 9), -17);
   EXPECT_EQ(ini::GetInt(file_, "n", "c", 9), 8);

@@ -30,8 +30,7 @@ TEST(Process, ExitCodesPathSearchAndFailures) {
 
 TEST(Process, ArgumentsArePassedVerbatimInTheWorkingFolder) {
   TempDir dir;
-  Process p = Process::Spawn("/bin/sh", {"-c", "printf '%s|' \"$@\" > out; pwd >> out", "sh",
-                                         "a b", "", "$HOME", "*"},
+  Process p = Process::Spawn("/bin/sh", {"-c", "printf '%s|' \"$@\" > out; pwd >> out", "sh", "a b", "", "$HOME", "*"},
                              dir.path());
   ASSERT_TRUE(p.valid());
   EXPECT_EQ(p.Wait(), 0);

@@ -63,23 +63,25 @@ std::vector<std::string> Names(const std::string& folder) {
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-              const std::vector<std::string>& environment, int timeoutMs) {
+                     const std::vector<std::string>& environment, int timeoutMs) {
   TempDir dir;
   const std::string out = dir / "out", err = dir / "err";
   // The shell only places the output; the program gets its arguments as they are.
-  std::vector<std::string> shellArgs = {"-c", "o=$1; e=$2; shift 2; exec \"$@\" >\"$o\" 2>\"$e\"", "sh", out,
-                                        err, program};
+  std::vector<std::string> shellArgs = {"-c",   "o=$1; e=$2; shift 2; exec \"$@\" >\"$o\" 2>\"$e\"", "sh", out, err,
+                                        program};
   shellArgs.insert(shellArgs.end(), args.begin(), args.end());
   RunResult r;
-  platform::Process p = program.empty() ? platform::Process{}
-                                        : platform::Process::Spawn("/bin/sh", shellArgs, {}, environment);
+  platform::Process p =
+      program.empty() ? platform::Process{} : platform::Process::Spawn("/bin/sh", shellArgs, {}, environment);
   // The time limit is real time: a test may have put a fake clock in place,
   // on which any limit would pass at once.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (p.IsRunning() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  if (p.IsRunning()) p.Terminate(0);
-  else r.exitCode = p.Wait();
+  if (p.IsRunning())
+    p.Terminate(0);
+  else
+    r.exitCode = p.Wait();
   r.out = ReadText(out);
   r.err = ReadText(err);
   return r;

@@ -44,7 +44,8 @@ void Installation::WriteSettings(const std::map<std::string, std::string>& optio
 
 void Installation::AddViewer() const {
   const std::string viewerExe = Path("viewer/zorvan-viewer");
-  if (!WriteText(viewerExe, "#!/bin/sh\necho 'Zorvan Reader 4.0'\n") || !WriteText(Path("viewer/zorvan-suite"), "suite\n"))
+  if (!WriteText(viewerExe, "#!/bin/sh\necho 'Zorvan Reader 4.0'\n") ||
+      !WriteText(Path("viewer/zorvan-suite"), "suite\n"))
     throw std::runtime_error("viewer stand-ins");
   std::filesystem::permissions(viewerExe, std::filesystem::perms(0755));
   const std::string appPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";

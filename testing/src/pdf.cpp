@@ -19,15 +19,15 @@ std::vector<PdfPage> PdfPages(int count, const std::string& label) {
 void MakePdf(const std::string& path, const std::vector<PdfPage>& pages, const std::optional<PdfLock>& lock) {
   QPDF pdf;
   pdf.emptyPDF();
-  auto font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
+  auto font = pdf.makeIndirectObject(
+      QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
   QPDFPageDocumentHelper doc(pdf);
   for (const PdfPage& p : pages) {
     const std::string content =
         p.text.empty() ? "0 0 m 10 10 l S\n" : "BT /F1 24 Tf 72 720 Td (" + p.text + ") Tj ET\n";
-    auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [0 0 " + QUtil::double_to_string(p.width, 3) + " " +
-        QUtil::double_to_string(p.height, 3) + "] >>"));
+    auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " +
+                                                               QUtil::double_to_string(p.width, 3) + " " +
+                                                               QUtil::double_to_string(p.height, 3) + "] >>"));
     auto fonts = QPDFObjectHandle::newDictionary();
     fonts.replaceKey("/F1", font);
     auto resources = QPDFObjectHandle::newDictionary();

@@ -11,8 +11,10 @@ ScopedEnv::ScopedEnv(const std::string& name) : name_(name) {
 ScopedEnv::ScopedEnv(const std::string& name, const char* value) : ScopedEnv(name) { Set(value); }
 
 void ScopedEnv::Set(const char* value) {
-  if (value) ::setenv(name_.c_str(), value, 1);
-  else ::unsetenv(name_.c_str());
+  if (value)
+    ::setenv(name_.c_str(), value, 1);
+  else
+    ::unsetenv(name_.c_str());
 }
 
 ScopedEnv::~ScopedEnv() { Set(old_ ? old_->c_str() : nullptr); }

@@ -17,9 +17,9 @@ TempDir::TempDir() {
   const std::string parent = platform::TempFolder();
   std::random_device random;
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    const std::string candidate = platform::JoinPath(
-        parent, "zv-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                    std::to_string(random() % 100000));
+    const std::string candidate =
+        platform::JoinPath(parent, "zv-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+                                       std::to_string(random() % 100000));
     // A name still there from an earlier run is left to its owner.
     if (!platform::Exists(candidate) && platform::MakeFolder(candidate)) path_ = candidate;
   }

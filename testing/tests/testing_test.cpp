@@ -57,7 +57,7 @@ TEST(Installation, AChildSeesWhatTheTestSeesAndAllIsUndoneAfterwards) {
     EXPECT_STREQ(getenv("ZORVAN_VIEWER_DIR"), inst.viewer().c_str());
     const RunResult r =
         RunProgram("/bin/sh", {"-c", "echo \"$ZORVAN_PROGRAM_DIR|$TMPDIR\"; \"$ZORVAN_VIEWER_DIR/zorvan-viewer\" >&2"},
-            inst.Environment());
+                   inst.Environment());
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, inst.program() + "|" + inst.temp() + "\n");
     EXPECT_EQ(r.err, "Zorvan Reader 4.0\n");

@@ -135,7 +135,8 @@ std::vector<std::string> CheckTree(const fs::path& root) {
       std::smatch m;
       if (!std::regex_search(line, m, include)) continue;
       const std::string name = m[2];
-      const bool qt = name.starts_with("Qt") || (name.size() > 1 && name[0] == 'Q' && std::isupper(static_cast<unsigned char>(name[1])));
+      const bool qt = name.starts_with("Qt") ||
+                      (name.size() > 1 && name[0] == 'Q' && std::isupper(static_cast<unsigned char>(name[1])));
       if (qt && !AllowsQt(rel)) {
         faults.push_back(where + "Qt outside the ui modules: " + name);
         continue;

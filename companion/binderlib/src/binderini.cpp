@@ -107,15 +107,16 @@ BinderSummary ReadBinder(const std::string& binderFolder, bool checkFiles) {
   int expected = 1;
   for (auto& [n, p] : pages) {
     if (n != expected) {
-      pr.push_back(where + ": page " + std::to_string(expected) + " missing (next is " +
-                   std::to_string(n) + ")");
+      pr.push_back(where + ": page " + std::to_string(expected) + " missing (next is " + std::to_string(n) + ")");
       expected = n;
     }
     ++expected;
     if (auto f = flagText.find(n); f != flagText.end()) {
       auto v = ParseStrictInt(f->second.second);
-      if (!v) pr.push_back(where + ": " + f->second.first + " is not a number");
-      else p.flag = *v;
+      if (!v)
+        pr.push_back(where + ": " + f->second.first + " is not a number");
+      else
+        p.flag = *v;
     }
     if (!multi || p.flag == kPageFlagNoFile) continue;
     auto idIt = idText.find(n);
@@ -125,14 +126,13 @@ BinderSummary ReadBinder(const std::string& binderFolder, bool checkFiles) {
     }
     auto id = ParseStrictInt(idIt->second.second);
     if (!id || *id < 1) {
-      pr.push_back(where + ": " + idIt->second.first + " \"" + idIt->second.second +
-                   "\" is not a file id");
+      pr.push_back(where + ": " + idIt->second.first + " \"" + idIt->second.second + "\" is not a file id");
       continue;
     }
     p.fileId = *id;
     if (*id > b.maxPageId) {
-      pr.push_back(where + ": page " + std::to_string(n) + " FilePageID " + std::to_string(*id) +
-                   " above MaxPageID " + std::to_string(b.maxPageId));
+      pr.push_back(where + ": page " + std::to_string(n) + " FilePageID " + std::to_string(*id) + " above MaxPageID " +
+                   std::to_string(b.maxPageId));
     }
     if (!ids.insert(*id).second) {
       pr.push_back(where + ": FilePageID " + std::to_string(*id) + " used twice");
@@ -144,12 +144,11 @@ BinderSummary ReadBinder(const std::string& binderFolder, bool checkFiles) {
   }
   for (auto& [n, p] : pages) b.pages.push_back(std::move(p));
   if (multi && b.CountedPages() != b.pageTotal) {
-    pr.push_back(where + ": PageTotal " + std::to_string(b.pageTotal) + " but " +
-                 std::to_string(b.CountedPages()) + " pages listed");
+    pr.push_back(where + ": PageTotal " + std::to_string(b.pageTotal) + " but " + std::to_string(b.CountedPages()) +
+                 " pages listed");
   }
   if (checkFiles && !platform::IsFile(MainPageFilePath(binderFolder, b.secured()))) {
-    pr.push_back(where + ": main page file " + MainPageFilePath(binderFolder, b.secured()) +
-                 " missing");
+    pr.push_back(where + ": main page file " + MainPageFilePath(binderFolder, b.secured()) + " missing");
   }
   return b;
 }

@@ -60,19 +60,16 @@ bool WriteBinderIni(const std::string& binderFolder, const BinderDescription& d)
   ok = ini::DeleteSection(iniPath, kSecPageInfo) && ok;
   ok = ini::DeleteSection(iniPath, kSecEBookInfo) && ok;
   ok = ini::DeleteSection(iniPath, kSecOcrText) && ok;
-  ok = ini::WriteInt(iniPath, kSecVersion, kKeyVersion,
-                     std::max(templateVersion, kSupportedBinderVersion)) && ok;
+  ok = ini::WriteInt(iniPath, kSecVersion, kKeyVersion, std::max(templateVersion, kSupportedBinderVersion)) && ok;
   ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyTitle, d.title) && ok;
-  ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyCreateTime,
-                        d.createTime.empty() ? NowText() : d.createTime) && ok;
+  ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyCreateTime, d.createTime.empty() ? NowText() : d.createTime) && ok;
   if (d.maxUploadPage > 0) {
-    ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyMaxUploadPage,
-                          "\"" + std::to_string(d.maxUploadPage) + "\"") && ok;
+    ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyMaxUploadPage, "\"" + std::to_string(d.maxUploadPage) + "\"") &&
+         ok;
   }
   if (d.markUnread) ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyUnreadList, "\"1\"") && ok;
   if (!d.password.empty()) {
-    ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyPassword,
-                          moswell::EncodePassword(d.password)) && ok;
+    ok = ini::WriteString(iniPath, kSecBinderInfo, kKeyPassword, moswell::EncodePassword(d.password)) && ok;
   }
   ok = ini::WriteInt(iniPath, kSecBinderInfo, kKeyPageTotal, 0) && ok;
   ok = ini::WriteInt(iniPath, kSecPageInfo, kKeyMaxPageID, 0) && ok;
@@ -82,8 +79,7 @@ bool WriteBinderIni(const std::string& binderFolder, const BinderDescription& d)
 
 }  // namespace
 
-int CreateBinder2(const std::string& cabinetFolder, const BinderDescription& d,
-                  std::string* outFolder) {
+int CreateBinder2(const std::string& cabinetFolder, const BinderDescription& d, std::string* outFolder) {
   const std::string name = d.folderName.empty() ? TitleWithoutBreaks(d.title) : d.folderName;
   if (!UsableName(name) || !platform::IsFolder(cabinetFolder)) return kCreateBadParameter;
   if (!platform::IsFile(Join(cabinetFolder, kFolderIni))) return kCreateCorrupt;
@@ -108,8 +104,7 @@ int CreateBinder2(const std::string& cabinetFolder, const BinderDescription& d,
   if (!platform::MakeFolder(folder)) return kCreateWriteFailed;
 
   const bool secured = !d.password.empty();
-  if (!WriteBinderIni(folder, d) ||
-      !platform::WriteFileAtomic(MainPageFilePath(folder, secured), "")) {
+  if (!WriteBinderIni(folder, d) || !platform::WriteFileAtomic(MainPageFilePath(folder, secured), "")) {
     platform::RemoveTree(folder);
     return kCreateWriteFailed;
   }

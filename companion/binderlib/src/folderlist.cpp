@@ -13,9 +13,7 @@ namespace zv::companion::binder {
 
 namespace ini = platform::ini;
 
-const char* ListSection(Level level) {
-  return level == Level::Cabinet ? kSecBinderInfo : kSecFolderInfo;
-}
+const char* ListSection(Level level) { return level == Level::Cabinet ? kSecBinderInfo : kSecFolderInfo; }
 
 int ChildLimit(Level level) {
   switch (level) {
@@ -77,8 +75,8 @@ FolderList ReadFolderList(const std::string& folder, Level level, bool checkFold
     if (list.hasPosList) {
       const auto parts = SplitList(pos);
       if (parts.size() != list.entries.size()) {
-        list.problems.push_back(iniPath + ": PosList has " + std::to_string(parts.size()) +
-                                " entries, NameList " + std::to_string(list.entries.size()));
+        list.problems.push_back(iniPath + ": PosList has " + std::to_string(parts.size()) + " entries, NameList " +
+                                std::to_string(list.entries.size()));
       }
       for (const auto& p : parts) {
         auto v = ParseStrictInt(p);
@@ -96,8 +94,8 @@ FolderList ReadFolderList(const std::string& folder, Level level, bool checkFold
     for (std::size_t i = 0; i < list.entries.size(); ++i) list.positions.push_back(int(i) + 1);
   }
   if (!list.types.empty() && list.types.size() != list.entries.size()) {
-    list.problems.push_back(iniPath + ": TypeList has " + std::to_string(list.types.size()) +
-                            " entries, NameList " + std::to_string(list.entries.size()));
+    list.problems.push_back(iniPath + ": TypeList has " + std::to_string(list.types.size()) + " entries, NameList " +
+                            std::to_string(list.entries.size()));
   }
   return list;
 }
@@ -119,10 +117,9 @@ bool RefreshFolderDat(const std::string& folder) {
   return platform::CopyFile(Join(folder, kFolderIni), Join(folder, kFolderDat), true);
 }
 
-AppendResult AppendChild(const std::string& folder, Level level, const std::string& name,
-                         int timeoutSeconds) {
-  if (name.empty() || name.find(',') != std::string::npos ||
-      name.find('/') != std::string::npos || name == "." || name == "..") {
+AppendResult AppendChild(const std::string& folder, Level level, const std::string& name, int timeoutSeconds) {
+  if (name.empty() || name.find(',') != std::string::npos || name.find('/') != std::string::npos || name == "." ||
+      name == "..") {
     return AppendResult::BadName;
   }
   ShortLock lock(folder, timeoutSeconds);
@@ -131,8 +128,8 @@ AppendResult AppendChild(const std::string& folder, Level level, const std::stri
 }
 
 AppendResult AppendChildHeld(const std::string& folder, Level level, const std::string& name) {
-  if (name.empty() || name.find(',') != std::string::npos ||
-      name.find('/') != std::string::npos || name == "." || name == "..") {
+  if (name.empty() || name.find(',') != std::string::npos || name.find('/') != std::string::npos || name == "." ||
+      name == "..") {
     return AppendResult::BadName;
   }
   const std::string iniPath = Join(folder, kFolderIni);

@@ -67,12 +67,10 @@ std::string MainPageFilePath(std::string_view binderFolder, bool secured) {
   return PageFilePath(binderFolder, 1, secured);
 }
 
-std::optional<int> PageFileIdFromName(std::string_view binderName, std::string_view fileName,
-                                      bool secured) {
+std::optional<int> PageFileIdFromName(std::string_view binderName, std::string_view fileName, bool secured) {
   const std::string_view ext = secured ? ".pwb" : ".pdf";
   if (fileName.size() <= ext.size() + binderName.size()) {
-    if (fileName.size() == binderName.size() + ext.size() &&
-        fileName.substr(0, binderName.size()) == binderName &&
+    if (fileName.size() == binderName.size() + ext.size() && fileName.substr(0, binderName.size()) == binderName &&
         platform::EqualsNoCase(fileName.substr(binderName.size()), ext)) {
       return 1;
     }
@@ -82,8 +80,7 @@ std::optional<int> PageFileIdFromName(std::string_view binderName, std::string_v
   if (!platform::EqualsNoCase(fileName.substr(fileName.size() - ext.size()), ext)) {
     return std::nullopt;
   }
-  const std::string_view digits =
-      fileName.substr(binderName.size(), fileName.size() - ext.size() - binderName.size());
+  const std::string_view digits = fileName.substr(binderName.size(), fileName.size() - ext.size() - binderName.size());
   if (digits.empty() || digits[0] == '0') return std::nullopt;
   int id = 0;
   const auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
@@ -116,13 +113,9 @@ std::string JoinList(const std::vector<std::string>& entries) {
   return out;
 }
 
-bool HasExPrefix(std::string_view entry) {
-  return entry.size() > 2 && entry[0] == 'E' && entry[1] == 'x';
-}
+bool HasExPrefix(std::string_view entry) { return entry.size() > 2 && entry[0] == 'E' && entry[1] == 'x'; }
 
-std::string StripExPrefix(std::string_view entry) {
-  return std::string(HasExPrefix(entry) ? entry.substr(2) : entry);
-}
+std::string StripExPrefix(std::string_view entry) { return std::string(HasExPrefix(entry) ? entry.substr(2) : entry); }
 
 std::optional<int> ParseStrictInt(std::string_view text) {
   text = platform::Trim(text);

@@ -2,11 +2,10 @@
 //
 // Crash safety: the new page files are written first and synced, in
 // batches (all files of a batch, then an fsync of each, then one of the
-// folder); the binder ini is replaced atomically last, in one write group. Until that replacement the ini names none of the new files, so a
-// crash at any point leaves a binder whose ini names only complete files.
-// New files get ids above MaxPageID; files with such ids found on disk are
-// leftovers of an interrupted insertion and are removed under the binder's
-// lock before new ones are written, so they never collide.
+// folder); the binder ini is replaced atomically last, in one write group. Until that replacement the ini names none of
+// the new files, so a crash at any point leaves a binder whose ini names only complete files. New files get ids above
+// MaxPageID; files with such ids found on disk are leftovers of an interrupted insertion and are removed under the
+// binder's lock before new ones are written, so they never collide.
 #include <algorithm>
 #include <initializer_list>
 #include <new>
@@ -142,8 +141,7 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   const int listed = static_cast<int>(b.pages.size());
   if (maxUpload <= 0 || current + n > maxUpload) {
     return Fail(out, kInsertPageLimit,
-                std::to_string(current) + " + " + std::to_string(n) + " pages exceed " +
-                    std::to_string(maxUpload));
+                std::to_string(current) + " + " + std::to_string(n) + " pages exceed " + std::to_string(maxUpload));
   }
   if (!rq.pageKeywords.empty() && static_cast<int>(rq.pageKeywords.size()) != n) {
     return Fail(out, kInsertKeywords, "keyword list does not match the page count");
@@ -171,8 +169,10 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
     // goes back to its empty state).
     for (int done : ids) {
       const std::string f = PageFilePath(b.folder, done, b.secured());
-      if (done == 1) platform::WriteFileAtomic(f, "");
-      else platform::RemoveFile(f);
+      if (done == 1)
+        platform::WriteFileAtomic(f, "");
+      else
+        platform::RemoveFile(f);
     }
   };
   if (multi) {
@@ -203,7 +203,8 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
       const bool written = platform::WriteNewFilesSynced(batch);
       if (!written && !mainWritten.empty()) platform::WriteFileAtomic(mainWritten, "");
       if (written) {
-        for (std::size_t k = 0; k < bytes.size(); ++k) ids.push_back(b.maxPageId + 1 + firstIndex + static_cast<int>(k));
+        for (std::size_t k = 0; k < bytes.size(); ++k)
+          ids.push_back(b.maxPageId + 1 + firstIndex + static_cast<int>(k));
         Step("page-file:" + std::to_string(ids.back()));
       }
       bytes.clear();
@@ -274,7 +275,8 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
   }
   for (const auto& [page, number] : implicitNumbers) {
     ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(front ? page + n : page, kSufFilePageNumber),
-                       front ? number + n : number) && ok;
+                       front ? number + n : number) &&
+         ok;
   }
   const std::string name = b.name;
   for (int i = 0; i < n; ++i) {
@@ -284,17 +286,19 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
       const int id = ids[i];
       ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(page, kSufFilePageID), id) && ok;
       ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufFilePageName),
-                            FolderName(PageFilePath(b.folder, id, b.secured()))) && ok;
+                            FolderName(PageFilePath(b.folder, id, b.secured()))) &&
+           ok;
       ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(page, kSufFilePageNumber), 1) && ok;
     } else {
       ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufFilePageName),
-                            FolderName(MainPageFilePath(b.folder, b.secured()))) && ok;
+                            FolderName(MainPageFilePath(b.folder, b.secured()))) &&
+           ok;
       ok = ini::WriteInt(iniPath, kSecPageInfo, PageKey(page, kSufFilePageNumber),
-                         front ? i + 1 : oldFilePages + i + 1) && ok;
+                         front ? i + 1 : oldFilePages + i + 1) &&
+           ok;
     }
     if (!rq.pageKeywords.empty()) {
-      ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufContent),
-                            rq.pageKeywords[i]) && ok;
+      ok = ini::WriteString(iniPath, kSecPageInfo, PageKey(page, kSufContent), rq.pageKeywords[i]) && ok;
     }
   }
   if (rq.toc.add) {
@@ -351,8 +355,8 @@ int AddInfoToBinder4(const InsertRequest& rq, InsertOutcome* out) {
   }
 }
 
-int AddInfoToBinder(const std::string& binderFolder, const std::string& pdfPath,
-                    const std::string& sourcePath, int dataChange, int insertPos, int a3b4) {
+int AddInfoToBinder(const std::string& binderFolder, const std::string& pdfPath, const std::string& sourcePath,
+                    int dataChange, int insertPos, int a3b4) {
   InsertRequest rq;
   rq.binderFolder = binderFolder;
   rq.pdfPath = pdfPath;

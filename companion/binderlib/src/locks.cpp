@@ -84,12 +84,9 @@ platform::HeldLock HoldBinderOpen(const std::string& binderFolder) {
 
 bool SendOperationActive(const std::string& binderFolder) {
   return platform::IsLockHeld(Join(binderFolder, kSendWriteLock)) ||
-         platform::Exists(Join(binderFolder, kSendLocked)) ||
-         platform::Exists(Join(binderFolder, kConvLocked));
+         platform::Exists(Join(binderFolder, kSendLocked)) || platform::Exists(Join(binderFolder, kConvLocked));
 }
 
-bool LockHeld(const std::string& folder, const std::string& name) {
-  return platform::IsLockHeld(Join(folder, name));
-}
+bool LockHeld(const std::string& folder, const std::string& name) { return platform::IsLockHeld(Join(folder, name)); }
 
 }  // namespace zv::companion::binder

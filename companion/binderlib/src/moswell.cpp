@@ -10,7 +10,7 @@ namespace {
 constexpr std::string_view kPrefix = "MW1:";
 // Fixed obfuscation key; see the header: this hides, it does not protect.
 constexpr std::array<std::uint8_t, 16> kKey = {0x5a, 0x3c, 0x91, 0x07, 0xe4, 0x6b, 0x22, 0xd8,
-                                                0x4f, 0xb3, 0x18, 0x7e, 0xc5, 0x09, 0x66, 0xa1};
+                                               0x4f, 0xb3, 0x18, 0x7e, 0xc5, 0x09, 0x66, 0xa1};
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 std::string Xor(std::string_view in) {
@@ -38,8 +38,7 @@ std::string EncodePassword(std::string_view password) {
   std::string out(kPrefix);
   std::size_t i = 0;
   for (; i + 3 <= raw.size(); i += 3) {
-    const std::uint32_t v = (std::uint8_t(raw[i]) << 16) | (std::uint8_t(raw[i + 1]) << 8) |
-                            std::uint8_t(raw[i + 2]);
+    const std::uint32_t v = (std::uint8_t(raw[i]) << 16) | (std::uint8_t(raw[i + 1]) << 8) | std::uint8_t(raw[i + 2]);
     out += kAlphabet[(v >> 18) & 63];
     out += kAlphabet[(v >> 12) & 63];
     out += kAlphabet[(v >> 6) & 63];

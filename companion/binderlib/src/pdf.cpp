@@ -95,8 +95,8 @@ std::string WritePageList(const std::vector<PageRef>& pages, const std::string& 
   // of the whole output: that hash cost a second pass over every page's bytes.
   if (!password.empty()) {
     // AES-256 (R6).
-    w.setR6EncryptionParameters(password.c_str(), password.c_str(), true, true, true, true, true,
-                                true, qpdf_r3p_full, true);
+    w.setR6EncryptionParameters(password.c_str(), password.c_str(), true, true, true, true, true, true, qpdf_r3p_full,
+                                true);
   }
   w.write();
   for (const auto& ref : pages) TakeWarnings(*ref.doc->pdf, warnings);
@@ -105,8 +105,8 @@ std::string WritePageList(const std::vector<PageRef>& pages, const std::string& 
   return std::string(reinterpret_cast<const char*>(buf->getBuffer()), buf->getSize());
 }
 
-std::string WritePages(OpenedPdf& source, const std::vector<std::size_t>& pageIndexes,
-                       const std::string& password, std::vector<std::string>& warnings) {
+std::string WritePages(OpenedPdf& source, const std::vector<std::size_t>& pageIndexes, const std::string& password,
+                       std::vector<std::string>& warnings) {
   std::vector<PageRef> refs;
   for (auto i : pageIndexes) refs.push_back({&source, i});
   return WritePageList(refs, password, warnings);

@@ -28,8 +28,8 @@ OpenedPdf OpenPdf(const std::string& path, const std::string& password = {});
 // a password the result is AES-256 encrypted under it; without one the
 // output is deterministic (same input, same bytes). Throws on failure;
 // writer warnings are appended to `warnings`.
-std::string WritePages(OpenedPdf& source, const std::vector<std::size_t>& pageIndexes,
-                       const std::string& password, std::vector<std::string>& warnings);
+std::string WritePages(OpenedPdf& source, const std::vector<std::size_t>& pageIndexes, const std::string& password,
+                       std::vector<std::string>& warnings);
 
 // Writes pages taken from several opened documents, in order.
 struct PageRef {

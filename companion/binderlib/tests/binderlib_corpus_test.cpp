@@ -18,14 +18,24 @@ TEST(Corpus, EveryFileFiledOrRefusedCleanly) {
   const std::string corpus = std::string(ZV_CORPUS_DIR);
   ASSERT_TRUE(fs::is_directory(corpus)) << "no corpus at " << corpus;
   // Expected pages; 0 means refused.
-  const std::map<std::string, int> expected = {
-      {"bad1.pdf", 0}, {"bad2.pdf", 1}, {"bad22.pdf", -1}, {"c-empty.pdf", 0},
-      {"issue-146.pdf", 0}, {"pages-loop.pdf", 0}, {"append-xref-loop.pdf", 30},
-      {"duplicate-page-inherited.pdf", 2}, {"object-stream.pdf", 1},
-      {"minimal-linearized.pdf", 1}, {"fax-decode-parms.pdf", 10},
-      {"form-fields-and-annotations-shared.pdf", 4}, {"20-pages.pdf", 0},
-      {"enc-R3,V2,O=master.pdf", -1}, {"c-r6-in.pdf", 0}, {"encrypted-with-images.pdf", -1},
-      {"many-nulls.pdf", 1}, {"leading-junk.pdf", 30}};
+  const std::map<std::string, int> expected = {{"bad1.pdf", 0},
+                                               {"bad2.pdf", 1},
+                                               {"bad22.pdf", -1},
+                                               {"c-empty.pdf", 0},
+                                               {"issue-146.pdf", 0},
+                                               {"pages-loop.pdf", 0},
+                                               {"append-xref-loop.pdf", 30},
+                                               {"duplicate-page-inherited.pdf", 2},
+                                               {"object-stream.pdf", 1},
+                                               {"minimal-linearized.pdf", 1},
+                                               {"fax-decode-parms.pdf", 10},
+                                               {"form-fields-and-annotations-shared.pdf", 4},
+                                               {"20-pages.pdf", 0},
+                                               {"enc-R3,V2,O=master.pdf", -1},
+                                               {"c-r6-in.pdf", 0},
+                                               {"encrypted-with-images.pdf", -1},
+                                               {"many-nulls.pdf", 1},
+                                               {"leading-junk.pdf", 30}};
   zv::testing::Installation inst;
   const std::string link = inst.AddLinkFolder();
   std::string cab = inst.AddCabinet(link);

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -243,8 +243,7 @@ TEST_F(BinderFixture, SecuredBinderKeepsEncryptedPages) {
   std::string secured;
   ASSERT_EQ(bl::CreateBinder2(cab, {.title = "S", .password = "s3cret"}, &secured), bl::kCreateOk);
   EXPECT_TRUE(fs::exists(secured + "/S.pwb"));
-  EXPECT_EQ(ini::GetString(secured + "/S.ini", "BinderInfo", "Password").find("s3cret"),
-            std::string::npos);
+  EXPECT_EQ(ini::GetString(secured + "/S.ini", "BinderInfo", "Password").find("s3cret"), std::string::npos);
   EXPECT_EQ(bl::AddInfoToBinder(secured, pdf2, pdf2, 0, 0, 0), bl::kInsertUnsupported);
   bl::InsertRequest rq{.binderFolder = secured, .pdfPath = pdf2, .securedBinder = true};
   ASSERT_EQ(bl::AddInfoToBinder4(rq), 0);

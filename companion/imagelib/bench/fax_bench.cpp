@@ -4,14 +4,14 @@
 // Prints the time ratio (target <= 1.5) and the size ratio (target <= 1.05).
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
-#include <algorithm>
-#include <unistd.h>
 
 #include "imagelib/imageio.h"
 
@@ -26,8 +26,8 @@ int g_oursRuns = 0, g_theirsRuns = 0;
 bool Run(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
 
 std::string SourcePdf() {
-  for (const char* p : {"/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf",
-                        "/usr/share/doc/libtasn1-doc/libtasn1.pdf"})
+  for (const char* p :
+       {"/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf", "/usr/share/doc/libtasn1-doc/libtasn1.pdf"})
     if (fs::exists(p)) return p;
   for (auto& e : fs::recursive_directory_iterator("/usr/share/doc", fs::directory_options::skip_permission_denied))
     if (e.path().extension() == ".pdf") return e.path().string();
@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
   g_dir = (fs::temp_directory_path() / ("zv_fax_bench_" + std::to_string(::getpid()))).string();
   fs::create_directories(g_dir);
   if (!MakeFaxTiff()) {
-    std::fprintf(stderr, "cannot make the fax TIFF (pdftoppm, ppm2tiff, tiffcp and a PDF under /usr/share/doc needed)\n");
+    std::fprintf(stderr,
+                 "cannot make the fax TIFF (pdftoppm, ppm2tiff, tiffcp and a PDF under /usr/share/doc needed)\n");
     fs::remove_all(g_dir);
     return 1;
   }
@@ -105,7 +106,8 @@ int main(int argc, char** argv) {
     const double timeRatio = (g_oursSeconds / g_oursRuns) / (g_theirsSeconds / g_theirsRuns);
     const double sizeRatio = static_cast<double>(fs::file_size(g_dir + "/ours.pdf")) /
                              static_cast<double>(fs::file_size(g_dir + "/theirs.pdf"));
-    std::printf("100-page G4 TIFF (%ju bytes), both as processes\n", static_cast<std::uintmax_t>(fs::file_size(g_tiff)));
+    std::printf("100-page G4 TIFF (%ju bytes), both as processes\n",
+                static_cast<std::uintmax_t>(fs::file_size(g_tiff)));
     std::printf("time ratio ours/tiff2pdf: %.3f (target <= 1.5) %s\n", timeRatio, timeRatio <= 1.5 ? "OK" : "MISSED");
     std::printf("size ratio ours/tiff2pdf: %.3f (target <= 1.05) %s\n", sizeRatio, sizeRatio <= 1.05 ? "OK" : "MISSED");
   }

@@ -22,8 +22,7 @@ std::vector<std::string>& Sessions() {
 void TraceFailure(const char* routine, const char* path, int code) {
   try {
     const std::string prefix = Sessions().empty() ? std::string() : Sessions().back();
-    ZV_TRACE("_Pixmoor", prefix + routine + ": " + (path ? path : "(null)") +
-                             " failed, code=" + std::to_string(code));
+    ZV_TRACE("_Pixmoor", prefix + routine + ": " + (path ? path : "(null)") + " failed, code=" + std::to_string(code));
   } catch (...) {
   }
 }

@@ -132,8 +132,8 @@ void ReadBmp(std::string_view b, bool decode, std::vector<PageImage>& pages) {
     const std::size_t entry = h.headerSize == 12 ? 3 : 4;
     const std::size_t max = std::size_t{1} << h.bits;
     std::size_t count = h.colours == 0 || h.colours > max ? max : h.colours;
-    const std::size_t at = 14 + static_cast<std::size_t>(h.headerSize) +
-                           (h.compression == kBiBitfields && h.headerSize == 40 ? 12 : 0);
+    const std::size_t at =
+        14 + static_cast<std::size_t>(h.headerSize) + (h.compression == kBiBitfields && h.headerSize == 40 ? 12 : 0);
     if (at + count * entry > h.dataOffset || at + count * entry > b.size())
       Fail(IMAGEIO_E_CORRUPT, "BMP: palette cut short");
     page.palette.resize(max * 3, '\0');  // indexes beyond the palette read as black

@@ -50,8 +50,7 @@ void ReadGif(std::string_view bytes, bool decode, std::vector<PageImage>& pages)
       int code = 0;
       GifByteType* ext = nullptr;
       if (DGifGetExtension(g, &code, &ext) == GIF_ERROR) Fail(IMAGEIO_E_CORRUPT, "GIF: damaged extension");
-      if (code == GRAPHICS_EXT_FUNC_CODE && ext != nullptr && ext[0] >= 4)
-        transparent = (ext[1] & 1) ? ext[4] : -1;
+      if (code == GRAPHICS_EXT_FUNC_CODE && ext != nullptr && ext[0] >= 4) transparent = (ext[1] & 1) ? ext[4] : -1;
       while (ext != nullptr)
         if (DGifGetExtensionNext(g, &ext) == GIF_ERROR) Fail(IMAGEIO_E_CORRUPT, "GIF: damaged extension");
       continue;

@@ -38,9 +38,9 @@ struct PageImage {
   Filter filter = Filter::kFlate;
   Space space = Space::kGray;
   int bitsPerComponent = 8;
-  std::string palette;    // Indexed: RGB triplets
-  bool invert = false;    // /Decode reversed (min-is-white, inverted CMYK)
-  int ccittK = -1;        // CCITT parameters
+  std::string palette;  // Indexed: RGB triplets
+  bool invert = false;  // /Decode reversed (min-is-white, inverted CMYK)
+  int ccittK = -1;      // CCITT parameters
   bool blackIs1 = false;
   bool encodedByteAlign = false;
   std::string data;       // the stream's bytes as they go into the file

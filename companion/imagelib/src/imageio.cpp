@@ -127,7 +127,7 @@ int ConvertImageFileToPdf(const std::string& source, const std::string& target) 
     try {
       imageio::WritePdfFile(images, work);
     } catch (const ImageError&) {
-      throw;  // the source failed while being read, not the output
+      throw;                               // the source failed while being read, not the output
     } catch (const std::runtime_error&) {  // the writer's system errors
       imageio::Fail(IMAGEIO_E_WRITE, "cannot write the PDF");
     }

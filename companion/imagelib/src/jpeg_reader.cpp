@@ -2,8 +2,8 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "image_internal.h"
 
@@ -36,11 +36,8 @@ void OnMessage(j_common_ptr cinfo, int level) {
     case JWRN_HUFF_BAD_CODE:
     case JWRN_JPEG_EOF:
     case JWRN_MUST_RESYNC:
-    case JWRN_NOT_SEQUENTIAL:
-      ++err->corruptWarnings;
-      break;
-    default:
-      break;
+    case JWRN_NOT_SEQUENTIAL: ++err->corruptWarnings; break;
+    default: break;
   }
 }
 
@@ -56,8 +53,7 @@ struct Header {
 // Returns 0 on success, 1 on a libjpeg error, 2 on corrupt-data warnings,
 // 3 when the header's size is out of bounds (nothing decoded then).
 // Plain C data only between setjmp and longjmp.
-int Examine(const unsigned char* data, unsigned long size, bool decode, Header* header,
-            char* message) {
+int Examine(const unsigned char* data, unsigned long size, bool decode, Header* header, char* message) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   cinfo.err = jpeg_std_error(&err.base);
@@ -99,7 +95,7 @@ int Examine(const unsigned char* data, unsigned long size, bool decode, Header* 
     cinfo.buffered_image = FALSE;
     jpeg_start_decompress(&cinfo);
     rows = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                       cinfo.output_width * cinfo.output_components, 1);
+                                      cinfo.output_width * cinfo.output_components, 1);
     while (cinfo.output_scanline < cinfo.output_height) jpeg_read_scanlines(&cinfo, rows, 1);
     jpeg_finish_decompress(&cinfo);
   }
@@ -120,12 +116,11 @@ double Dpi(int unit, int density) {
 void ReadJpeg(std::string_view bytes, bool decode, std::vector<PageImage>& pages) {
   Header header;
   char message[JMSG_LENGTH_MAX] = {0};
-  const int rc = Examine(reinterpret_cast<const unsigned char*>(bytes.data()),
-                         static_cast<unsigned long>(bytes.size()), decode, &header, message);
+  const int rc = Examine(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()),
+                         decode, &header, message);
   if (rc == 1) Fail(IMAGEIO_E_CORRUPT, std::string("JPEG: ") + message);
   if (rc == 2) Fail(IMAGEIO_E_CORRUPT, "JPEG: corrupt or truncated data");
-  if (rc == 3) CheckDimensions(static_cast<std::uint32_t>(header.width),
-                               static_cast<std::uint32_t>(header.height));
+  if (rc == 3) CheckDimensions(static_cast<std::uint32_t>(header.width), static_cast<std::uint32_t>(header.height));
   if (header.precision != 8) Fail(IMAGEIO_E_UNSUPPORTED, "JPEG: not 8-bit samples");
 
   PageImage page;

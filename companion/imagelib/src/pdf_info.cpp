@@ -59,9 +59,8 @@ const PdfLibrary& Library() {
                  h.Bind("qpdf_get_num_pages", lib.pageCount) && h.Bind("qpdf_get_page_n", lib.page) &&
                  h.Bind("qpdf_oh_is_dictionary", lib.isDictionary) && h.Bind("qpdf_oh_has_key", lib.hasKey) &&
                  h.Bind("qpdf_oh_get_key", lib.key) && h.Bind("qpdf_oh_is_array", lib.isArray) &&
-                 h.Bind("qpdf_oh_get_array_n_items", lib.arraySize) &&
-                 h.Bind("qpdf_oh_get_array_item", lib.item) && h.Bind("qpdf_oh_is_number", lib.isNumber) &&
-                 h.Bind("qpdf_oh_get_numeric_value", lib.number) &&
+                 h.Bind("qpdf_oh_get_array_n_items", lib.arraySize) && h.Bind("qpdf_oh_get_array_item", lib.item) &&
+                 h.Bind("qpdf_oh_is_number", lib.isNumber) && h.Bind("qpdf_oh_get_numeric_value", lib.number) &&
                  h.Bind("qpdf_oh_release_all", lib.releaseAll);
     if (lib.loaded) h.Release();
   });

@@ -33,8 +33,8 @@ struct Layout {
   bool hasPhys = false;
   png_uint_32 xPpu = 0, yPpu = 0;
   int unit = 0;
-  bool composite = false;   // alpha or tRNS present: expand to 8-bit + alpha
-  int outChannels = 0;      // channels per pixel in the rows libpng delivers
+  bool composite = false;  // alpha or tRNS present: expand to 8-bit + alpha
+  int outChannels = 0;     // channels per pixel in the rows libpng delivers
   std::size_t rowBytes = 0;
 };
 
@@ -42,9 +42,9 @@ struct Layout {
 struct Sink {
   PageImage* page;
   FlateWriter* flate;
-  std::vector<unsigned char>* row;   // one delivered row
-  std::vector<unsigned char>* out;   // one composited row
-  std::vector<unsigned char>* whole; // interlaced images only
+  std::vector<unsigned char>* row;    // one delivered row
+  std::vector<unsigned char>* out;    // one composited row
+  std::vector<unsigned char>* whole;  // interlaced images only
 };
 
 void EmitRow(const Layout& lay, Sink& sink, const unsigned char* row) {
@@ -56,8 +56,7 @@ void EmitRow(const Layout& lay, Sink& sink, const unsigned char* row) {
   auto& out = *sink.out;
   for (png_uint_32 x = 0; x < lay.width; ++x) {
     const unsigned char* px = row + static_cast<std::size_t>(x) * lay.outChannels;
-    for (int c = 0; c < colour; ++c)
-      out[static_cast<std::size_t>(x) * colour + c] = OnWhite(px[c], px[colour]);
+    for (int c = 0; c < colour; ++c) out[static_cast<std::size_t>(x) * colour + c] = OnWhite(px[c], px[colour]);
   }
   sink.flate->Write(out.data(), static_cast<std::size_t>(lay.width) * colour);
 }
@@ -79,8 +78,8 @@ int Run(Source* src, bool decode, Layout* lay, Sink* sink) {
   png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
   png_read_info(png, info);
   int unit = 0;
-  png_get_IHDR(png, info, &lay->width, &lay->height, &lay->bitDepth, &lay->colorType,
-               &lay->interlace, nullptr, nullptr);
+  png_get_IHDR(png, info, &lay->width, &lay->height, &lay->bitDepth, &lay->colorType, &lay->interlace, nullptr,
+               nullptr);
   if (png_get_pHYs(png, info, &lay->xPpu, &lay->yPpu, &unit) != 0) {
     lay->hasPhys = true;
     lay->unit = unit;
@@ -113,10 +112,8 @@ int Run(Source* src, bool decode, Layout* lay, Sink* sink) {
     // Interlaced rows are only complete after the last pass.
     sink->whole->resize(lay->rowBytes * lay->height);
     for (int p = 0; p < passes; ++p)
-      for (png_uint_32 y = 0; y < lay->height; ++y)
-        png_read_row(png, sink->whole->data() + lay->rowBytes * y, nullptr);
-    for (png_uint_32 y = 0; y < lay->height; ++y)
-      EmitRow(*lay, *sink, sink->whole->data() + lay->rowBytes * y);
+      for (png_uint_32 y = 0; y < lay->height; ++y) png_read_row(png, sink->whole->data() + lay->rowBytes * y, nullptr);
+    for (png_uint_32 y = 0; y < lay->height; ++y) EmitRow(*lay, *sink, sink->whole->data() + lay->rowBytes * y);
   } else {
     for (png_uint_32 y = 0; y < lay->height; ++y) {
       png_read_row(png, sink->row->data(), nullptr);
@@ -160,8 +157,8 @@ void ReadPng(std::string_view bytes, bool decode, std::vector<PageImage>& pages)
     page.info.yDpi = lay.yPpu * 0.0254;
   }
   const bool colour = (lay.colorType & PNG_COLOR_MASK_COLOR) != 0;
-  const int channels = lay.colorType == PNG_COLOR_TYPE_PALETTE ? 1
-                       : (colour ? 3 : 1) + ((lay.colorType & PNG_COLOR_MASK_ALPHA) ? 1 : 0);
+  const int channels =
+      lay.colorType == PNG_COLOR_TYPE_PALETTE ? 1 : (colour ? 3 : 1) + ((lay.colorType & PNG_COLOR_MASK_ALPHA) ? 1 : 0);
   page.info.bitsPerPixel = lay.bitDepth * channels;
   page.filter = Filter::kFlate;
   if (lay.composite) {

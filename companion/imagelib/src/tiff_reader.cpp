@@ -17,7 +17,7 @@ struct MemFile {
   const unsigned char* data;  // null when libtiff reads the file itself
   toff_t size;
   toff_t pos;
-  bool failed = false;       // libtiff reported an error
+  bool failed = false;  // libtiff reported an error
   std::string message;
 };
 
@@ -34,8 +34,10 @@ tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
 toff_t SeekProc(thandle_t h, toff_t off, int whence) {
   auto* f = static_cast<MemFile*>(h);
   toff_t base = 0;
-  if (whence == SEEK_CUR) base = f->pos;
-  else if (whence == SEEK_END) base = f->size;
+  if (whence == SEEK_CUR)
+    base = f->pos;
+  else if (whence == SEEK_END)
+    base = f->size;
   f->pos = base + off;
   return f->pos;
 }
@@ -68,8 +70,8 @@ TiffPtr Open(MemFile& file) {
   TIFFOpenOptionsSetWarningHandlerExtR(opts, OnWarning, &file);
   TIFFOpenOptionsSetMaxSingleMemAlloc(opts, static_cast<tmsize_t>(512) << 20);
   // "m": never memory-map (the bytes are already in memory).
-  TIFF* t = TIFFClientOpenExt("image", "rm", &file, ReadProc, WriteProc, SeekProc, CloseProc,
-                              SizeProc, MapProc, UnmapProc, opts);
+  TIFF* t = TIFFClientOpenExt("image", "rm", &file, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
+                              UnmapProc, opts);
   TIFFOpenOptionsFree(opts);
   if (t == nullptr) Fail(IMAGEIO_E_CORRUPT, "TIFF: cannot open: " + file.message);
   return TiffPtr(t);
@@ -160,8 +162,7 @@ bool TryPassThrough(TIFF* t, MemFile& file, const std::shared_ptr<FileSource>& s
     return false;
   const auto photometric = Field<uint16_t>(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
   if (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK) return false;
-  if (FieldDefaulted<uint32_t>(t, TIFFTAG_ROWSPERSTRIP) < static_cast<uint32_t>(page.info.height))
-    return false;
+  if (FieldDefaulted<uint32_t>(t, TIFFTAG_ROWSPERSTRIP) < static_cast<uint32_t>(page.info.height)) return false;
   if (compression == COMPRESSION_CCITTFAX3) {
     const auto options = Field<uint32_t>(t, TIFFTAG_GROUP3OPTIONS, 0);
     if (options & GROUP3OPT_UNCOMPRESSED) return false;

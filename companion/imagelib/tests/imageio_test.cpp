@@ -104,7 +104,8 @@ TEST(ImagePng, GrayRgbPaletteKeptLosslessly) {
   // 4-bit palette stays indexed at 4 bits with its colour table.
   const Bitmap idx = Pattern(19, 7, 1, 16);
   std::vector<std::uint8_t> pal;
-  for (int i = 0; i < 16; ++i) pal.insert(pal.end(), {static_cast<std::uint8_t>(i * 16), 7, static_cast<std::uint8_t>(255 - i)});
+  for (int i = 0; i < 16; ++i)
+    pal.insert(pal.end(), {static_cast<std::uint8_t>(i * 16), 7, static_cast<std::uint8_t>(255 - i)});
   auto p = InspectPdf(Convert(MakePng(idx, 3, 4, 0, pal)));
   EXPECT_EQ(p[0].colorSpace, "/Indexed");
   EXPECT_EQ(p[0].bpc, 4);
@@ -138,8 +139,9 @@ TEST(ImagePng, BadCrcOrTruncationIsRefused) {
   std::string badCrc = png;
   const std::size_t idat = badCrc.find("IDAT");
   ASSERT_NE(idat, std::string::npos);
-  const std::uint32_t len = (static_cast<unsigned char>(badCrc[idat - 4]) << 24) | (static_cast<unsigned char>(badCrc[idat - 3]) << 16) |
-                            (static_cast<unsigned char>(badCrc[idat - 2]) << 8) | static_cast<unsigned char>(badCrc[idat - 1]);
+  const std::uint32_t len =
+      (static_cast<unsigned char>(badCrc[idat - 4]) << 24) | (static_cast<unsigned char>(badCrc[idat - 3]) << 16) |
+      (static_cast<unsigned char>(badCrc[idat - 2]) << 8) | static_cast<unsigned char>(badCrc[idat - 1]);
   badCrc[idat + 4 + len] = static_cast<char>(badCrc[idat + 4 + len] ^ 0x55);
   EXPECT_EQ(ConvertImageToPdfInMemory(badCrc, pdf), IMAGEIO_E_CORRUPT);
   EXPECT_EQ(ConvertImageToPdfInMemory(png.substr(0, png.size() - 30), pdf), IMAGEIO_E_CORRUPT);
@@ -238,7 +240,8 @@ TEST(ImageTiff, StripPastTheEndIsRefused) {
   for (const std::string* src : {&tiff, &lzw}) {
     std::string bad = *src;
     const std::uint32_t dirAt = static_cast<unsigned char>(bad[4]) | (static_cast<unsigned char>(bad[5]) << 8) |
-                                (static_cast<unsigned char>(bad[6]) << 16) | (static_cast<std::uint32_t>(static_cast<unsigned char>(bad[7])) << 24);
+                                (static_cast<unsigned char>(bad[6]) << 16) |
+                                (static_cast<std::uint32_t>(static_cast<unsigned char>(bad[7])) << 24);
     const int entries = static_cast<unsigned char>(bad[dirAt]) | (static_cast<unsigned char>(bad[dirAt + 1]) << 8);
     bool patched = false;
     for (int e = 0; e < entries; ++e) {

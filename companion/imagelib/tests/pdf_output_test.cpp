@@ -198,7 +198,7 @@ TEST(PdfInfo, CountsOursAndOddOnesRefusesDamage) {
   std::string pdf;
   ASSERT_EQ(ConvertImageToPdfInMemory(MakeTiff({{bits, COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 1, 72},
                                                 {bits, COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 1, 144}}),
-                                       pdf),
+                                      pdf),
             2);
   ImageFileInfo info;
   ASSERT_EQ(ReadImageInfoFromMemory(pdf, info), IMAGEIO_OK);

@@ -18,7 +18,9 @@ namespace {
 struct Pixmoor {
   zv::platform::SharedLibrary handle = zv::platform::SharedLibrary::Open(ZV_PIXMOOR_PATH);
   template <typename F>
-  F Get(const char* name) { return handle.Symbol<F>(name); }
+  F Get(const char* name) {
+    return handle.Symbol<F>(name);
+  }
 };
 
 }  // namespace
@@ -44,7 +46,7 @@ TEST(PixmoorExports, SessionsInfoSupportAndSave) {
   Bitmap fax = Pattern(80, 60, 1);
   for (auto& v : fax.px) v = v > 128;
   WriteText(dir + "/fax.tif", MakeTiff({{fax, COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 1, 200},
-                                         {Pattern(30, 40, 3), COMPRESSION_LZW, PHOTOMETRIC_RGB, 8, 0}}));
+                                        {Pattern(30, 40, 3), COMPRESSION_LZW, PHOTOMETRIC_RGB, 8, 0}}));
   WriteText(dir + "/note.txt", "not an image");
   WriteText(dir + "/cut.jpg", MakeJpeg(Pattern(64, 64, 3), 0).substr(0, 200));
 

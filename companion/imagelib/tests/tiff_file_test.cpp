@@ -47,7 +47,8 @@ std::string LsbFirstFax(const std::string& path, const Bitmap& b) {
   for (int y = 0; y < b.height; ++y) {
     std::fill(row.begin(), row.end(), 0);
     for (int x = 0; x < b.width; ++x)
-      if (b.px[static_cast<std::size_t>(y) * b.width + x] != 0) row[x / 8] = static_cast<unsigned char>(row[x / 8] | (0x80 >> (x % 8)));
+      if (b.px[static_cast<std::size_t>(y) * b.width + x] != 0)
+        row[x / 8] = static_cast<unsigned char>(row[x / 8] | (0x80 >> (x % 8)));
     TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0);
   }
   TIFFClose(t);

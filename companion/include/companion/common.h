@@ -30,12 +30,12 @@ int ComShowMessage(std::string_view text, int style);
 int ComShowMessageBox(std::string_view text, std::string_view caption, int style);
 
 // Path operations; they never fail, an empty input gives an empty output.
-bool ComRemoveTree(const std::string& path);            // never follows symbolic links
-std::string ComFileExtension(std::string_view path);   // without the dot
+bool ComRemoveTree(const std::string& path);          // never follows symbolic links
+std::string ComFileExtension(std::string_view path);  // without the dot
 std::string ComLastComponent(std::string_view path);
 std::string ComStripExtension(std::string_view name);
-void ComParentFolder(std::string& path);                // in place
-void ComTrimBackslash(std::string& path);               // in place; trims "/" too
+void ComParentFolder(std::string& path);   // in place
+void ComTrimBackslash(std::string& path);  // in place; trims "/" too
 
 // Non-zero when the path's file system does not answer within a few seconds
 // (a dead network mount) or the path's mount is gone.

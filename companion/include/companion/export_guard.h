@@ -24,8 +24,8 @@ void TraceEscapedException(std::string_view tag, std::string_view routine, const
 // swallowed) and returns `failure`.
 template <typename Body, typename OnFailure>
 std::invoke_result_t<Body&> ExportGuard(std::string_view tag, std::string_view routine,
-                                        std::type_identity_t<std::invoke_result_t<Body&>> failure,
-                                        Body&& body, OnFailure&& onFailure) noexcept {
+                                        std::type_identity_t<std::invoke_result_t<Body&>> failure, Body&& body,
+                                        OnFailure&& onFailure) noexcept {
   try {
     return body();
   } catch (const std::exception& e) {

@@ -17,9 +17,11 @@ namespace zv::companion {
 inline constexpr const char* kViewerDirVar = "ZORVAN_VIEWER_DIR";
 
 std::string ViewerProgramFolder();
-std::string ViewerFolderListPath();     // [Folder] LinkFolder1..3, LinkName1..3, FolderNum, CurrentFolder, CurrentNum, CurrentName
-std::string ViewerEnvironmentPath();    // [EnvSetting] InsertIndex, A3B4, SecurityPDF, DataChange, PDFMode, DPIValue, ColorMode
-std::string UserSettingsPath();         // [Product] User; [AutoFileRead] TarBinder<N>
+std::string
+ViewerFolderListPath();  // [Folder] LinkFolder1..3, LinkName1..3, FolderNum, CurrentFolder, CurrentNum, CurrentName
+std::string
+ViewerEnvironmentPath();  // [EnvSetting] InsertIndex, A3B4, SecurityPDF, DataChange, PDFMode, DPIValue, ColorMode
+std::string UserSettingsPath();  // [Product] User; [AutoFileRead] TarBinder<N>
 
 // The viewer's link folders 1 to 3 (empty entries for unset ones) and its
 // current folder.

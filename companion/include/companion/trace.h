@@ -14,22 +14,21 @@ namespace zv::companion {
 
 // The settings a deliverable passes to every call.
 struct TraceSettings {
-  std::string path;     // folder of the trace files; empty: the temporary folder's "ZorvanTrace"
-  int enabled = 0;      // 0 writes nothing; otherwise the level that is written (1 or more)
-  int termDays = 7;     // retention for TraceLogPurge
+  std::string path;  // folder of the trace files; empty: the temporary folder's "ZorvanTrace"
+  int enabled = 0;   // 0 writes nothing; otherwise the level that is written (1 or more)
+  int termDays = 7;  // retention for TraceLogPurge
 };
 
 // One line; `enabled` is the enabled flag or level (0 writes nothing).
-void TraceLogWrite(const std::string& path, int enabled, std::string_view tag,
-                   std::string_view sourceFile, int sourceLine, std::string_view message);
+void TraceLogWrite(const std::string& path, int enabled, std::string_view tag, std::string_view sourceFile,
+                   int sourceLine, std::string_view message);
 
 // A line for a result code: "<message> code=<code> value=<value>" tagged
 // with the module file name without extension ("Dravel", "Marloft"), written
 // with the process settings when `level` (below 1 counts as 1) is at most
 // their enabled level. `detail` is not shown.
-void TraceLogWriteCode(int level, std::string_view moduleName, std::string_view sourceFile,
-                       int sourceLine, const void* detail, int code, int value,
-                       std::string_view message);
+void TraceLogWriteCode(int level, std::string_view moduleName, std::string_view sourceFile, int sourceLine,
+                       const void* detail, int code, int value, std::string_view message);
 
 // Deletes the files in `folder` matching `mask` ("*.*", "*.log"; * and ?)
 // whose names this logger writes ("<stem>_trace_YYYYMMDD.log", or
@@ -38,8 +37,7 @@ void TraceLogWriteCode(int level, std::string_view moduleName, std::string_view 
 // `days` days. Other files of the folder are never touched. Nothing when
 // disabled or days <= 0.
 // Returns the number of files deleted.
-int TraceLogPurge(const std::string& folder, std::string_view mask, int days, int enabled,
-                  std::string_view suffix);
+int TraceLogPurge(const std::string& folder, std::string_view mask, int days, int enabled, std::string_view suffix);
 
 // Appends "YYYY-MM-DD hh:mm:ss <line>" to
 // "<TraceLogAppendFolder(baseFolder, suffix)>/YYYYMMDD<suffix>.log" (created
@@ -47,8 +45,7 @@ int TraceLogPurge(const std::string& folder, std::string_view mask, int days, in
 // The files live in their own folder so that TraceLogPurge of that folder
 // (the skip log purges "<base>/AutoImpLog_skip") finds them.
 // Returns 1 on success, 0 on failure, -1 when disabled.
-int TraceLogAppend(const std::string& baseFolder, std::string_view suffix, std::string_view line,
-                   int enabled);
+int TraceLogAppend(const std::string& baseFolder, std::string_view suffix, std::string_view line, int enabled);
 // "<baseFolder>/AutoImpLog<suffix>": where TraceLogAppend puts its files.
 std::string TraceLogAppendFolder(const std::string& baseFolder, std::string_view suffix);
 

@@ -13,8 +13,7 @@ namespace zv::companion {
 namespace {
 
 bool Unrestricted(QPDF& pdf) {
-  return pdf.allowAccessibility() && pdf.allowExtractAll() && pdf.allowPrintHighRes() &&
-         pdf.allowModifyAll();
+  return pdf.allowAccessibility() && pdf.allowExtractAll() && pdf.allowPrintHighRes() && pdf.allowModifyAll();
 }
 
 }  // namespace
@@ -37,8 +36,7 @@ PdfSecurity CheckPdfSecurity(const std::string& path) {
     int r = 0, p = 0, v = 0;
     QPDF::encryption_method_e streamMethod{}, stringMethod{}, fileMethod{};
     if (!pdf.isEncrypted(r, p, v, streamMethod, stringMethod, fileMethod)) return PdfSecurity::kNone;
-    if (streamMethod == QPDF::e_unknown || stringMethod == QPDF::e_unknown)
-      return PdfSecurity::kUnsupported;
+    if (streamMethod == QPDF::e_unknown || stringMethod == QPDF::e_unknown) return PdfSecurity::kUnsupported;
     if (Unrestricted(pdf)) return PdfSecurity::kNone;
     return pdf.allowPrintLowRes() ? PdfSecurity::kPrintAllowed : PdfSecurity::kPrintDenied;
   } catch (QPDFExc& e) {

@@ -55,8 +55,7 @@ TEST(PdfSecurity, CorpusClassified) {
       {"object-stream.pdf", PdfSecurity::kNone},
       {"pages-loop.pdf", PdfSecurity::kDamaged},
   };
-  for (const auto& [name, result] : expected)
-    EXPECT_EQ(CheckPdfSecurity(Corpus(name)), result) << name;
+  for (const auto& [name, result] : expected) EXPECT_EQ(CheckPdfSecurity(Corpus(name)), result) << name;
 }
 
 TEST(PdfSecurity, EncryptedWithQpdf) {
@@ -87,8 +86,7 @@ TEST(PdfSecurity, MissingFolderAndUnreadable) {
   EXPECT_EQ(CheckPdfSecurity(""), PdfSecurity::kOther);
   if (::geteuid() == 0) GTEST_SKIP() << "root reads everything";
   const std::string path = Scratch() + "/locked.pdf";
-  std::filesystem::copy_file(Corpus("minimal-linearized.pdf"), path,
-                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(Corpus("minimal-linearized.pdf"), path, std::filesystem::copy_options::overwrite_existing);
   std::filesystem::permissions(path, std::filesystem::perms::none);
   EXPECT_EQ(CheckPdfSecurity(path), PdfSecurity::kOther);
 }

@@ -17,9 +17,17 @@ bool GreyPdf(const std::string& source, const std::string& target, int timeLimit
   // "%" in the output name would be taken as a page-number pattern.
   std::string output;
   for (char c : target) output += c == '%' ? std::string("%%") : std::string(1, c);
-  const std::vector<std::string> args = {
-      "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-sColorConversionStrategy=Gray",
-      "-dProcessColorModel=/DeviceGray", "-dAutoRotatePages=/None", "-sOutputFile=" + output, "-f", source};
+  const std::vector<std::string> args = {"-q",
+                                         "-dSAFER",
+                                         "-dBATCH",
+                                         "-dNOPAUSE",
+                                         "-sDEVICE=pdfwrite",
+                                         "-sColorConversionStrategy=Gray",
+                                         "-dProcessColorModel=/DeviceGray",
+                                         "-dAutoRotatePages=/None",
+                                         "-sOutputFile=" + output,
+                                         "-f",
+                                         source};
   const int code = zv::platform::RunAndWait(gs, args, timeLimitSeconds * 1000);
   if (code != 0 || PdfPageCount(target) < 1) {
     zv::platform::RemoveFile(target);

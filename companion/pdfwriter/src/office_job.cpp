@@ -13,12 +13,12 @@
 
 #include "companion/trace.h"
 #include "office_job.h"
+#include "pdfwriter/writer.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "pdfwriter/writer.h"
 
 namespace zv::companion {
 
@@ -42,8 +42,8 @@ std::string FileUrl(const std::string& path) {
   static const char* kHex = "0123456789ABCDEF";
   std::string url = "file://";
   for (unsigned char c : path) {
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                       c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
+                       c == '-' || c == '_' || c == '.' || c == '~';
     if (plain) {
       url += static_cast<char>(c);
     } else {
@@ -88,9 +88,8 @@ std::string LockedDownProfileSettings() {
          "</oor:items>\n";
 }
 
-bool OfficeConvert(const std::string& document, const std::string& tempBase,
-                   const std::string& target, int printQuality, int timeLimitSeconds,
-                   const std::function<bool()>& cancelled, std::string& why) {
+bool OfficeConvert(const std::string& document, const std::string& tempBase, const std::string& target,
+                   int printQuality, int timeLimitSeconds, const std::function<bool()>& cancelled, std::string& why) {
   const std::string ext = zv::platform::ToLowerAscii(zv::platform::Extension(document));
   const std::string filter = OfficeImportFilter(ext);
   if (filter.empty()) {
@@ -111,8 +110,7 @@ bool OfficeConvert(const std::string& document, const std::string& tempBase,
   const std::string profile = JoinPath(job.path, "profile");
   const std::string inFolder = JoinPath(job.path, "in");
   const std::string outFolder = JoinPath(job.path, "out");
-  if (!fs::MakeFolders(JoinPath(profile, "user")) || !fs::MakeFolder(inFolder) ||
-      !fs::MakeFolder(outFolder)) {
+  if (!fs::MakeFolders(JoinPath(profile, "user")) || !fs::MakeFolder(inFolder) || !fs::MakeFolder(outFolder)) {
     why = "cannot make the job folder " + job.path;
     return false;
   }
@@ -136,10 +134,9 @@ bool OfficeConvert(const std::string& document, const std::string& tempBase,
     command.insert(command.end(), {"timeout", "-k", "5", std::to_string(timeLimitSeconds)});
   }
   command.insert(command.end(),
-                 {program, "--headless", "--invisible", "--norestore", "--nolockcheck", "--nodefault",
-                  "--nologo", "--nofirststartwizard", "-env:UserInstallation=" + FileUrl(profile),
-                  "--infilter=" + filter, "--convert-to", OfficePdfTarget(ext, printQuality), "--outdir",
-                  outFolder, input});
+                 {program, "--headless", "--invisible", "--norestore", "--nolockcheck", "--nodefault", "--nologo",
+                  "--nofirststartwizard", "-env:UserInstallation=" + FileUrl(profile), "--infilter=" + filter,
+                  "--convert-to", OfficePdfTarget(ext, printQuality), "--outdir", outFolder, input});
 
   const std::string first = command.front();
   command.erase(command.begin());
@@ -187,8 +184,7 @@ bool OfficeConvert(const std::string& document, const std::string& tempBase,
     why = "cannot write " + target;
     return false;
   }
-  ZV_TRACE("_Orrindel", "OfficeConvert: " + document + " -> " + target + " (" + std::to_string(pages) +
-                            " pages)");
+  ZV_TRACE("_Orrindel", "OfficeConvert: " + document + " -> " + target + " (" + std::to_string(pages) + " pages)");
   return true;
 }
 

@@ -11,9 +11,8 @@ namespace zv::companion {
 // time limit; with a print quality (dots per inch, 0: the office program's
 // default) no image of the PDF is finer than that. False with a reason when
 // no PDF with pages was made.
-bool OfficeConvert(const std::string& document, const std::string& tempBase,
-                   const std::string& target, int printQuality, int timeLimitSeconds,
-                   const std::function<bool()>& cancelled, std::string& why);
+bool OfficeConvert(const std::string& document, const std::string& tempBase, const std::string& target,
+                   int printQuality, int timeLimitSeconds, const std::function<bool()>& cancelled, std::string& why);
 
 // The settings that make a fresh office profile refuse macros and untrusted
 // links (the profile's registrymodifications.xcu).

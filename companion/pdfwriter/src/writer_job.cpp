@@ -38,9 +38,8 @@ fs::HeldLock TakeBusyLock(const std::string& path, int limitSeconds) {
   }
 }
 
-bool ConvertDocument(const std::string& document, const std::string& settingsFile,
-                     const WriterRequest& request, const std::function<bool()>& cancelled,
-                     std::string& why) {
+bool ConvertDocument(const std::string& document, const std::string& settingsFile, const WriterRequest& request,
+                     const std::function<bool()>& cancelled, std::string& why) {
   if (request.outFolder.empty() || !fs::IsFolder(request.outFolder)) {
     why = "the output folder \"" + request.outFolder + "\" does not exist";
     return false;
@@ -75,8 +74,8 @@ bool ConvertDocument(const std::string& document, const std::string& settingsFil
   }
   std::string tempBase = request.tempFolder;
   if (tempBase.empty() || !fs::IsFolder(tempBase)) tempBase = fs::TempFolder();
-  return OfficeConvert(document, tempBase, target, request.printQuality, TimeLimitSeconds(settingsFile),
-                       cancelled, why);
+  return OfficeConvert(document, tempBase, target, request.printQuality, TimeLimitSeconds(settingsFile), cancelled,
+                       why);
 }
 
 // A monochrome printer prints grey pages. Without Ghostscript (or when it
@@ -92,8 +91,8 @@ void MakeGrey(const std::string& target, int timeLimitSeconds) {
 
 }  // namespace
 
-int RunWriterJob(const std::string& document, const std::string& settingsFile,
-                 const std::string& busyLockPath, const std::function<bool()>& cancelled) {
+int RunWriterJob(const std::string& document, const std::string& settingsFile, const std::string& busyLockPath,
+                 const std::function<bool()>& cancelled) {
   if (settingsFile.empty() || !fs::IsFile(settingsFile)) {
     ZV_TRACE("_Orrindel", "RunWriterJob: no settings file " + settingsFile);
     return kWriterResultFailed;

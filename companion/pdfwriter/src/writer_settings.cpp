@@ -3,12 +3,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "pdfwriter/writer.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "pdfwriter/writer.h"
 
 namespace zv::companion {
 
@@ -37,8 +37,7 @@ std::string WriterProgram() {
 
 std::string WriterSettingsPath(const std::string& writerFolder) {
   if (writerFolder.empty()) return {};
-  return JoinPath(JoinPath(JoinPath(writerFolder, "UserProfile"), zv::platform::UserName()),
-                  kWriterSettingsName);
+  return JoinPath(JoinPath(JoinPath(writerFolder, "UserProfile"), zv::platform::UserName()), kWriterSettingsName);
 }
 
 std::string WriterTemplatePath(const std::string& writerFolder) {
@@ -76,8 +75,7 @@ std::string WriterOutputPath(const std::string& folder, const WriterRequest& req
     // A counter wider than any file name could hold is a damaged settings file.
     const int digits = request.keta < 0 ? 0 : (request.keta > 32 ? 32 : request.keta);
     char counter[64];
-    std::snprintf(counter, sizeof counter, "%0*lld", digits,
-                  static_cast<long long>(request.startNum) + n);
+    std::snprintf(counter, sizeof counter, "%0*lld", digits, static_cast<long long>(request.startNum) + n);
     name += "_";
     name += counter;
   }

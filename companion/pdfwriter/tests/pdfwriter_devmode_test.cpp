@@ -84,7 +84,8 @@ std::string ColourRtf() {
   std::string hex;
   for (unsigned char c : ColourPng(300, 300)) hex += kHex[c >> 4], hex += kHex[c & 0xF];
   return "{\\rtf1\\ansi{\\colortbl;\\red255\\green0\\blue0;}\\cf1 Red text\\par"
-         "{\\pict\\pngblip\\picw300\\pich300\\picwgoal1440\\pichgoal1440 " + hex + "}\\par}";
+         "{\\pict\\pngblip\\picw300\\pich300\\picwgoal1440\\pichgoal1440 " +
+         hex + "}\\par}";
 }
 
 void ColourPdf(const std::string& path) {

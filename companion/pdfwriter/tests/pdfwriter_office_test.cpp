@@ -57,8 +57,7 @@ std::string GarbageZip() {
     Put16(header, name.size()), Put16(header, 0);
     zip += header + name + data;
     Put32(central, 0x02014b50);
-    Put16(central, 20), Put16(central, 20), Put16(central, 0), Put16(central, 0), Put16(central, 0),
-        Put16(central, 0);
+    Put16(central, 20), Put16(central, 20), Put16(central, 0), Put16(central, 0), Put16(central, 0), Put16(central, 0);
     Put32(central, crc), Put32(central, data.size()), Put32(central, data.size());
     Put16(central, name.size()), Put16(central, 0), Put16(central, 0), Put16(central, 0), Put16(central, 0);
     Put32(central, 0), Put32(central, offset);
@@ -122,8 +121,7 @@ bool MakeLockedWorkbook(const std::string& office, const std::string& scratch, c
             pf::WriteFileAtomic(pf::JoinPath(basic, "Standard/Module1.xba"), module);
   if (!ok) return false;
   pf::RunAndWait(office,
-                 {"--headless", "--norestore", profileUrl,
-                  "macro:///Standard.Module1.MakeLocked(\"" + target + "\")"},
+                 {"--headless", "--norestore", profileUrl, "macro:///Standard.Module1.MakeLocked(\"" + target + "\")"},
                  180'000);
   // An encrypted workbook is a compound file, not a zip.
   auto bytes = pf::ReadFile(target);
@@ -145,8 +143,7 @@ class WriterOfficeTest : public ::testing::Test {
     ASSERT_TRUE(ini::WriteString(registry_, co::kWriterAppPathsKey, "Path", writer_));
     // The writer program finds itself through this registry and works in this
     // temporary folder.
-    writerEnv_ = {std::string(pf::registry::kMachineFileVar) + "=" + registry_,
-                  "TMPDIR=" + pf::JoinPath(root_, "tmp")};
+    writerEnv_ = {std::string(pf::registry::kMachineFileVar) + "=" + registry_, "TMPDIR=" + pf::JoinPath(root_, "tmp")};
     settings_ = co::WriterSettingsPath(writer_);
     ASSERT_TRUE(pf::MakeFolders(pf::ParentFolder(settings_)));
     ASSERT_TRUE(pf::CopyFile(ZV_WRITER_TEMPLATE, settings_, false));
@@ -156,9 +153,7 @@ class WriterOfficeTest : public ::testing::Test {
   }
 
   // Runs the writer program as the converter does.
-  int Print(const std::string& document) {
-    return pf::RunAndWait(ZV_ORRINDEL_EXE, {document}, 300'000, writerEnv_);
-  }
+  int Print(const std::string& document) { return pf::RunAndWait(ZV_ORRINDEL_EXE, {document}, 300'000, writerEnv_); }
 
   zv::testing::TempDir dir_;
   std::string office_, root_, writer_, out_, registry_, settings_;

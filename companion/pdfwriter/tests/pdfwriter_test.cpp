@@ -86,7 +86,8 @@ TEST(WriterNames, OutputPathFollowsTheCounterRules) {
 }
 
 TEST(WriterTypes, OfficeTypesAndTheOfficeProgram) {
-  for (const char* ext : {"doc", "docx", "xls", "xlsx", "ppt", "pptx", "odt", "ods", "odp", "rtf", "txt", "csv", "DOCX"}) {
+  for (const char* ext :
+       {"doc", "docx", "xls", "xlsx", "ppt", "pptx", "odt", "ods", "odp", "rtf", "txt", "csv", "DOCX"}) {
     EXPECT_FALSE(co::OfficeImportFilter(ext).empty()) << ext;
   }
   for (const char* ext : {"", "pdf", "exe", "html", "docm", "jpg"}) {
@@ -187,8 +188,8 @@ TEST_F(WriterTest, HungOfficeProgramIsStoppedWithEverythingItStarted) {
   // An "office program" that starts a helper and then never ends.
   const std::string script = pf::JoinPath(root_, "hang-office");
   const std::string pidFile = pf::JoinPath(root_, "helper.pid");
-  ASSERT_TRUE(pf::WriteFileAtomic(script, "#!/bin/sh\nsleep 300 &\necho $! > '" + pidFile +
-                                              "'\nwhile :; do sleep 1; done\n"));
+  ASSERT_TRUE(
+      pf::WriteFileAtomic(script, "#!/bin/sh\nsleep 300 &\necho $! > '" + pidFile + "'\nwhile :; do sleep 1; done\n"));
   ASSERT_EQ(std::system(("chmod +x '" + script + "'").c_str()), 0);
   office_.Set(script);
   ASSERT_TRUE(ini::WriteString(settings_, co::kWriterOwnSection, "TimeLimit", "2"));

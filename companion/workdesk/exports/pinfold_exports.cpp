@@ -67,9 +67,10 @@ bool Empty(const char* s) { return s == nullptr || *s == '\0'; }
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int WorkDesk_ImportFile(
-    const char* folder, const char* source, int a3b4, int dataChange, int* converted, int* pageCount,
-    int reserved1, int reserved2, int reserved3, int reserved4, char* message) {
+extern "C" __attribute__((visibility("default"))) int WorkDesk_ImportFile(const char* folder, const char* source,
+                                                                          int a3b4, int dataChange, int* converted,
+                                                                          int* pageCount, int reserved1, int reserved2,
+                                                                          int reserved3, int reserved4, char* message) {
   // Pages are written whole: neither option changes what the work desk gets.
   (void)a3b4;
   (void)dataChange;

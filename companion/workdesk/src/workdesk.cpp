@@ -1,12 +1,12 @@
 // The work desk's own side: its folder and the page-by-page import.
 #include "workdesk/workdesk.h"
 
+#include <unistd.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -25,8 +25,7 @@
 namespace zv::companion::workdesk {
 
 std::string LocateWorkDeskFolder() {
-  const std::string configured =
-      platform::ini::GetString(ViewerEnvironmentPath(), "WorkDesk", "Folder", "");
+  const std::string configured = platform::ini::GetString(ViewerEnvironmentPath(), "WorkDesk", "Folder", "");
   if (!configured.empty()) return platform::TrimTrailingSeparator(configured);
   const std::string viewer = platform::TrimTrailingSeparator(ViewerProgramFolder());
   return viewer.empty() ? std::string() : platform::JoinPath(viewer, kDefaultFolderName);
@@ -128,8 +127,8 @@ class TempPdf {
     static std::atomic<unsigned> counter{0};
     const std::string temp = platform::TempFolder();
     if (!temp.empty())
-      path_ = platform::JoinPath(temp, "workdesk-" + std::to_string(::getpid()) + "-" +
-                                           std::to_string(counter.fetch_add(1)) + ".pdf");
+      path_ = platform::JoinPath(
+          temp, "workdesk-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".pdf");
   }
   ~TempPdf() {
     if (!path_.empty()) platform::RemoveFile(path_);

@@ -23,12 +23,30 @@ const std::string kCorpus = std::string(ZV_CORPUS_DIR) + "/";
 // A 2x2 24-bit BMP.
 std::string TinyBmp() {
   std::string b;
-  auto u16 = [&](std::uint16_t v) { b.push_back(char(v & 0xff)); b.push_back(char(v >> 8)); };
-  auto u32 = [&](std::uint32_t v) { u16(std::uint16_t(v & 0xffff)); u16(std::uint16_t(v >> 16)); };
+  auto u16 = [&](std::uint16_t v) {
+    b.push_back(char(v & 0xff));
+    b.push_back(char(v >> 8));
+  };
+  auto u32 = [&](std::uint32_t v) {
+    u16(std::uint16_t(v & 0xffff));
+    u16(std::uint16_t(v >> 16));
+  };
   const std::uint32_t rowBytes = 8, pixels = rowBytes * 2;
   b += "BM";
-  u32(54 + pixels); u32(0); u32(54);
-  u32(40); u32(2); u32(2); u16(1); u16(24); u32(0); u32(pixels); u32(2835); u32(2835); u32(0); u32(0);
+  u32(54 + pixels);
+  u32(0);
+  u32(54);
+  u32(40);
+  u32(2);
+  u32(2);
+  u16(1);
+  u16(24);
+  u32(0);
+  u32(pixels);
+  u32(2835);
+  u32(2835);
+  u32(0);
+  u32(0);
   for (int row = 0; row < 2; ++row) b += std::string("\x00\x00\xff\xff\xff\xff\x00\x00", rowBytes);
   return b;
 }
@@ -37,15 +55,16 @@ struct Library {
   platform::SharedLibrary handle;
   explicit Library(const std::string& path) : handle(platform::SharedLibrary::Open(path)) {}
   template <typename F>
-  F Get(const char* name) { return handle.Symbol<F>(name); }
+  F Get(const char* name) {
+    return handle.Symbol<F>(name);
+  }
 };
 
 struct WorkDeskExports : ::testing::Test {
   zv::testing::TempDir dir;
   std::string viewer = dir.path();
   void SetUp() override {
-    for (auto [from, name] : {std::pair{ZV_PINFOLD_PATH, "libPinfold.so"},
-                              std::pair{ZV_PIXMOOR_PATH, "libPixmoor.so"},
+    for (auto [from, name] : {std::pair{ZV_PINFOLD_PATH, "libPinfold.so"}, std::pair{ZV_PIXMOOR_PATH, "libPixmoor.so"},
                               std::pair{ZV_TARNWICK_PATH, "libTarnwick.so"}})
       ASSERT_EQ(symlink(from, (viewer + "/" + name).c_str()), 0);
   }
@@ -109,8 +128,8 @@ TEST_F(WorkDeskExports, TarnwickNamesTheFolder) {
   EXPECT_EQ(std::string(out), viewer + "/WorkDesk");
   EXPECT_EQ(get(nullptr), 0);
   // A path that does not fit is no path at all (never a cut one).
-  ASSERT_TRUE(platform::WriteFileAtomic(viewer + "/ZorvanEnv.ini",
-                                        "[WorkDesk]\nFolder=/" + std::string(300, 'd') + "\n"));
+  ASSERT_TRUE(
+      platform::WriteFileAtomic(viewer + "/ZorvanEnv.ini", "[WorkDesk]\nFolder=/" + std::string(300, 'd') + "\n"));
   EXPECT_EQ(get(out), 0);
   EXPECT_STREQ(out, "");
 }

@@ -8,10 +8,10 @@
 #include "platform/filelock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
-#include "workdesk/Pinfold.h"
 #include "testing/pdf.h"
 #include "testing/scoped_env.h"
 #include "testing/temp_dir.h"
+#include "workdesk/Pinfold.h"
 #include "workdesk/workdesk.h"
 
 using namespace zv;
@@ -75,11 +75,14 @@ TEST_F(WorkDeskTest, BusyWhileTheWorkDeskHoldsItsLock) {
 }
 
 TEST_F(WorkDeskTest, DamagedAndProtectedPdfsLeaveNothingBehind) {
-  struct Case { const char* file; int result; };
+  struct Case {
+    const char* file;
+    int result;
+  };
   for (Case c : {Case{"c-empty.pdf", PINFOLD_E_DAMAGED}, Case{"pages-loop.pdf", PINFOLD_E_DAMAGED},
                  Case{"issue-146.pdf", PINFOLD_E_DAMAGED}, Case{"20-pages.pdf", PINFOLD_E_DAMAGED},
-                 Case{"absent.pdf", PINFOLD_E_NOFILE}, Case{"bad2.pdf", 1},
-                 Case{"leading-junk.pdf", 30}, Case{"duplicate-page-inherited.pdf", 2}}) {
+                 Case{"absent.pdf", PINFOLD_E_NOFILE}, Case{"bad2.pdf", 1}, Case{"leading-junk.pdf", 30},
+                 Case{"duplicate-page-inherited.pdf", 2}}) {
     ImportOutcome o = ImportFile(desk, kCorpus + c.file, {});
     EXPECT_EQ(o.result, c.result) << c.file << ": " << o.message;
     if (c.result < 0) {

@@ -61,7 +61,8 @@ bool WriteDeviceMode(const std::string& settings, const DeviceMode& m) {
   bool ok = true;
   auto put = [&](const char* key, const std::optional<std::string>& value) {
     ok = (value ? ini::WriteString(settings, co::kDevModeSection, key, *value)
-                : ini::DeleteKey(settings, co::kDevModeSection, key)) && ok;
+                : ini::DeleteKey(settings, co::kDevModeSection, key)) &&
+         ok;
   };
   put(co::kDevModePrintQuality, m.printQuality);
   put(co::kDevModeColor, m.color);
@@ -83,8 +84,8 @@ DeviceMode ViewerDeviceMode() {
 }
 
 // Every key of the request, committed as one replacement of the file.
-bool WriteRequest(const std::string& settings, const std::string& source, const std::string& workFolder,
-                  int a3b4, const DeviceMode& deviceMode) {
+bool WriteRequest(const std::string& settings, const std::string& source, const std::string& workFolder, int a3b4,
+                  const DeviceMode& deviceMode) {
   ini::WriteGroup group(settings);
   bool modeOk = WriteDeviceMode(settings, deviceMode);
   const std::string outName = pf::StripExtension(pf::LastComponent(source));
@@ -92,9 +93,9 @@ bool WriteRequest(const std::string& settings, const std::string& source, const 
   const std::string temp = pf::TempFolder();
   bool ok = ini::WriteString(settings, co::kDlgFlagSection, "DlgFlag", "1");
   const std::pair<const char*, std::string> direct[] = {
-      {"increment", "1"},     {"keta", "4"},          {"OutFolder", workFolder}, {"overwrite", "1"},
-      {"PgdTypeID", pageType}, {"save_seq", "0"},     {"start_num", "1"},        {"OutName", outName},
-      {"MOPgnID", "0"},       {"TempFolder", temp},   {"Result", "-9"},
+      {"increment", "1"},      {"keta", "4"},        {"OutFolder", workFolder}, {"overwrite", "1"},
+      {"PgdTypeID", pageType}, {"save_seq", "0"},    {"start_num", "1"},        {"OutName", outName},
+      {"MOPgnID", "0"},        {"TempFolder", temp}, {"Result", "-9"},
   };
   for (const auto& [key, value] : direct) {
     ok = ini::WriteString(settings, co::kDirectSection, key, value) && ok;
@@ -190,8 +191,7 @@ int Collect(const std::string& settings, const std::string& workFolder, int file
   }
   // A result without its file is no success.
   if (!pf::IsFile(result.outputs.front())) {
-    CONV_TRACE("Zorvan_ConvertPDF: the printer reported success but " + result.outputs.front() +
-               " does not exist");
+    CONV_TRACE("Zorvan_ConvertPDF: the printer reported success but " + result.outputs.front() + " does not exist");
     result.outputs.clear();
     return kEngineOtherFailure;
   }
@@ -207,8 +207,7 @@ std::int16_t Fail(ConversionResult& result, int code) {
   return -1;
 }
 
-std::int16_t Convert(const std::string& source, const std::string& workFolder, int a3b4,
-                     ConversionResult& result) {
+std::int16_t Convert(const std::string& source, const std::string& workFolder, int a3b4, ConversionResult& result) {
   result = ConversionResult{};
   const std::string ext = pf::ToLowerAscii(pf::Extension(source));
 
@@ -282,16 +281,12 @@ std::string ConversionLockFolder() { return pf::ProgramFolder(); }
 
 int ConversionMessageId(int errorCode) {
   switch (errorCode) {
-    case kConvertNoPrintCommand:
-      return 39;
+    case kConvertNoPrintCommand: return 39;
     case kConvertReaderBefore:
-    case kConvertReaderAfter:
-      return 40;
+    case kConvertReaderAfter: return 40;
     case kConvertEngineFailed:
-    case kConvertEngineError:
-      return 41;
-    default:
-      return 38;
+    case kConvertEngineError: return 41;
+    default: return 38;
   }
 }
 

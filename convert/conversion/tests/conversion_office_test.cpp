@@ -56,11 +56,11 @@ TEST_F(ConversionOfficeTest, TextAndSpreadsheetTextBecomePdf) {
 TEST_F(ConversionOfficeTest, WordDocumentMadeByTheOfficeProgramBecomesPdf) {
   const std::string txt = Write("letter.txt", "Dear reader,\nthis became a docx first.\n");
   const std::string made = pf::JoinPath(root_, "made");
-  ASSERT_EQ(pf::RunAndWait(office_,
-                           {"--headless", "--norestore",
-                            "-env:UserInstallation=file://" + pf::JoinPath(root_, "maker-profile"),
-                            "--convert-to", "docx:MS Word 2007 XML", "--outdir", made, txt},
-                           180'000),
+  ASSERT_EQ(pf::RunAndWait(
+                office_,
+                {"--headless", "--norestore", "-env:UserInstallation=file://" + pf::JoinPath(root_, "maker-profile"),
+                 "--convert-to", "docx:MS Word 2007 XML", "--outdir", made, txt},
+                180'000),
             0);
   const std::string docx = pf::JoinPath(made, "letter.docx");
   ASSERT_TRUE(pf::IsFile(docx));

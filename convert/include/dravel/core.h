@@ -44,8 +44,7 @@ std::string FormatStamp(std::int64_t unixSeconds);
 std::vector<std::string> GroupReceivers(const char* userList);
 // The keys of section Rslt for a record, in the order they are written,
 // with `stamp` as Time. Does not touch the record's message buffer.
-std::vector<std::pair<std::string, std::string>> ResultKeys(const DravelImpRecord& record,
-                                                            std::string_view stamp);
+std::vector<std::pair<std::string, std::string>> ResultKeys(const DravelImpRecord& record, std::string_view stamp);
 // Writes the result file; the path written, or "" when nothing was written.
 // The file name takes the first free second at or after the import time.
 std::string WriteImpResult(const DravelImpRecord& record);
@@ -79,8 +78,8 @@ int ListCabinetBinders(const std::string& cabinet, int capacity, std::vector<Bin
 
 // ---- folder names ---------------------------------------------------------------
 struct FolderNameCheck {
-  int result = -1;            // 1 accepted, 0 refused, -1 not a name to check
-  int messageId = 0;          // refusal message (89 to 96)
+  int result = -1;    // 1 accepted, 0 refused, -1 not a name to check
+  int messageId = 0;  // refusal message (89 to 96)
   std::string title1, title2;
 };
 // The check alone, without the report.

@@ -30,29 +30,29 @@ typedef intptr_t DravelHandle;
  * order. Text arrays are zero-terminated; an array without terminator is
  * read up to its size. The import time is 64-bit (seconds since 1970). */
 typedef struct DravelImpRecord {
-  int64_t impTime;                       /* Time, file name, Keyword, LastImpTime */
-  char hostName[DRAVEL_PATH_MAX];        /* HostName (written when not empty) */
-  char name[DRAVEL_PATH_MAX];            /* Name */
-  char srcFolder[DRAVEL_PATH_MAX];       /* File: folder part */
-  char srcFile[DRAVEL_PATH_MAX];         /* File: file name part */
-  unsigned char result;                  /* nonzero: success */
-  char binder[DRAVEL_PATH_MAX];          /* Binder ("<Unknown>" when empty) */
-  char index[DRAVEL_PATH_MAX];           /* Index */
-  char actualBinder[DRAVEL_PATH_MAX];    /* ActualBinder (not for the work desk) */
-  char binderPath[DRAVEL_PATH_MAX];      /* BinderPath */
-  char linkFolderPath[DRAVEL_PATH_MAX];  /* LinkFolderPath */
-  char linkFolderName[DRAVEL_PATH_MAX];  /* LinkFolderName */
-  unsigned char impMode;                 /* ImpMode: 0 monitor import, else pages sent by a user */
-  int setNumber;                         /* SetNumber */
-  int pageCount;                         /* Page (when ImpMode is nonzero) */
-  int spare;                             /* not written */
-  int a3b4;                              /* A3B4 (its low byte is tested) */
-  int workDesk;                          /* bWorkDesk */
-  const char* userList;                  /* receivers, each name followed by ","; may be NULL */
-  int userSetNoSelf;                     /* bUserSetNoSelf */
-  char userName[DRAVEL_USERNAME_MAX];    /* UserName */
-  const char* parentPCName;              /* ParentPCName source; may be NULL */
-  char* message;                         /* Msg source; emptied once written; may be NULL */
+  int64_t impTime;                      /* Time, file name, Keyword, LastImpTime */
+  char hostName[DRAVEL_PATH_MAX];       /* HostName (written when not empty) */
+  char name[DRAVEL_PATH_MAX];           /* Name */
+  char srcFolder[DRAVEL_PATH_MAX];      /* File: folder part */
+  char srcFile[DRAVEL_PATH_MAX];        /* File: file name part */
+  unsigned char result;                 /* nonzero: success */
+  char binder[DRAVEL_PATH_MAX];         /* Binder ("<Unknown>" when empty) */
+  char index[DRAVEL_PATH_MAX];          /* Index */
+  char actualBinder[DRAVEL_PATH_MAX];   /* ActualBinder (not for the work desk) */
+  char binderPath[DRAVEL_PATH_MAX];     /* BinderPath */
+  char linkFolderPath[DRAVEL_PATH_MAX]; /* LinkFolderPath */
+  char linkFolderName[DRAVEL_PATH_MAX]; /* LinkFolderName */
+  unsigned char impMode;                /* ImpMode: 0 monitor import, else pages sent by a user */
+  int setNumber;                        /* SetNumber */
+  int pageCount;                        /* Page (when ImpMode is nonzero) */
+  int spare;                            /* not written */
+  int a3b4;                             /* A3B4 (its low byte is tested) */
+  int workDesk;                         /* bWorkDesk */
+  const char* userList;                 /* receivers, each name followed by ","; may be NULL */
+  int userSetNoSelf;                    /* bUserSetNoSelf */
+  char userName[DRAVEL_USERNAME_MAX];   /* UserName */
+  const char* parentPCName;             /* ParentPCName source; may be NULL */
+  char* message;                        /* Msg source; emptied once written; may be NULL */
 } DravelImpRecord;
 
 /* One binder of a cabinet as GetAllBinderInfo lists it. The title and the
@@ -98,8 +98,7 @@ DRAVEL_API int ReadTraceLogInfo(char* folder, int* keepDays);
 DRAVEL_API void* MyLoadLibrary(const char* name);
 /* Windows paper size of a paper code: 0 set, -1 bad arguments or code 0, 2
  * code not in the table (size unchanged). */
-DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* port, unsigned char paperCode,
-                                    short* paperSize);
+DRAVEL_API int GetPrinterOutputSize(const char* printer, const char* port, unsigned char paperCode, short* paperSize);
 /* Paper code and orientation (1 portrait, 2 landscape) of a file's first
  * page: 1 found, 0 not found. `owner` is not used. */
 DRAVEL_API int GetTargetPaperSize(void* owner, const char* path, int* paperCode, int* orientation);
@@ -112,8 +111,7 @@ DRAVEL_API int GetAllBinderInfo(const char* cabinet, DravelBinderInfo* records, 
  * title lines. 1 accepted; 0 refused (a report is appended to
  * Zorvan/AutoImp_FolderError.txt in the temporary folder); -1 not a name to
  * check. */
-DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* title2,
-                               const char* location);
+DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* title2, const char* location);
 
 #ifdef __cplusplus
 }

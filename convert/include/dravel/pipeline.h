@@ -16,9 +16,9 @@ extern "C" {
 
 /* Results of InsertFileToBinder. */
 enum {
-  DRAVEL_INSERT_OK = 0,       /* filed */
-  DRAVEL_INSERT_SKIPPED = 1,  /* binder open or busy: try again later (error -100000, message 81) */
-  DRAVEL_INSERT_FAILED = -1   /* refused or failed: error code and message set */
+  DRAVEL_INSERT_OK = 0,      /* filed */
+  DRAVEL_INSERT_SKIPPED = 1, /* binder open or busy: try again later (error -100000, message 81) */
+  DRAVEL_INSERT_FAILED = -1  /* refused or failed: error code and message set */
 };
 /* Error code of a skip because the binder is open or busy. */
 #define DRAVEL_ERROR_BINDER_BUSY (-100000)
@@ -67,19 +67,18 @@ enum {
  *                   internal search variant
  *
  * Returns DRAVEL_INSERT_OK, DRAVEL_INSERT_SKIPPED or DRAVEL_INSERT_FAILED. */
-DRAVEL_API int InsertFileToBinder(void* owner, char* binder, const char* source, int dataChange,
-                                  int index, int insertPos, int a3b4, char* printCopy, int printFlag,
-                                  int* pageCount, const char* keyword, int service, char* message,
-                                  int* reserved, int vlCode, char* title, int* errorCode,
-                                  int contentsAdd, int securePdfMode, int* securedFlag,
+DRAVEL_API int InsertFileToBinder(void* owner, char* binder, const char* source, int dataChange, int index,
+                                  int insertPos, int a3b4, char* printCopy, int printFlag, int* pageCount,
+                                  const char* keyword, int service, char* message, int* reserved, int vlCode,
+                                  char* title, int* errorCode, int contentsAdd, int securePdfMode, int* securedFlag,
                                   const char* extraKeyword, int searchVariant);
 
 /* Prints `source` to PDF into `workFolder`; `outputPdf` (DRAVEL_PATH_MAX
  * bytes) receives the path of the produced PDF. `owner` may be NULL.
  * 0 success, -1 failure with the library's error code set (310100-310500;
  * C++ callers read it with zv::dravel::LibraryErrorCode). */
-DRAVEL_API int16_t Zorvan_ConvertPDF(const char* source, const char* workFolder, char* outputPdf,
-                                     void* owner, int a3b4);
+DRAVEL_API int16_t Zorvan_ConvertPDF(const char* source, const char* workFolder, char* outputPdf, void* owner,
+                                     int a3b4);
 
 #ifdef __cplusplus
 }

@@ -72,22 +72,22 @@ enum { DRAVEL_SEARCH_NAME_MAX = 64 };
  * codes). The name fields are informational: the configured binder is the
  * path handed to SearchInsertBinder. */
 typedef struct DravelSearchRequest {
-  char linkFolder[DRAVEL_PATH_MAX]; /* "@NONE" */
-  char library[DRAVEL_PATH_MAX];    /* "@NONE" */
-  char cabinet[DRAVEL_PATH_MAX];    /* "@NONE" */
-  char binder[DRAVEL_PATH_MAX];     /* "@NONE" */
-  char name5[DRAVEL_PATH_MAX];      /* "@NONE" */
-  char name6[DRAVEL_PATH_MAX];      /* "@NONE" */
+  char linkFolder[DRAVEL_PATH_MAX];      /* "@NONE" */
+  char library[DRAVEL_PATH_MAX];         /* "@NONE" */
+  char cabinet[DRAVEL_PATH_MAX];         /* "@NONE" */
+  char binder[DRAVEL_PATH_MAX];          /* "@NONE" */
+  char name5[DRAVEL_PATH_MAX];           /* "@NONE" */
+  char name6[DRAVEL_PATH_MAX];           /* "@NONE" */
   char position[DRAVEL_SEARCH_NAME_MAX]; /* "@FRONT"; new binders are appended
                                             to the cabinet's NameList in any case */
-  char colour1[16];                 /* "000000999" */
-  char colour2[16];                 /* "255255151" */
-  char colour3[16];                 /* "255255128" */
+  char colour1[16];                      /* "000000999" */
+  char colour2[16];                      /* "255255151" */
+  char colour3[16];                      /* "255255128" */
   /* Folder.ini templates for a new library / cabinet; empty: an empty list
    * section is written. */
   char libraryTemplate[DRAVEL_PATH_MAX];
   char cabinetTemplate[DRAVEL_PATH_MAX];
-  int markUnread;                   /* nonzero: a new binder gets UnreadList "1" */
+  int markUnread; /* nonzero: a new binder gets UnreadList "1" */
 } DravelSearchRequest;
 
 /* Resolves the binder that takes the pages of `workFile`.
@@ -98,8 +98,7 @@ typedef struct DravelSearchRequest {
  * request:    may be NULL (all defaults); empty fields are filled in.
  * Returns 0 on success, nonzero on failure; the error code and message are
  * kept for LastSearchErrorCode / LastSearchMessageId (C++ side below). */
-DRAVEL_API int SearchInsertBinder(char* binderPath, const char* workFile, int flag,
-                                  DravelSearchRequest* request);
+DRAVEL_API int SearchInsertBinder(char* binderPath, const char* workFile, int flag, DravelSearchRequest* request);
 
 /* Splits an overflow name in place. Trailing "#" are removed; a name made
  * only of "#" is emptied (-1). A "#<digits>" suffix is cut off and the rest
@@ -141,22 +140,22 @@ inline constexpr int kCabinetNameWidth = 32;
 inline constexpr int kBinderNameWidth = 48;
 
 struct SearchOutcome {
-  int result = -1;          // 0 found or created, -1 failed
-  int errorCode = 0;        // SearchError, 0 on success
-  int messageId = 0;        // message of the library's table, 0 on success
-  std::string message;      // its text
-  std::string binder;       // the binder to use (success)
-  int maxUploadPage = 0;    // that binder's page limit (missing key: 1000)
-  int pageCount = 0;        // that binder's pages before the insertion
+  int result = -1;        // 0 found or created, -1 failed
+  int errorCode = 0;      // SearchError, 0 on success
+  int messageId = 0;      // message of the library's table, 0 on success
+  std::string message;    // its text
+  std::string binder;     // the binder to use (success)
+  int maxUploadPage = 0;  // that binder's page limit (missing key: 1000)
+  int pageCount = 0;      // that binder's pages before the insertion
   bool createdBinder = false;
   bool createdCabinet = false;
   bool createdLibrary = false;
 };
 
 struct SearchOptions {
-  bool allowCreate = true;          // the flag of SearchInsertBinder
-  int lockTimeoutSeconds = 600;     // short locks of binder folders
-  std::string libraryTemplate;      // Folder.ini templates for new levels
+  bool allowCreate = true;       // the flag of SearchInsertBinder
+  int lockTimeoutSeconds = 600;  // short locks of binder folders
+  std::string libraryTemplate;   // Folder.ini templates for new levels
   std::string cabinetTemplate;
   bool markUnread = false;
 };
@@ -165,8 +164,7 @@ struct SearchOptions {
 // export counts the work file and calls this). With `pages` below 1 (a work
 // file that is no usable PDF) the configured binder is checked and returned
 // as it is: the caller's own page check then reports the file.
-SearchOutcome SearchBinderForPages(const std::string& binder, int pages,
-                                   const SearchOptions& options = {});
+SearchOutcome SearchBinderForPages(const std::string& binder, int pages, const SearchOptions& options = {});
 // The export's rules on the C++ side: counts the work file's pages first.
 SearchOutcome SearchBinderForFile(const std::string& binder, const std::string& workFile,
                                   const SearchOptions& options = {});

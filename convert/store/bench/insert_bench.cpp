@@ -30,7 +30,8 @@ std::string SourcePdf() {
   if (!made.empty()) return made;
   fs::create_directories(kDir);
   std::string seed;
-  for (const char* c : {"/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf", "/usr/share/doc/libtasn1-doc/libtasn1.pdf", ZV_BENCH_SEED_PDF}) {
+  for (const char* c : {"/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf",
+                        "/usr/share/doc/libtasn1-doc/libtasn1.pdf", ZV_BENCH_SEED_PDF}) {
     if (fs::exists(c)) {
       seed = c;
       break;
@@ -98,9 +99,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (g_splitSeconds > 0) {
-    std::printf("insert %.1f ms, split %.1f ms, ratio %.2f (in-process against a process); "
-                "synced: each page file, the folder once per batch and the binder ini\n",
-                g_insertSeconds * 1000, g_splitSeconds * 1000, g_insertSeconds / g_splitSeconds);
+    std::printf(
+        "insert %.1f ms, split %.1f ms, ratio %.2f (in-process against a process); "
+        "synced: each page file, the folder once per batch and the binder ini\n",
+        g_insertSeconds * 1000, g_splitSeconds * 1000, g_insertSeconds / g_splitSeconds);
   }
   return 0;
 }

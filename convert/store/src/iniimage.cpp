@@ -79,8 +79,7 @@ std::optional<std::string> IniImage::Get(std::string_view section, std::string_v
   return k->value;
 }
 
-std::string IniImage::GetString(std::string_view section, std::string_view key,
-                                std::string_view defaultValue) const {
+std::string IniImage::GetString(std::string_view section, std::string_view key, std::string_view defaultValue) const {
   auto v = Get(section, key);
   return v ? *v : std::string(platform::TrimRight(defaultValue));
 }
@@ -147,8 +146,7 @@ bool IniImage::SaveTo(const std::string& path) {
   if (!group.ok()) return false;
   bool ok = true;
   for (const auto& c : changes_) {
-    ok = (c.value ? ini::WriteString(path, c.section, c.key, *c.value)
-                  : ini::DeleteKey(path, c.section, c.key)) && ok;
+    ok = (c.value ? ini::WriteString(path, c.section, c.key, *c.value) : ini::DeleteKey(path, c.section, c.key)) && ok;
   }
   // A change the profile layer refuses (a line break in a name or value)
   // is left out; the others are still written in the one replacement.

@@ -50,8 +50,8 @@ CreateStatus FromAppend(bl::AppendResult r) {
   return CreateStatus::WriteFailed;
 }
 
-CreateResult CreateLevel(const std::string& parent, Level parentLevel, Level childLevel,
-                         const std::string& name, const std::string& templateIni) {
+CreateResult CreateLevel(const std::string& parent, Level parentLevel, Level childLevel, const std::string& name,
+                         const std::string& templateIni) {
   CreateResult r;
   if (!platform::IsFolder(parent)) return {CreateStatus::MissingParent, {}};
   if (!UsableName(name)) return {CreateStatus::BadName, {}};
@@ -86,8 +86,7 @@ Listing ListLibraries(const std::string& linkFolder) { return ListLevel(linkFold
 Listing ListCabinets(const std::string& libraryFolder) { return ListLevel(libraryFolder, Level::Library); }
 Listing ListBinders(const std::string& cabinetFolder) { return ListLevel(cabinetFolder, Level::Cabinet); }
 
-std::vector<BinderListEntry> ListBindersWithInfo(const std::string& cabinetFolder,
-                                                 int lockTimeoutSeconds) {
+std::vector<BinderListEntry> ListBindersWithInfo(const std::string& cabinetFolder, int lockTimeoutSeconds) {
   std::vector<BinderListEntry> out;
   Listing l = ListBinders(cabinetFolder);
   for (auto& c : l.children) {
@@ -135,18 +134,15 @@ const char* CreateStatusText(CreateStatus s) {
   return "?";
 }
 
-CreateResult CreateLibrary(const std::string& linkFolder, const std::string& name,
-                           const std::string& templateIni) {
+CreateResult CreateLibrary(const std::string& linkFolder, const std::string& name, const std::string& templateIni) {
   return CreateLevel(linkFolder, Level::LinkFolder, Level::Library, name, templateIni);
 }
 
-CreateResult CreateCabinet(const std::string& libraryFolder, const std::string& name,
-                           const std::string& templateIni) {
+CreateResult CreateCabinet(const std::string& libraryFolder, const std::string& name, const std::string& templateIni) {
   return CreateLevel(libraryFolder, Level::Library, Level::Cabinet, name, templateIni);
 }
 
-CreateResult CreateBinder(const std::string& cabinetFolder,
-                          const bl::BinderDescription& description) {
+CreateResult CreateBinder(const std::string& cabinetFolder, const bl::BinderDescription& description) {
   CreateResult r;
   if (!platform::IsFolder(cabinetFolder)) return {CreateStatus::MissingParent, {}};
   const int rc = bl::CreateBinder2(cabinetFolder, description, &r.path);
@@ -164,12 +160,12 @@ CreateResult CreateBinder(const std::string& cabinetFolder,
 
 const std::vector<std::string>& BinderInfoKeyTable() {
   static const std::vector<std::string> keys = {
-      "Title", "Department", "Manager", "Date", "Label", "BackColor", "Direction",
-      "MaxUploadPage", "PageTotal", "ContentDisplay", "Margin", "A4Adjust", "FilePageUnit",
-      "UnreadList", "FilePageMode", "WriteLockUser", "Keyword1", "Keyword2", "Keyword3",
-      "Keyword4", "Keyword5", "Keyword6", "Keyword7", "Keyword8", "PageRatio", "LabelType",
-      "HideTitle", "HideDate", "CardBinder", "ExtBinderType", "AccessTime", "CreateTime",
-      "Password", "BinderPassword", "PSWReEncoded", "PswReEncode", "Unarranged", "EdocBinder"};
+      "Title",         "Department",    "Manager",        "Date",       "Label",     "BackColor",      "Direction",
+      "MaxUploadPage", "PageTotal",     "ContentDisplay", "Margin",     "A4Adjust",  "FilePageUnit",   "UnreadList",
+      "FilePageMode",  "WriteLockUser", "Keyword1",       "Keyword2",   "Keyword3",  "Keyword4",       "Keyword5",
+      "Keyword6",      "Keyword7",      "Keyword8",       "PageRatio",  "LabelType", "HideTitle",      "HideDate",
+      "CardBinder",    "ExtBinderType", "AccessTime",     "CreateTime", "Password",  "BinderPassword", "PSWReEncoded",
+      "PswReEncode",   "Unarranged",    "EdocBinder"};
   return keys;
 }
 
@@ -178,8 +174,7 @@ const std::vector<std::string>& TitleFontKeys() {
   static const std::vector<std::string> keys = [] {
     std::vector<std::string> k;
     for (int line = 1; line <= 2; ++line) {
-      for (const char* a : {"Height", "Weight", "Italic", "Underline", "StrikeOut", "CharSet",
-                            "FaceName", "Color"}) {
+      for (const char* a : {"Height", "Weight", "Italic", "Underline", "StrikeOut", "CharSet", "FaceName", "Color"}) {
         k.push_back("Title" + std::to_string(line) + "_" + a);
       }
     }
@@ -230,8 +225,8 @@ CreateResult DeriveBinder(const std::string& sourceBinder, const std::string& ca
   d.complete = [&](const std::string& folder) {
     copied = false;
     IniImage dst(bl::BinderIniPath(folder));
-    static const std::vector<std::string> copiedFromTable = {
-        "PageRatio", "LabelType", "HideTitle", "HideDate", "EdocBinder", "Password"};
+    static const std::vector<std::string> copiedFromTable = {"PageRatio", "LabelType",  "HideTitle",
+                                                             "HideDate",  "EdocBinder", "Password"};
     for (const char* section : {bl::kSecBinderInfo, bl::kSecBinderInfo2}) {
       const auto& table = section == bl::kSecBinderInfo ? BinderInfoKeyTable() : BinderInfo2KeyTable();
       for (const auto& [k, v] : src.Entries(section)) {

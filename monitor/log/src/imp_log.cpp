@@ -20,9 +20,7 @@ constexpr std::string_view kTemplateSuffix = ".log";
 constexpr std::size_t kDateLength = 8;
 constexpr std::size_t kLogDirMax = 259;
 
-bool LogOn(const LogContext& context) {
-  return ProfileRead("Option", "ImpLogFlg", 1, context.SettingsFile()) != 0;
-}
+bool LogOn(const LogContext& context) { return ProfileRead("Option", "ImpLogFlg", 1, context.SettingsFile()) != 0; }
 
 std::string ConfiguredLogDir(const LogContext& context) {
   std::string dir = ProfileRead("Option", "ImpLogDir", "", context.SettingsFile());

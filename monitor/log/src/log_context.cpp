@@ -5,17 +5,11 @@
 
 namespace zv::monitor {
 
-std::string LogContext::SettingsFile() const {
-  return platform::JoinPath(programFolder, "EnvSetInfo.ini");
-}
+std::string LogContext::SettingsFile() const { return platform::JoinPath(programFolder, "EnvSetInfo.ini"); }
 
-std::string LogContext::InfoFolder() const {
-  return platform::JoinPath(programFolder, "AutoImpInfo");
-}
+std::string LogContext::InfoFolder() const { return platform::JoinPath(programFolder, "AutoImpInfo"); }
 
-int LogContext::EffectiveLanguageId() const {
-  return languageId != 0 ? languageId : platform::UserLanguageId();
-}
+int LogContext::EffectiveLanguageId() const { return languageId != 0 ? languageId : platform::UserLanguageId(); }
 
 LogContext DefaultLogContext() {
   LogContext context;

@@ -4,9 +4,7 @@
 
 namespace zv::monitor::detail {
 
-bool AppendText(const std::string& file, std::string_view text) {
-  return platform::AppendToFile(file, text);
-}
+bool AppendText(const std::string& file, std::string_view text) { return platform::AppendToFile(file, text); }
 
 std::tm LocalTime(std::int64_t unixSeconds) {
   std::tm tm{};

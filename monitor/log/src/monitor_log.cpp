@@ -100,8 +100,7 @@ void MonitorLog::WriteStartReading(int settingNumber, std::int64_t unixSeconds, 
   Put(Fill(Text(20078), {LogTimeText(unixSeconds), binder}, settingNumber));
 }
 
-void MonitorLog::WriteFinishedReading(int settingNumber, std::int64_t unixSeconds,
-                                      std::int64_t elapsedSeconds) {
+void MonitorLog::WriteFinishedReading(int settingNumber, std::int64_t unixSeconds, std::int64_t elapsedSeconds) {
   if (!IsOpen()) return;
   Put(Fill(Text(20080), {LogTimeText(unixSeconds), std::to_string(elapsedSeconds)}, settingNumber));
 }

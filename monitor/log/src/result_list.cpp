@@ -102,8 +102,7 @@ char ResultListDelimiter(int languageId) {
     case 1046:  // Portuguese (Brazil)
     case 1049:  // Russian
       return ';';
-    default:
-      return ',';
+    default: return ',';
   }
 }
 

@@ -11,8 +11,8 @@ namespace zv::monitor {
 
 namespace {
 
-constexpr std::size_t kTextMax = 259;      // text without a path
-constexpr std::size_t kPathTextMax = 1023; // text filled with a path
+constexpr std::size_t kTextMax = 259;       // text without a path
+constexpr std::size_t kPathTextMax = 1023;  // text filled with a path
 constexpr std::string_view kSkipSuffix = "_skip";
 
 // The message with its first "%s" replaced by the path. The path is inserted
@@ -25,9 +25,7 @@ std::string FillPath(const std::string& text, const std::string& path) {
 
 }  // namespace
 
-std::string SkipCodeText(int code) {
-  return companion::LoadString(companion::StringTable::Monitor, code);
-}
+std::string SkipCodeText(int code) { return companion::LoadString(companion::StringTable::Monitor, code); }
 
 std::string SkipLogLine(int code, int setting, const std::string* path) {
   std::string text = SkipCodeText(code);
@@ -78,8 +76,8 @@ bool SkipLog::ArmIfDue() {
 int WriteSkipLogLine(SkipLog& log, const std::string& line) {
   const SkipLogOptions& o = log.options();
   if (o.enabled == 0 || !log.armed()) return 0;
-  companion::TraceLogPurge(companion::TraceLogAppendFolder(log.infoFolder(), kSkipSuffix), "*.*", o.term,
-                           o.enabled, "");
+  companion::TraceLogPurge(companion::TraceLogAppendFolder(log.infoFolder(), kSkipSuffix), "*.*", o.term, o.enabled,
+                           "");
   int result = companion::TraceLogAppend(log.infoFolder(), kSkipSuffix, line, o.enabled);
   log.Disarm();
   return result;

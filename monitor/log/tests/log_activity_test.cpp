@@ -46,8 +46,7 @@ TEST(ImpLog, WritesEachKindOfLineToTheFileOfTheDay) {
   // An import stamped before midnight but logged after it goes to the new day.
   f.clock.Advance((14 * 3600 + 47 * 60 - 2 + 5) * 1000LL);  // 2024-03-06 00:00:05
   WriteImpLogImport(f.context, Record("late.pdf", true));
-  EXPECT_EQ(ReadText(f / "Hopvale_20240306.log"),
-            "2024/03/05 09:13:02,IMP,Scans,/data/scan,late.pdf,OK,Invoices,3\n");
+  EXPECT_EQ(ReadText(f / "Hopvale_20240306.log"), "2024/03/05 09:13:02,IMP,Scans,/data/scan,late.pdf,OK,Invoices,3\n");
 }
 
 TEST(ImpLog, FollowsTheSwitchAndTheFolderSetting) {
@@ -98,9 +97,9 @@ TEST(ImpLog, TakesTheLibraryRecordUpToItsArraySizes) {
 TEST(ImpLogPurge, DeletesOnlyValidDatesOlderThanTheTerm) {
   LogFixture f;
   const char* gone[] = {"Hopvale_20240203.log", "Hopvale_20200229.log", "hopvale_20200101.LOG"};
-  const char* kept[] = {"Hopvale_20240204.log",  "Hopvale_2020O101.log", "Hopvale_20230231.log",
-                        "Hopvale_20231301.log",  "Hopvale_20230229.log", "Hopvale_20200101.log.bak",
-                        "Other_20200101.log",    "Hopvale_20990101.log"};
+  const char* kept[] = {"Hopvale_20240204.log", "Hopvale_2020O101.log", "Hopvale_20230231.log",
+                        "Hopvale_20231301.log", "Hopvale_20230229.log", "Hopvale_20200101.log.bak",
+                        "Other_20200101.log",   "Hopvale_20990101.log"};
   for (const char* n : gone) WriteText(f / n, "x\n");
   for (const char* n : kept) WriteText(f / n, "x\n");
   platform::MakeFolders(f / "Hopvale_20200102.log");

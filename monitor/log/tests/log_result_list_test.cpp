@@ -51,8 +51,8 @@ TEST(ImpResultList, QuotesOnlyFieldsHoldingDelimiterQuoteOrLineBreak) {
   // French settings write ";" through the whole writer; the header stays.
   f.context.languageId = 1036;
   ASSERT_EQ(WriteImpResultList(f.context, Row("x.pdf")), 1);
-  EXPECT_EQ(ReadText(ListPath(f)), std::string(kHeader) +
-                                      "\n2024/03/05;09:13:02;OK;/scan/x.pdf;/links/L/C/B;Title;;0;Auto;1;Mon\n");
+  EXPECT_EQ(ReadText(ListPath(f)),
+            std::string(kHeader) + "\n2024/03/05;09:13:02;OK;/scan/x.pdf;/links/L/C/B;Title;;0;Auto;1;Mon\n");
 }
 
 TEST(ImpResultList, KeepsTheNewestRecordsUpToTheMaximum) {
@@ -65,14 +65,13 @@ TEST(ImpResultList, KeepsTheNewestRecordsUpToTheMaximum) {
   two.errorText = "line one\r\nline two";  // one record over two lines
   for (const ImpResultRow& r : {Row("1.pdf"), two, Row("3.pdf")}) ASSERT_EQ(WriteImpResultList(f.context, r), 1);
   EXPECT_EQ(ReadText(ListPath(f)), std::string(kHeader) + "\n" + ResultListRecord(Row("3.pdf"), ',') + "\n" +
-                                      ResultListRecord(two, ',') + "\n");
+                                       ResultListRecord(two, ',') + "\n");
 
   // A list written elsewhere with CR LF line ends is read as well.
   f.SetOptions("ImpResultMaxRecord=3\n");
   testing::WriteText(ListPath(f), "old header\r\nr1\r\nr2\r\nr3\r\n");
   ASSERT_EQ(WriteImpResultList(f.context, Row("4.pdf")), 1);
-  EXPECT_EQ(ReadText(ListPath(f)),
-            std::string(kHeader) + "\n" + ResultListRecord(Row("4.pdf"), ',') + "\nr1\nr2\n");
+  EXPECT_EQ(ReadText(ListPath(f)), std::string(kHeader) + "\n" + ResultListRecord(Row("4.pdf"), ',') + "\nr1\nr2\n");
   EXPECT_FALSE(platform::Exists(f / "AutoImpInfo/~ImpResult.csv.tmp"));
 }
 

@@ -72,8 +72,8 @@ TEST(SkipLog, OffWritesNothingAndOnPurgesOldFiles) {
   f.SetOptions("SkipLogEnabled=1\nSkipLogTerm=10\n");
   const std::string old = f / "AutoImpInfo/AutoImpLog_skip/20000101_skip.log";
   testing::WriteText(old, "x\n");
-  const auto realNow = std::chrono::duration_cast<std::chrono::seconds>(
-                           std::chrono::system_clock::now().time_since_epoch()).count();
+  const auto realNow =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
   f.clock.SetUnixSeconds(realNow + 11 * 86400);
   SkipLog on;
   on.Begin(f.context);

@@ -3,6 +3,5 @@
 #include "monitor/settings/tools.h"
 
 int main(int argc, char** argv) {
-  return zv::monitor::RunIniProfile(std::vector<std::string>(argv + 1, argv + argc), std::cout,
-                                    std::cerr);
+  return zv::monitor::RunIniProfile(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

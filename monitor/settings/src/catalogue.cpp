@@ -28,8 +28,7 @@ constexpr const char* kAuto = "AutoFileRead";
 
 std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
-std::string Text(const std::string& file, std::string_view section, std::string_view key,
-                 std::string_view def = {}) {
+std::string Text(const std::string& file, std::string_view section, std::string_view key, std::string_view def = {}) {
   return std::string(platform::Trim(ProfileRead(section, key, def, file)));
 }
 
@@ -40,8 +39,7 @@ int Int(const std::string& file, std::string_view section, std::string_view key,
 // An integer that may exceed 32 bits in the file ("2147483647 and above"):
 // leading blanks, optional sign, digits, saturating at +-2^62. A missing key
 // gives `def`, a present non-number 0.
-std::int64_t WideInt(const std::string& file, std::string_view section, std::string_view key,
-                     std::int64_t def) {
+std::int64_t WideInt(const std::string& file, std::string_view section, std::string_view key, std::int64_t def) {
   const std::string marker = "\x01";
   const std::string text = ProfileRead(section, key, marker, file);
   if (text == marker) return def;
@@ -79,9 +77,7 @@ int SettingTerm(const std::string& file, const std::string& key, int optionTerm)
   return v < 0 || v > kMaxTerm ? optionTerm : v;
 }
 
-std::string Cut(std::string_view s, std::size_t maxBytes) {
-  return std::string(platform::Utf8CutBytes(s, maxBytes));
-}
+std::string Cut(std::string_view s, std::size_t maxBytes) { return std::string(platform::Utf8CutBytes(s, maxBytes)); }
 
 }  // namespace
 
@@ -181,8 +177,8 @@ std::string LinkFolderOfBinder(std::string_view targetBinder) {
   return p;
 }
 
-bool ReadAutoFileSetting(const std::string& f, int n, const MonitorOptions& options,
-                         const SettingContext& context, AutoFileSetting& out) {
+bool ReadAutoFileSetting(const std::string& f, int n, const MonitorOptions& options, const SettingContext& context,
+                         AutoFileSetting& out) {
   const std::string N = std::to_string(n);
   AutoFileSetting s;
   s.check = Int(f, kAuto, "bCheck" + N, 0);
@@ -247,8 +243,7 @@ bool ReadAutoFileSetting(const std::string& f, int n, const MonitorOptions& opti
   s.userCount = count;
   s.users = std::move(users);
 
-  s.searchBinder =
-      options.disableSearchBinder == 1 ? Int(f, kAuto, "SearchBinder" + N, 0) : 0;
+  s.searchBinder = options.disableSearchBinder == 1 ? Int(f, kAuto, "SearchBinder" + N, 0) : 0;
 
   if (s.workDesk == 1) {
     s.linkFolder.clear();
@@ -268,15 +263,14 @@ bool ReadAutoFileSetting(const std::string& f, int n, const MonitorOptions& opti
     };
     s.targetOnNetwork = onNetwork(s.targetFolder) ? 1 : 0;
     s.linkOnNetwork = onNetwork(s.linkFolder) ? 1 : 0;
-    s.resultFoldersOnNetwork =
-        (onNetwork(s.succeededFolder) || onNetwork(s.failedFolder)) ? 1 : 0;
+    s.resultFoldersOnNetwork = (onNetwork(s.succeededFolder) || onNetwork(s.failedFolder)) ? 1 : 0;
   }
   out = std::move(s);
   return true;
 }
 
-bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options,
-                          const SettingContext& context, std::vector<AutoFileSetting>& settings) {
+bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options, const SettingContext& context,
+                          std::vector<AutoFileSetting>& settings) {
   const int capacity = std::max(options.setTotalMax, 0);
   if (static_cast<int>(settings.size()) < capacity) settings.resize(capacity);
   const int count = std::clamp(options.setTotal, 0, capacity);
@@ -348,21 +342,45 @@ bool WriteDefaultSettings(const std::string& file) {
   S("Product", "HostName", std::string(platform::Trim(platform::ComputerName())));
   S("Product", "LastModified", std::to_string(static_cast<long long>(platform::UnixSeconds())));
 
-  const std::pair<const char*, int> optionInts[] = {
-      {"MonitorStatus", 0}, {"MonitorLog", 0}, {"Modified", 0}, {"FaxModified", 0},
-      {"FaxMonitorSet", 0}, {"ImpListEnabled", 1}, {"ImpListPopup", 0}, {"bAddContents", 0},
-      {"MaxUser", 50}, {"DisableSearchBinder", 0}, {"MaxRecursive", 3}, {"MaxSetNumber", 1050},
-      {"ServiceMode", 0}, {"RecreateBinder", 1}, {"CheckCommonUser", 0},
-      {"move_succeeded", 0}, {"move_failed", 0}, {"SucceededTerm", 30}, {"FailedTerm", 30},
-      {"WriteWaitCounter", 100}, {"Wait", 1000}, {"WaitLocal", 1000}, {"WaitNetwork", 5000},
-      {"RetryNum", 5}, {"SkipLogEnabled", 0}, {"SkipLogInterval", 600}, {"SkipLogTerm", 10},
-      {"ImpResultLogEnabled", 0}, {"ImpResultMaxRecord", 200}, {"ImpLogFlg", 1},
-      {"ImpLogTerm", 30}, {"ShowBalloon", -1}, {"TimeBalloon", 5}, {"Backup", 0}, {"NoUse", 0}};
+  const std::pair<const char*, int> optionInts[] = {{"MonitorStatus", 0},
+                                                    {"MonitorLog", 0},
+                                                    {"Modified", 0},
+                                                    {"FaxModified", 0},
+                                                    {"FaxMonitorSet", 0},
+                                                    {"ImpListEnabled", 1},
+                                                    {"ImpListPopup", 0},
+                                                    {"bAddContents", 0},
+                                                    {"MaxUser", 50},
+                                                    {"DisableSearchBinder", 0},
+                                                    {"MaxRecursive", 3},
+                                                    {"MaxSetNumber", 1050},
+                                                    {"ServiceMode", 0},
+                                                    {"RecreateBinder", 1},
+                                                    {"CheckCommonUser", 0},
+                                                    {"move_succeeded", 0},
+                                                    {"move_failed", 0},
+                                                    {"SucceededTerm", 30},
+                                                    {"FailedTerm", 30},
+                                                    {"WriteWaitCounter", 100},
+                                                    {"Wait", 1000},
+                                                    {"WaitLocal", 1000},
+                                                    {"WaitNetwork", 5000},
+                                                    {"RetryNum", 5},
+                                                    {"SkipLogEnabled", 0},
+                                                    {"SkipLogInterval", 600},
+                                                    {"SkipLogTerm", 10},
+                                                    {"ImpResultLogEnabled", 0},
+                                                    {"ImpResultMaxRecord", 200},
+                                                    {"ImpLogFlg", 1},
+                                                    {"ImpLogTerm", 30},
+                                                    {"ShowBalloon", -1},
+                                                    {"TimeBalloon", 5},
+                                                    {"Backup", 0},
+                                                    {"NoUse", 0}};
   for (const auto& [key, value] : optionInts) I("Option", key, value);
   S("Option", "InstallMode", "client");
-  for (const char* key : {"ImpLogDir", "CurrentFolder", "LinkFolder1", "LinkFolder2",
-                          "LinkFolder3", "BinderINISetDateSec", "BinderINISetDateKey",
-                          "BackupFolder"}) {
+  for (const char* key : {"ImpLogDir", "CurrentFolder", "LinkFolder1", "LinkFolder2", "LinkFolder3",
+                          "BinderINISetDateSec", "BinderINISetDateKey", "BackupFolder"}) {
     S("Option", key, "");
   }
   // Written as the sort-folder writers spell it; sections match without
@@ -377,8 +395,8 @@ bool WriteDefaultSettings(const std::string& file) {
     const std::string N = std::to_string(n);
     I(kAuto, "bCheck" + N, 0);
     S(kAuto, "SetName" + N, "\"\"");
-    for (const char* key : {"TarFolder", "TarBinder", "DeleteFolderDate", "SetDate",
-                            "SucceededFolder", "FailedFolder", "TextInfo"}) {
+    for (const char* key :
+         {"TarFolder", "TarBinder", "DeleteFolderDate", "SetDate", "SucceededFolder", "FailedFolder", "TextInfo"}) {
       S(kAuto, key + N, "");
     }
     I(kAuto, "bWorkDesk" + N, 0);
@@ -397,21 +415,21 @@ bool WriteDefaultSettings(const std::string& file) {
   }
 
   const std::pair<const char*, int> faxInts[] = {
-      {"Enabled", 0}, {"bRecursive", 0}, {"move_succeeded", 1}, {"move_failed", 1},
-      {"SucceededTerm", -1}, {"FailedTerm", -1}, {"checkTimer", 0}, {"SetTotal", 0},
-      {"SetTotalMax", 1000}, {"OtherEnabled", 0}, {"OtherbWorkDesk", 0}, {"OtherInsertPos", 1},
-      {"OtherPrint", 0}, {"OtherTextInfoFlag", 0}, {"OtherSendResult", 2},
-      {"OtherSendUsercount", 0}, {"OtherSearchBinder", 0}};
+      {"Enabled", 0},          {"bRecursive", 0},        {"move_succeeded", 1},  {"move_failed", 1},
+      {"SucceededTerm", -1},   {"FailedTerm", -1},       {"checkTimer", 0},      {"SetTotal", 0},
+      {"SetTotalMax", 1000},   {"OtherEnabled", 0},      {"OtherbWorkDesk", 0},  {"OtherInsertPos", 1},
+      {"OtherPrint", 0},       {"OtherTextInfoFlag", 0}, {"OtherSendResult", 2}, {"OtherSendUsercount", 0},
+      {"OtherSearchBinder", 0}};
   for (const auto& [key, value] : faxInts) I("FaxMonitor", key, value);
-  for (const char* key : {"TarFolder", "SucceededFolder", "FailedFolder", "DeleteFolderDate",
-                          "OtherTarBinder", "OtherSetDate", "OtherTextInfo"}) {
+  for (const char* key : {"TarFolder", "SucceededFolder", "FailedFolder", "DeleteFolderDate", "OtherTarBinder",
+                          "OtherSetDate", "OtherTextInfo"}) {
     S("FaxMonitor", key, "");
   }
 
-  const std::pair<const char*, int> sortInts[] = {
-      {"bEnabled", 0}, {"SetTotal", 0}, {"SetTotalMax", 2520}, {"CheckTimer", 0},
-      {"InsertPos", 1}, {"ShowSaveFolder", 0}, {"move_succeeded", 0}, {"move_failed", 0},
-      {"SucceededTerm", 30}, {"FailedTerm", 30}, {"SearchBinderFlag", 0}};
+  const std::pair<const char*, int> sortInts[] = {{"bEnabled", 0},       {"SetTotal", 0},        {"SetTotalMax", 2520},
+                                                  {"CheckTimer", 0},     {"InsertPos", 1},       {"ShowSaveFolder", 0},
+                                                  {"move_succeeded", 0}, {"move_failed", 0},     {"SucceededTerm", 30},
+                                                  {"FailedTerm", 30},    {"SearchBinderFlag", 0}};
   for (const auto& [key, value] : sortInts) I("FolderMonitorSet", key, value);
   S("FolderMonitorSet", "SortFolder", "");
   S("FolderMonitorSet", "LinkFoder", "");

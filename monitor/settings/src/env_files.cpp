@@ -15,8 +15,7 @@ EnvFiles EnvFiles::ForFolder(const std::string& programFolder) {
 EnvFiles EnvFiles::Default() { return ForFolder(platform::ProgramFolder()); }
 
 std::string ResultAreaCopyPath(const std::string& linkFolder) {
-  return platform::JoinPath(platform::JoinPath(platform::TrimTrailingSeparator(linkFolder),
-                                               kResultFolderName),
+  return platform::JoinPath(platform::JoinPath(platform::TrimTrailingSeparator(linkFolder), kResultFolderName),
                             kSettingsFileName);
 }
 

@@ -11,8 +11,7 @@ namespace {
 void PumpWait() {}
 }  // namespace
 
-EnvLockHandle AcquireEnvLock(const std::string& folder, const std::string& lockName,
-                             int timeoutSeconds) {
+EnvLockHandle AcquireEnvLock(const std::string& folder, const std::string& lockName, int timeoutSeconds) {
   return platform::AcquireLockFile(folder, lockName, timeoutSeconds, PumpWait);
 }
 
@@ -20,8 +19,8 @@ int ReleaseEnvLock(EnvLockHandle& handle, const std::string& folder, const std::
   return platform::ReleaseLockFile(handle, folder, lockName);
 }
 
-EnvLockGuard::EnvLockGuard(const std::string& folder, std::initializer_list<std::string> files,
-                           int timeoutSeconds, const std::string& lockName)
+EnvLockGuard::EnvLockGuard(const std::string& folder, std::initializer_list<std::string> files, int timeoutSeconds,
+                           const std::string& lockName)
     : folder_(folder), lockName_(lockName) {
   handle_ = AcquireEnvLock(folder_, lockName_, timeoutSeconds);
   for (const std::string& f : files) {

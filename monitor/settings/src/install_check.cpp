@@ -54,8 +54,7 @@ int InitFolder(const std::string& folder, std::ostream& out, std::ostream& err) 
 
 }  // namespace
 
-int RunInstallationCheck(const std::vector<std::string>& args, std::ostream& out,
-                         std::ostream& err) {
+int RunInstallationCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() == 2 && args[0] == "--init") return InitFolder(args[1], out, err);
   if (!args.empty()) {
     err << "usage: hopvale-check [--init FOLDER]\n";
@@ -91,8 +90,7 @@ int RunInstallationCheck(const std::vector<std::string>& args, std::ostream& out
         << ", FaxMonitor SetTotalMax: " << o.faxSetTotalMax << '\n';
     if (const int msg = ValidateSettingCounts(o); msg != 0) problems.push_back(Res(msg));
     const int state = GetMonitorState(env);
-    out << "Monitor state: " << state << " (" << StateWord(state) << "), MonitorStatus "
-        << o.monitorStatus << '\n';
+    out << "Monitor state: " << state << " (" << StateWord(state) << "), MonitorStatus " << o.monitorStatus << '\n';
 
     SettingContext context = DefaultSettingContext({});
     const int count = std::min(std::max(o.setTotal, 0), std::max(o.setTotalMax, 0));
@@ -102,31 +100,29 @@ int RunInstallationCheck(const std::vector<std::string>& args, std::ostream& out
         out << "Setting " << n << ": " << Res(63246) << '\n';
         continue;
       }
-      out << "Setting " << n << ": " << (s.check == 1 ? "enabled" : "disabled") << ", name \""
-          << s.setName << "\", number " << s.setNumber << "\n  target folder: " << s.targetFolder
+      out << "Setting " << n << ": " << (s.check == 1 ? "enabled" : "disabled") << ", name \"" << s.setName
+          << "\", number " << s.setNumber << "\n  target folder: " << s.targetFolder
           << (s.targetOnNetwork ? " (network)" : "") << "\n  target binder: " << s.targetBinder
           << (s.workDesk ? " (work desk)" : "") << "\n  link folder: " << s.linkFolder
           << (s.linkOnNetwork ? " (network)" : "") << "\n  succeeded: " << s.succeededFolder
-          << ", failed: " << s.failedFolder << (s.resultFoldersOnNetwork ? " (network)" : "")
-          << "\n  terms " << s.succeededTerm << '/' << s.failedTerm << " days, insert "
-          << (s.insertPos == 2 ? "back" : "front") << ", recipients " << s.userCount << " ["
-          << s.users << "]\n";
+          << ", failed: " << s.failedFolder << (s.resultFoldersOnNetwork ? " (network)" : "") << "\n  terms "
+          << s.succeededTerm << '/' << s.failedTerm << " days, insert " << (s.insertPos == 2 ? "back" : "front")
+          << ", recipients " << s.userCount << " [" << s.users << "]\n";
     }
   }
 
   for (const char* exe : {"ZorvanPersonalBrennic.exe", "Zorvan.exe"}) {
     const auto path = platform::registry::AppPath(exe);
     const bool present = path && !path->empty() && platform::IsFile(*path);
-    out << "Registration " << exe << ": " << (path ? *path : std::string("(none)"))
-        << (present ? "" : " (missing)") << '\n';
+    out << "Registration " << exe << ": " << (path ? *path : std::string("(none)")) << (present ? "" : " (missing)")
+        << '\n';
     if (!present) {
       problems.push_back(std::string(exe) == "Zorvan.exe" ? Res(57683) : Res(20097));
     }
   }
 
   const std::string listPath = companion::ViewerFolderListPath();
-  out << "Viewer folder list: " << listPath
-      << (platform::IsFile(listPath) ? "" : " (missing)") << '\n';
+  out << "Viewer folder list: " << listPath << (platform::IsFile(listPath) ? "" : " (missing)") << '\n';
   const companion::ViewerFolders folders = companion::ReadViewerFolders();
   for (int i = 0; i < 3; ++i) {
     if (folders.link[i].empty()) continue;

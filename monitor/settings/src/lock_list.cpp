@@ -15,8 +15,7 @@ std::vector<LockListEntry> ReadLockList(const std::string& f) {
   for (int j = 1; j <= total; ++j) {
     LockListEntry e;
     e.file = ProfileRead(kLockListSection, Key("File", j), "", f);
-    e.date = std::string(platform::Utf8CutBytes(
-        ProfileRead(kLockListSection, Key("Date", j), "", f), 23));
+    e.date = std::string(platform::Utf8CutBytes(ProfileRead(kLockListSection, Key("Date", j), "", f), 23));
     e.result = ProfileRead(kLockListSection, Key("Result", j), -9, f);
     e.readState = ProfileRead(kLockListSection, Key("ReadState", j), 3, f);
     e.binder = ProfileRead(kLockListSection, Key("Binder", j), "", f);
@@ -52,8 +51,7 @@ bool WriteEntry(const std::string& f, int j, const LockListEntry& e) {
 }
 }  // namespace
 
-bool WriteLockList(const std::string& f, const std::vector<LockListEntry>& entries,
-                   int previousTotal) {
+bool WriteLockList(const std::string& f, const std::vector<LockListEntry>& entries, int previousTotal) {
   bool ok = true;
   int j = 1;
   for (const LockListEntry& e : entries) ok = WriteEntry(f, j++, e) && ok;

@@ -50,8 +50,7 @@ void ReportFailure(const std::string& file, const std::string& why) {
 
 }  // namespace
 
-bool SafeWriteSettings(const std::string& file,
-                       const std::function<bool(const std::string& newFile)>& writeSection) {
+bool SafeWriteSettings(const std::string& file, const std::function<bool(const std::string& newFile)>& writeSection) {
   const std::string folder = platform::ParentFolder(file);
   const std::string bakFile = file + ".bak";
   const std::string newFile = file + ".new";

@@ -35,9 +35,9 @@ FlagKey KeyOf(ChangeFlag flag) {
 bool WriteChangeFlag(const std::string& settingsFile, ChangeFlag flag) {
   const FlagKey k = KeyOf(flag);
   bool ok = ProfileWrite(k.section, k.key, 1, settingsFile);
-  ok = ProfileWrite("Product", "LastModified",
-                    std::to_string(static_cast<long long>(platform::UnixSeconds())),
-                    settingsFile) && ok;
+  ok = ProfileWrite("Product", "LastModified", std::to_string(static_cast<long long>(platform::UnixSeconds())),
+                    settingsFile) &&
+       ok;
   return ok;
 }
 
@@ -75,8 +75,7 @@ bool WriteMonitorStatus(const EnvFiles& env, int status) {
   return guard.Commit() && ok;
 }
 
-int RefreshHostName(const EnvFiles& env, std::string_view computerName,
-                    const companion::ViewerFolders& folders) {
+int RefreshHostName(const EnvFiles& env, std::string_view computerName, const companion::ViewerFolders& folders) {
   const std::string newName(platform::Trim(computerName));
   if (newName.empty()) return 0;
   const std::string oldName(platform::Trim(ProfileRead("Product", "HostName", "", env.settings)));
@@ -114,8 +113,7 @@ int RefreshResultAreaCopies(const EnvFiles& env, std::string_view computerName,
   int copies = 0;
   for (const std::string& link : folders.link) {
     if (link.empty() || !platform::IsFolder(link)) continue;
-    const std::string rslt =
-        platform::JoinPath(platform::TrimTrailingSeparator(link), kResultFolderName);
+    const std::string rslt = platform::JoinPath(platform::TrimTrailingSeparator(link), kResultFolderName);
     if (!platform::IsFolder(rslt) && !platform::MakeFolder(rslt)) {
       ZV_TRACE("_Hopvale", "RefreshResultAreaCopies: cannot create " + rslt);
       continue;

@@ -44,8 +44,9 @@ TEST(SettingsOptions, ClampsOutOfRangeValues) {
   EXPECT_EQ(o.dropFolder, 0);
   EXPECT_EQ(ReadMonitorOptions(f, "root").serviceMode, 1);
 
-  WriteAll(f, "[Option]\nRetryNum=2000\nTimeBalloon=99\nWaitNetwork=4294967296\nWaitLocal=250\n"
-              "MaxUser=7\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=4\nDropFolder=3\n");
+  WriteAll(f,
+           "[Option]\nRetryNum=2000\nTimeBalloon=99\nWaitNetwork=4294967296\nWaitLocal=250\n"
+           "MaxUser=7\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=4\nDropFolder=3\n");
   o = ReadMonitorOptions(f, "alice");
   EXPECT_EQ(o.retryNum, 5);
   EXPECT_EQ(o.timeBalloon, 99);
@@ -107,8 +108,9 @@ TEST(SettingsRecord, RetentionTermsOutsideTheirRange) {
   // A negative term would let the clean-up remove today's folder.
   TempFolder dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f, "[Option]\nSucceededTerm=-1\nFailedTerm=1000\n"
-              "[AutoFileRead]\nSetTotal=1\nSucceededTerm1=-2\nFailedTerm1=999\n");
+  WriteAll(f,
+           "[Option]\nSucceededTerm=-1\nFailedTerm=1000\n"
+           "[AutoFileRead]\nSetTotal=1\nSucceededTerm1=-2\nFailedTerm1=999\n");
   const MonitorOptions o = ReadMonitorOptions(f, "u");
   EXPECT_EQ(o.succeededTerm, 30);
   EXPECT_EQ(o.failedTerm, 30);
@@ -124,9 +126,10 @@ TEST(SettingsRecord, RetentionTermsOutsideTheirRange) {
 TEST(SettingsRecord, RecipientCountAboveMaxUserReadsAsNone) {
   TempFolder dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f, "[Option]\nMaxUser=1\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=2\n"
-              "SendUser1count=2\nSendUser1user1=a\nSendUser1user2=b\nSearchBinder1=1\n"
-              "SendUser2count=-3\nInsertPos2=2\nTextInfoFlag2=7\nSendResult2=0\n");
+  WriteAll(f,
+           "[Option]\nMaxUser=1\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=2\n"
+           "SendUser1count=2\nSendUser1user1=a\nSendUser1user2=b\nSearchBinder1=1\n"
+           "SendUser2count=-3\nInsertPos2=2\nTextInfoFlag2=7\nSendResult2=0\n");
   const MonitorOptions o = ReadMonitorOptions(f, "u");
   AutoFileSetting s1, s2;
   ASSERT_TRUE(ReadAutoFileSetting(f, 1, o, Context(), s1));
@@ -143,8 +146,9 @@ TEST(SettingsRecord, RecipientCountAboveMaxUserReadsAsNone) {
 TEST(SettingsRecord, WorkDeskAndLinkFolderRules) {
   TempFolder dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f, "[AutoFileRead]\nSetTotal=3\nTarBinder1=/DESK/Work/\nbWorkDesk2=1\n"
-              "TarBinder2=/l/a/b/c\nbWorkDesk3=1\n");
+  WriteAll(f,
+           "[AutoFileRead]\nSetTotal=3\nTarBinder1=/DESK/Work/\nbWorkDesk2=1\n"
+           "TarBinder2=/l/a/b/c\nbWorkDesk3=1\n");
   const MonitorOptions o = ReadMonitorOptions(f, "u");
   AutoFileSetting s;
   ASSERT_TRUE(ReadAutoFileSetting(f, 1, o, Context(), s));
@@ -209,8 +213,9 @@ TEST(SettingsRecord, SetTotalAboveCapacityReadsOnlyCapacity) {
 TEST(SettingsExceptLists, DropEmptyEntriesAndIgnoreCase) {
   TempFolder dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f, "[exceptFiles]\nFileCount=3\nFile1=Thumbs.db\nFile2=\nFile3=desktop.INI\n"
-              "[exceptExt]\nFileCount=2\nFile1=.TMP\nFile2=bak\n");
+  WriteAll(f,
+           "[exceptFiles]\nFileCount=3\nFile1=Thumbs.db\nFile2=\nFile3=desktop.INI\n"
+           "[exceptExt]\nFileCount=2\nFile1=.TMP\nFile2=bak\n");
   const ExceptLists l = ReadExceptLists(f);
   EXPECT_EQ(l.files.size(), 2u);
   EXPECT_TRUE(l.Excludes("/in/THUMBS.DB"));

@@ -28,8 +28,8 @@ struct RunResult {
 };
 
 // Runs a program of this module with `args`; environment assignments go first.
-RunResult RunProgram(const TempFolder& dir, const std::string& program,
-               const std::vector<std::string>& args, const std::string& env = {}) {
+RunResult RunProgram(const TempFolder& dir, const std::string& program, const std::vector<std::string>& args,
+                     const std::string& env = {}) {
   std::string cmd = env + " " + Quote(std::string(ZV_TEST_TOOLS_DIR) + "/" + program);
   for (const std::string& a : args) cmd += " " + Quote(a);
   const std::string outFile = dir / "stdout.txt";
@@ -72,9 +72,7 @@ TEST(IniProfileProgram, UsageAndFailureCodes) {
 TEST(IniProfileProgram, EnvLockIsHeldAroundTheWrite) {
   TempFolder dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  EXPECT_EQ(RunProgram(dir, "iniprofile", {"--env-lock", dir.path(), "set", f, "Option", "Modified", "1"})
-                .code,
-            0);
+  EXPECT_EQ(RunProgram(dir, "iniprofile", {"--env-lock", dir.path(), "set", f, "Option", "Modified", "1"}).code, 0);
   EXPECT_EQ(ProfileRead("Option", "Modified", 0, f), 1);
   EXPECT_FALSE(platform::Exists(dir / kEnvLockName)) << "released after the write";
 
@@ -82,9 +80,8 @@ TEST(IniProfileProgram, EnvLockIsHeldAroundTheWrite) {
   // shortened 600-fold: the 600 s time-out passes in about a second).
   platform::HeldLock other = platform::HeldLock::TryAcquire(dir / kEnvLockName);
   ASSERT_TRUE(other.valid());
-  const RunResult r = RunProgram(dir, "iniprofile",
-                           {"--env-lock", dir.path(), "set", f, "Option", "Modified", "0"},
-                           "ZV_TEST_TIMESCALE=600");
+  const RunResult r = RunProgram(dir, "iniprofile", {"--env-lock", dir.path(), "set", f, "Option", "Modified", "0"},
+                                 "ZV_TEST_TIMESCALE=600");
   EXPECT_EQ(r.code, 0) << "a timed-out writer writes anyway";
   EXPECT_NE(ReadAll(dir / "stderr.txt").find("lock not taken"), std::string::npos);
   EXPECT_EQ(ProfileRead("Option", "Modified", 1, f), 0);
@@ -105,14 +102,12 @@ TEST(InstallationCheckProgram, InitWritesDefaultsOnceAndCheckReportsState) {
   const std::string registry = dir / "machine.ini";
   const std::string viewer = dir / "viewer";
   platform::MakeFolders(viewer);
-  const std::string env = "ZORVAN_PROGRAM_DIR=" + Quote(prog) + " ZORVAN_REGISTRY_MACHINE=" +
-                          Quote(registry) + " ZORVAN_REGISTRY_USER=" + Quote(dir / "user.ini") +
-                          " ZORVAN_VIEWER_DIR=" + Quote(viewer);
+  const std::string env = "ZORVAN_PROGRAM_DIR=" + Quote(prog) + " ZORVAN_REGISTRY_MACHINE=" + Quote(registry) +
+                          " ZORVAN_REGISTRY_USER=" + Quote(dir / "user.ini") + " ZORVAN_VIEWER_DIR=" + Quote(viewer);
   r = RunProgram(dir, "hopvale-check", {}, env);
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("Zorvan has not been installed."), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Setting 1: disabled, name \"Mine\", number 1001"), std::string::npos)
-      << r.out;
+  EXPECT_NE(r.out.find("Setting 1: disabled, name \"Mine\", number 1001"), std::string::npos) << r.out;
 
   // Registered programs that exist: usable.
   const std::string mainExe = dir / "main.exe";
@@ -120,22 +115,19 @@ TEST(InstallationCheckProgram, InitWritesDefaultsOnceAndCheckReportsState) {
   WriteAll(mainExe, "x");
   WriteAll(viewerExe, "x");
   const std::string appPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-  WriteAll(registry, "[" + appPaths + "ZorvanPersonalBrennic.exe]\n@=" + mainExe + "\n[" +
-                         appPaths + "Zorvan.exe]\n@=" + viewerExe + "\n");
+  WriteAll(registry, "[" + appPaths + "ZorvanPersonalBrennic.exe]\n@=" + mainExe + "\n[" + appPaths +
+                         "Zorvan.exe]\n@=" + viewerExe + "\n");
   WriteAll(platform::JoinPath(viewer, "FolderList.ini"),
            "[Folder]\nLinkFolder1=" + (dir / "link1") + "\nFolderNum=1\n");
   r = RunProgram(dir, "hopvale-check", {}, env);
   EXPECT_EQ(r.code, 0) << r.out;
   EXPECT_NE(r.out.find("Installation usable."), std::string::npos);
-  EXPECT_NE(r.out.find("Link folder 1: " + (dir / "link1") + " (missing)"), std::string::npos)
-      << r.out;
+  EXPECT_NE(r.out.find("Link folder 1: " + (dir / "link1") + " (missing)"), std::string::npos) << r.out;
 
   ProfileWrite("AutoFileRead", "SetTotalMax", 0, settings);
   r = RunProgram(dir, "hopvale-check", {}, env);
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("The maximum setting for Zorvan Folder Monitor is incorrect."),
-            std::string::npos)
-      << r.out;
+  EXPECT_NE(r.out.find("The maximum setting for Zorvan Folder Monitor is incorrect."), std::string::npos) << r.out;
 }
 
 }  // namespace

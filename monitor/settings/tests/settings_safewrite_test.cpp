@@ -62,9 +62,7 @@ TEST_F(SafeWriteTest, FailedWriterLeavesFileAndReports) {
   EXPECT_TRUE(messages.Saw(20037));
   EXPECT_EQ(messages.shown().back().style, companion::kMbIconWarning);
 
-  EXPECT_FALSE(SafeWriteSettings(file, [](const std::string&) -> bool {
-    throw std::runtime_error("boom");
-  }));
+  EXPECT_FALSE(SafeWriteSettings(file, [](const std::string&) -> bool { throw std::runtime_error("boom"); }));
   EXPECT_EQ(ProfileRead("Option", "MaxUser", 0, file), 5);
 }
 
@@ -83,9 +81,8 @@ TEST_F(SafeWriteTest, ReadOnlySettingsFileStaysAsItWas) {
   const std::string before = "[Option]\nMaxUser=5\n";
   WriteAll(file, before);
   ASSERT_TRUE(platform::SetReadOnly(file, true));
-  EXPECT_FALSE(SafeWriteSettings(file, [](const std::string& newFile) {
-    return ProfileWrite("Option", "MaxUser", 9, newFile);
-  }));
+  EXPECT_FALSE(SafeWriteSettings(
+      file, [](const std::string& newFile) { return ProfileWrite("Option", "MaxUser", 9, newFile); }));
   EXPECT_EQ(ReadAll(file), before);
   EXPECT_TRUE(platform::IsReadOnly(file));
   EXPECT_EQ(ReadAll(file + ".bak"), before);
@@ -94,9 +91,8 @@ TEST_F(SafeWriteTest, ReadOnlySettingsFileStaysAsItWas) {
 
   // Once writable again, the leftover backup must not block the next save.
   ASSERT_TRUE(platform::SetReadOnly(file, false));
-  EXPECT_TRUE(SafeWriteSettings(file, [](const std::string& newFile) {
-    return ProfileWrite("Option", "MaxUser", 9, newFile);
-  }));
+  EXPECT_TRUE(SafeWriteSettings(
+      file, [](const std::string& newFile) { return ProfileWrite("Option", "MaxUser", 9, newFile); }));
   EXPECT_EQ(ProfileRead("Option", "MaxUser", 0, file), 9);
 }
 

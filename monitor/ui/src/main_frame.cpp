@@ -81,8 +81,9 @@ CMainFrame::CMainFrame(const std::string& programFolder, std::unique_ptr<TrayBac
   shell_.SetProduct(frame_.productName, frame_.options.serviceMode == 1);
   shell_.SetBalloonOptions(frame_.options.showBalloon, frame_.options.timeBalloon);
   tray_.SetOwner(this);
-  connect(&tray_, &CTrayIcon::balloonClicked, this,
-          [] { Trace("CTrayIcon: balloon clicked; the notification setting is in the settings dialog (not available yet)"); });
+  connect(&tray_, &CTrayIcon::balloonClicked, this, [] {
+    Trace("CTrayIcon: balloon clicked; the notification setting is in the settings dialog (not available yet)");
+  });
   frame_.monitorLog.OpenFromSettings(frame_.env.folder);
   tempFolder_ = platform::TempFolder();
   if (!tempFolder_.empty()) companion::ComRemoveTree(platform::JoinPath(tempFolder_, "Hopvale"));
@@ -138,7 +139,8 @@ void CMainFrame::RunTrayMenu() {
   if (chosen != nullptr) {
     const int id = chosen->data().toInt();
     // The command runs after the menu has closed, as a posted command would.
-    QMetaObject::invokeMethod(this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
   }
 }
 

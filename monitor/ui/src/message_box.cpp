@@ -21,13 +21,20 @@ MessageBoxLook LookOfStyle(int style) {
   }
   QMessageBox::StandardButton first = QMessageBox::Ok, second = QMessageBox::NoButton;
   switch (style & 0x0F) {
-    case kMbOkCancel: look.buttons = QMessageBox::Ok | QMessageBox::Cancel; second = QMessageBox::Cancel; break;
+    case kMbOkCancel:
+      look.buttons = QMessageBox::Ok | QMessageBox::Cancel;
+      second = QMessageBox::Cancel;
+      break;
     case kMbYesNoCancel:
       look.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
       first = QMessageBox::Yes;
       second = QMessageBox::No;
       break;
-    case kMbYesNo: look.buttons = QMessageBox::Yes | QMessageBox::No; first = QMessageBox::Yes; second = QMessageBox::No; break;
+    case kMbYesNo:
+      look.buttons = QMessageBox::Yes | QMessageBox::No;
+      first = QMessageBox::Yes;
+      second = QMessageBox::No;
+      break;
     default: look.buttons = QMessageBox::Ok; break;
   }
   look.defaultButton = (style & kMbDefButton2) && second != QMessageBox::NoButton ? second : first;
@@ -67,11 +74,14 @@ void InstallQtMessageBoxHook() {
       return ResultOfButton(pressed);
     }
     ZV_TRACE("_Hopvale", "Message (not waited for): " + text);
-    QMetaObject::invokeMethod(app, [text, caption, style] {
-      QMessageBox* box = MakeBox(text, caption, style);
-      box->setAttribute(Qt::WA_DeleteOnClose);
-      box->show();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app,
+        [text, caption, style] {
+          QMessageBox* box = MakeBox(text, caption, style);
+          box->setAttribute(Qt::WA_DeleteOnClose);
+          box->show();
+        },
+        Qt::QueuedConnection);
     return DefaultButton(style);
   });
 }

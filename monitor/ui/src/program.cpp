@@ -1,8 +1,8 @@
 #include "monitor/ui/program.h"
 
+#include <pthread.h>
 #include <QApplication>
 #include <QCoreApplication>
-#include <pthread.h>
 
 #include <atomic>
 #include <csignal>

@@ -1,9 +1,9 @@
 #include "monitor/ui/tray_app.h"
 
+#include <pthread.h>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
-#include <pthread.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -49,8 +49,7 @@ int RunTrayApplication(int argc, char** argv, const TrayStartup& startup) {
   // messages).
   std::unique_ptr<QApplication> own;
   if (QCoreApplication::instance() == nullptr) {
-    if (!DisplayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!DisplayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     own = std::make_unique<QApplication>(argc, argv);
   }
   QCoreApplication& app = *QCoreApplication::instance();
@@ -110,8 +109,7 @@ int RunTrayApplication(int argc, char** argv, const TrayStartup& startup) {
 
     QObject::connect(&frame, &CMainFrame::exitRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &frame, [&frame] { frame.CloseActions(); });
-    if (startup.openSettings)
-      QTimer::singleShot(0, &frame, [&frame] { frame.OpenSettingsRequest(); });
+    if (startup.openSettings) QTimer::singleShot(0, &frame, [&frame] { frame.OpenSettingsRequest(); });
 
     rc = QCoreApplication::exec();
     std::signal(SIGTERM, SIG_DFL);

@@ -2,11 +2,11 @@
 
 #include "companion/trace.h"
 #include "monitor/settings/catalogue.h"
+#include "monitor/ui/tray_app.h"
 #include "monitor/watch/shell.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "monitor/ui/tray_app.h"
 
 namespace zv::monitor::ui {
 
@@ -93,16 +93,16 @@ void QtTrayBackend::ShowMessage(const QString& title, const QString& text, const
 CTrayIcon::CTrayIcon(std::unique_ptr<TrayBackend> backend, QObject* parent)
     : QObject(parent), backend_(std::move(backend)) {
   connect(backend_.get(), &TrayBackend::notified, this, [this](TrayEvent e) {
-    if (e == TrayEvent::BalloonClick) emit balloonClicked();
-    else OnTrayNotification(e);
+    if (e == TrayEvent::BalloonClick)
+      emit balloonClicked();
+    else
+      OnTrayNotification(e);
   });
 }
 
 CTrayIcon::~CTrayIcon() { Remove(); }
 
-bool CTrayIcon::ModifyNow() {
-  return backend_->Modify(LoadTrayIcon(iconId_), QString::fromStdString(tooltip_));
-}
+bool CTrayIcon::ModifyNow() { return backend_->Modify(LoadTrayIcon(iconId_), QString::fromStdString(tooltip_)); }
 
 // Adds the icon up to `tries` times. The shell may be busy starting up (a
 // time-out): then the icon may have arrived anyway, so a modify follows.
@@ -185,8 +185,10 @@ int CTrayIcon::OnTrayNotification(TrayEvent event) {
   if (state != 0 && state != 3 && state != 4) return 1;  // importing or a dialog open
   owner_->SetMenuOpen(true);
   if (event == TrayEvent::RightClick) {
-    if (owner_->SettingsSheetOpen()) owner_->BringSettingsForward();
-    else owner_->RunTrayMenu();
+    if (owner_->SettingsSheetOpen())
+      owner_->BringSettingsForward();
+    else
+      owner_->RunTrayMenu();
   } else {
     owner_->RunSettingsFromTray();
   }

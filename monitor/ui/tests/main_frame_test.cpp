@@ -58,13 +58,17 @@ class MainFrameTest : public QObject {
     BuildTrayMenu(m, 0, true);
     QStringList texts;
     for (QAction* a : m.actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(texts, (QStringList{"Setting...", "File List...", "-", "Start", "Stop", "Exit", "-",
-                                 "Version Information"}));
+    QCOMPARE(texts,
+             (QStringList{"Setting...", "File List...", "-", "Start", "Stop", "Exit", "-", "Version Information"}));
     QCOMPARE(m.defaultAction(), ActionOf(m, kCmdSetting));
 
-    struct Row { int status; bool start; bool stop; };
-    for (Row r : {Row{0, false, true}, Row{1, true, false}, Row{2, false, false}, Row{3, false, true},
-                  Row{4, false, true}}) {
+    struct Row {
+      int status;
+      bool start;
+      bool stop;
+    };
+    for (Row r :
+         {Row{0, false, true}, Row{1, true, false}, Row{2, false, false}, Row{3, false, true}, Row{4, false, true}}) {
       BuildTrayMenu(m, r.status, true);
       QVERIFY2(ActionOf(m, kCmdStart)->isEnabled() == r.start, qPrintable(QString::number(r.status)));
       QVERIFY2(ActionOf(m, kCmdStop)->isEnabled() == r.stop, qPrintable(QString::number(r.status)));
@@ -109,9 +113,7 @@ class MainFrameTest : public QObject {
     QCOMPARE(f.backend->tooltip, QStringLiteral("Monitor - Offline"));
     QCOMPARE(f.frame->tray().iconId(), kIconOffline);
 
-    f.pick = [](QMenu& m) {
-      return ActionOf(m, kCmdStart)->isEnabled() ? ActionOf(m, kCmdStart) : nullptr;
-    };
+    f.pick = [](QMenu& m) { return ActionOf(m, kCmdStart)->isEnabled() ? ActionOf(m, kCmdStart) : nullptr; };
     f.backend->Click(TrayEvent::RightClick);
     QTRY_COMPARE(f.frame->status(), 0);
     QCOMPARE(folder.Option("MonitorStatus"), 0);

@@ -16,8 +16,7 @@ class FakeInhibitor : public Inhibitor {
   std::vector<std::string> refused;  // modes that are refused
   std::vector<std::string> asked;
   int held = 0;
-  bool Acquire(const std::string& what, const std::string& who, const std::string&,
-               const std::string& mode) override {
+  bool Acquire(const std::string& what, const std::string& who, const std::string&, const std::string& mode) override {
     asked.push_back(what + "/" + who + "/" + mode);
     if (std::find(refused.begin(), refused.end(), mode) != refused.end()) return false;
     ++held;
@@ -40,8 +39,8 @@ class SessionGuardTest : public QObject {
     guard.Update(true);
     QCOMPARE(inhibitor->held, 1);
     QCOMPARE(guard.heldMode(), std::string("delay"));
-    QCOMPARE(inhibitor->asked, (std::vector<std::string>{"shutdown:sleep/Hopvale/block",
-                                                         "shutdown:sleep/Hopvale/delay"}));
+    QCOMPARE(inhibitor->asked,
+             (std::vector<std::string>{"shutdown:sleep/Hopvale/block", "shutdown:sleep/Hopvale/delay"}));
     guard.Update(false);
     QCOMPARE(inhibitor->held, 0);
     QVERIFY(guard.heldMode().empty());

@@ -38,9 +38,7 @@ int EnvInt(const char* name, int fallback) {
   return v && *v ? std::atoi(v) : fallback;
 }
 
-std::size_t PageCount(const std::string& binder) {
-  return companion::binder::ReadBinder(binder, false).pages.size();
-}
+std::size_t PageCount(const std::string& binder) { return companion::binder::ReadBinder(binder, false).pages.size(); }
 
 bool FilesLeftIn(const std::string& folder) {
   for (const auto& name : test::Names(folder))
@@ -60,10 +58,10 @@ void PrintPauses(const char* what, PauseRecorder& clock, std::int64_t from, std:
 }
 
 void PrintIo(const char* what, const bench::IoPerImport& io) {
-  std::printf("%s: per import %.1f lock files taken (%.1f with the environment protocol's 100 ms pause, %.1f polls "
-              "of a busy lock), %.1f file replacements (settings file %.1f, status file %.1f)\n",
-              what, io.locks, io.settlePauses, io.busyPolls, io.replacements, io.settingsReplacements,
-              io.statusReplacements);
+  std::printf(
+      "%s: per import %.1f lock files taken (%.1f with the environment protocol's 100 ms pause, %.1f polls "
+      "of a busy lock), %.1f file replacements (settings file %.1f, status file %.1f)\n",
+      what, io.locks, io.settlePauses, io.busyPolls, io.replacements, io.settingsReplacements, io.statusReplacements);
 }
 
 void BM_BatchPerFile(benchmark::State& state) {
@@ -126,14 +124,16 @@ void BM_BatchPerFile(benchmark::State& state) {
     state.counters["above_design_ms"] = median - medianDesign;
     state.counters["locks_per_import"] = io.locks;
     state.counters["settings_replacements_per_import"] = io.settingsReplacements;
-    std::printf("batch: %d one-page PDFs, %zu filed; per-file cost median %.0f ms (min %.0f, max %.0f); the "
-                "designed pauses %.0f ms; above them %.0f ms (goal: at most 300 ms above)\n",
-                files, arrivals.size(), median, *std::min_element(gap.begin(), gap.end()),
-                *std::max_element(gap.begin(), gap.end()), medianDesign, median - medianDesign);
-    std::printf("batch: of the time above the designed pauses: 100 ms pauses (lock protocol, stamp) %.0f ms, "
-                "other short pauses %.0f ms, work %.0f ms (medians; the machine is shared, single files scatter)\n",
-                bench::Median(lockPause), bench::Median(otherPause),
-                median - medianDesign - bench::Median(lockPause) - bench::Median(otherPause));
+    std::printf(
+        "batch: %d one-page PDFs, %zu filed; per-file cost median %.0f ms (min %.0f, max %.0f); the "
+        "designed pauses %.0f ms; above them %.0f ms (goal: at most 300 ms above)\n",
+        files, arrivals.size(), median, *std::min_element(gap.begin(), gap.end()),
+        *std::max_element(gap.begin(), gap.end()), medianDesign, median - medianDesign);
+    std::printf(
+        "batch: of the time above the designed pauses: 100 ms pauses (lock protocol, stamp) %.0f ms, "
+        "other short pauses %.0f ms, work %.0f ms (medians; the machine is shared, single files scatter)\n",
+        bench::Median(lockPause), bench::Median(otherPause),
+        median - medianDesign - bench::Median(lockPause) - bench::Median(otherPause));
     PrintPauses("batch", clock, arrivals.front(), arrivals.back(), static_cast<int>(arrivals.size()) - 1);
     PrintIo("batch", io);
   }
@@ -175,11 +175,12 @@ void BM_FirstDocument(benchmark::State& state) {
     state.SetIterationTime(median / 1000.0);
     state.counters["first_ms"] = median;
     state.counters["design_pauses_ms"] = bench::Median(design);
-    std::printf("first document: median %.0f ms from the start to its page in the binder over %zu starts (max "
-                "%.0f ms; goal at most 3500 ms); the designed pauses %.0f ms, 100 ms pauses %.0f ms, the rest "
-                "%.0f ms\n",
-                median, total.size(), *std::max_element(total.begin(), total.end()), bench::Median(design),
-                bench::Median(lockPause), median - bench::Median(design) - bench::Median(lockPause));
+    std::printf(
+        "first document: median %.0f ms from the start to its page in the binder over %zu starts (max "
+        "%.0f ms; goal at most 3500 ms); the designed pauses %.0f ms, 100 ms pauses %.0f ms, the rest "
+        "%.0f ms\n",
+        median, total.size(), *std::max_element(total.begin(), total.end()), bench::Median(design),
+        bench::Median(lockPause), median - bench::Median(design) - bench::Median(lockPause));
     std::printf("first document: pauses asked by length (per start):");
     for (const auto& [ms, count] : kinds)
       std::printf(" %lldms x%.1f", static_cast<long long>(ms), static_cast<double>(count) / total.size());

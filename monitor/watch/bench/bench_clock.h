@@ -89,8 +89,7 @@ inline double Median(std::vector<double> v) {
 
 // Lock and replacement work between two readings, per import.
 struct IoPerImport {
-  double locks = 0, settlePauses = 0, busyPolls = 0, replacements = 0, settingsReplacements = 0,
-         statusReplacements = 0;
+  double locks = 0, settlePauses = 0, busyPolls = 0, replacements = 0, settingsReplacements = 0, statusReplacements = 0;
 };
 
 inline IoPerImport PerImport(const platform::IoCounts& a, const platform::IoCounts& b, std::int64_t settingsA,

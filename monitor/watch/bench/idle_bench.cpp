@@ -67,8 +67,8 @@ void BM_IdleThirtyFolders(benchmark::State& state) {
     state.SetIterationTime(wall);
     state.counters["cpu_percent"] = percent;
     state.counters["cycles"] = cycles;
-    std::printf("idle: %d settings, %.1f s: %.3f s CPU = %.3f %% of one core, %d passes (goal < 1 %%)\n",
-                kSettings, wall, cpu, percent, cycles);
+    std::printf("idle: %d settings, %.1f s: %.3f s CPU = %.3f %% of one core, %d passes (goal < 1 %%)\n", kSettings,
+                wall, cpu, percent, cycles);
   }
 }
 BENCHMARK(BM_IdleThirtyFolders)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

@@ -6,9 +6,9 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <map>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -33,9 +33,7 @@ constexpr int kDrops = 20;
 using bench::Median;
 using bench::PauseRecorder;
 
-std::size_t PageCount(const std::string& binder) {
-  return companion::binder::ReadBinder(binder, false).pages.size();
-}
+std::size_t PageCount(const std::string& binder) { return companion::binder::ReadBinder(binder, false).pages.size(); }
 
 void BM_PickUp(benchmark::State& state) {
   for (auto _ : state) {
@@ -93,10 +91,11 @@ void BM_PickUp(benchmark::State& state) {
     state.counters["paused_ms"] = medianPaused;
     state.counters["max_ms"] = *std::max_element(total.begin(), total.end());
     state.counters["missed"] = missed;
-    std::printf("pick-up: median %.0f ms over %zu drops (max %.0f ms, %d missed; goal < 3000 ms); "
-                "the engine's own pauses: median %.0f ms (%.0f %% of the median)\n",
-                median, total.size(), *std::max_element(total.begin(), total.end()), missed, medianPaused,
-                100.0 * medianPaused / median);
+    std::printf(
+        "pick-up: median %.0f ms over %zu drops (max %.0f ms, %d missed; goal < 3000 ms); "
+        "the engine's own pauses: median %.0f ms (%.0f %% of the median)\n",
+        median, total.size(), *std::max_element(total.begin(), total.end()), missed, medianPaused,
+        100.0 * medianPaused / median);
     std::printf("pick-up: pauses per drop by length:");
     for (const auto& [ms, count] : kinds)
       std::printf(" %lldms x%.1f", static_cast<long long>(ms), static_cast<double>(count) / total.size());

@@ -80,7 +80,8 @@ void BM_FileTwoHundredWithoutPauses(benchmark::State& state) {
     int qpdfFailures = 0;  // qpdf exits 3 on warnings; only a failed run counts
     for (int i = 0; i < kFiles; ++i) {
       const std::string out = inst.Path("split/page" + std::to_string(i) + "-%d.pdf");
-      const int rc = platform::RunAndWait("qpdf", {"--split-pages", originals[static_cast<std::size_t>(i)], out}, 60000);
+      const int rc =
+          platform::RunAndWait("qpdf", {"--split-pages", originals[static_cast<std::size_t>(i)], out}, 60000);
       if (rc != 0 && rc != 3) ++qpdfFailures;
     }
     const double qpdf = std::chrono::duration<double>(std::chrono::steady_clock::now() - qpdfStart).count();
@@ -91,10 +92,11 @@ void BM_FileTwoHundredWithoutPauses(benchmark::State& state) {
     state.counters["files_per_s"] = rate;
     state.counters["qpdf_files_per_s"] = qpdfRate;
     state.counters["ratio_to_qpdf"] = rate / qpdfRate;
-    std::printf("no pauses: %d files filed in %.2f s (%d cycles) = %.1f files/s; qpdf --split-pages: %.2f s = "
-                "%.1f files/s%s; engine/qpdf rate = %.2f (engine takes %.1fx qpdf's time)\n",
-                kFiles, engine, cycles, rate, qpdf, qpdfRate, qpdfFailures ? " (some runs failed)" : "",
-                rate / qpdfRate, engine / qpdf);
+    std::printf(
+        "no pauses: %d files filed in %.2f s (%d cycles) = %.1f files/s; qpdf --split-pages: %.2f s = "
+        "%.1f files/s%s; engine/qpdf rate = %.2f (engine takes %.1fx qpdf's time)\n",
+        kFiles, engine, cycles, rate, qpdf, qpdfRate, qpdfFailures ? " (some runs failed)" : "", rate / qpdfRate,
+        engine / qpdf);
   }
 }
 BENCHMARK(BM_FileTwoHundredWithoutPauses)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -107,9 +109,9 @@ void MakeFullSizeSettings(const test::Installation& inst) {
   for (int n = 2; n <= 30; ++n) {
     const std::string N = std::to_string(n);
     autoKeys += "bCheck" + N + "=0\nSetName" + N + "=\"Scanner " + N + "\"\nTarFolder" + N + "=" +
-                inst.Path("scan" + N) + "\nTarBinder" + N + "=" + inst.binder() + "\nInsertPos" + N +
-                "=1\nSetNumber" + N + "=" + std::to_string(1000 + n) + "\ncheckTimer" + N + "=0\nSendResult" + N +
-                "=2\nSendUser" + N + "count=0\nbRecursive" + N + "=0\nTextInfoFlag" + N + "=0\n";
+                inst.Path("scan" + N) + "\nTarBinder" + N + "=" + inst.binder() + "\nInsertPos" + N + "=1\nSetNumber" +
+                N + "=" + std::to_string(1000 + n) + "\ncheckTimer" + N + "=0\nSendResult" + N + "=2\nSendUser" + N +
+                "count=0\nbRecursive" + N + "=0\nTextInfoFlag" + N + "=0\n";
   }
   std::string fax = "[FaxMonitor]\nEnabled=0\nSetTotal=1000\nSetTotalMax=1000\n";
   for (int n = 1; n <= 1000; ++n) {
@@ -181,11 +183,9 @@ FullSizeRun FileBatch(bool fullSize, int files) {
   run.filed = static_cast<int>(companion::binder::ReadBinder(inst.binder(), false).pages.size());
   if (imports > 0) {
     run.msPerFile = 1000.0 * seconds / imports;
-    run.settingsPerImport =
-        static_cast<double>(platform::ReplacementsOf(inst.settings()) - replacedBefore) / imports;
+    run.settingsPerImport = static_cast<double>(platform::ReplacementsOf(inst.settings()) - replacedBefore) / imports;
     run.locksPerImport = static_cast<double>(ioAfter.lockAcquisitions - ioBefore.lockAcquisitions) / imports;
-    run.settlePausesPerImport =
-        static_cast<double>(ioAfter.lockSettlePauses - ioBefore.lockSettlePauses) / imports;
+    run.settlePausesPerImport = static_cast<double>(ioAfter.lockSettlePauses - ioBefore.lockSettlePauses) / imports;
   }
   return run;
 }
@@ -203,14 +203,16 @@ void BM_FullSizeSettings(benchmark::State& state) {
     state.counters["small_settings_replacements_per_import"] = small.settingsPerImport;
     state.counters["full_settings_replacements_per_import"] = full.settingsPerImport;
     state.counters["full_ms_per_file"] = full.msPerFile;
-    std::printf("settings file %llu bytes: %.1f settings replacements, %.1f lock files (%.1f with the 100 ms "
-                "pause) per import, %.1f ms per file without pauses\n",
-                static_cast<unsigned long long>(small.settingsBytes), small.settingsPerImport, small.locksPerImport,
-                small.settlePausesPerImport, small.msPerFile);
-    std::printf("settings file %llu bytes: %.1f settings replacements, %.1f lock files (%.1f with the 100 ms "
-                "pause) per import, %.1f ms per file without pauses\n",
-                static_cast<unsigned long long>(full.settingsBytes), full.settingsPerImport, full.locksPerImport,
-                full.settlePausesPerImport, full.msPerFile);
+    std::printf(
+        "settings file %llu bytes: %.1f settings replacements, %.1f lock files (%.1f with the 100 ms "
+        "pause) per import, %.1f ms per file without pauses\n",
+        static_cast<unsigned long long>(small.settingsBytes), small.settingsPerImport, small.locksPerImport,
+        small.settlePausesPerImport, small.msPerFile);
+    std::printf(
+        "settings file %llu bytes: %.1f settings replacements, %.1f lock files (%.1f with the 100 ms "
+        "pause) per import, %.1f ms per file without pauses\n",
+        static_cast<unsigned long long>(full.settingsBytes), full.settingsPerImport, full.locksPerImport,
+        full.settlePausesPerImport, full.msPerFile);
     std::printf("full-size/test settings: replacements per import %s (%.1f vs %.1f); time per file x%.1f\n",
                 full.settingsPerImport == small.settingsPerImport ? "the same" : "DIFFER", full.settingsPerImport,
                 small.settingsPerImport, full.msPerFile / small.msPerFile);

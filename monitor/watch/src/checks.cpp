@@ -80,8 +80,7 @@ void SleepWatching(WatchFrame& frame, std::int64_t ms) {
 
 // ---- CheckFileExists ----------------------------------------------------------
 
-int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
-                    std::uint64_t& total, int depth) {
+int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive, std::uint64_t& total, int depth) {
   auto entries = platform::ListFolder(folder);
   if (!entries) return 0;
   int found = 0;
@@ -97,10 +96,8 @@ int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
     }
     // A link is no eligible file (the walk refuses it like a read-only one).
     if (e.isSymlink || !platform::IsFile(path)) continue;
-    if (platform::IsReadOnly(path) || platform::IsHidden(path) || platform::IsSystemOrTemporary(path))
-      continue;
-    if (frame.except.IsExceptedFile(e.name) ||
-        frame.except.IsExceptedExtension(companion::ComFileExtension(e.name)))
+    if (platform::IsReadOnly(path) || platform::IsHidden(path) || platform::IsSystemOrTemporary(path)) continue;
+    if (frame.except.IsExceptedFile(e.name) || frame.except.IsExceptedExtension(companion::ComFileExtension(e.name)))
       continue;
     total += platform::FileSize(path).value_or(0);
     found = 1;
@@ -230,8 +227,7 @@ platform::FolderHandle OpenDefaultSaveFolder(const std::string& topTarget, const
 // ---- free space ---------------------------------------------------------------------
 
 bool HasFreeSpace(const WatchFrame& frame, const std::string& path, std::uint64_t needed) {
-  std::optional<std::uint64_t> free =
-      frame.freeSpace ? frame.freeSpace(path) : platform::FreeSpace(path);
+  std::optional<std::uint64_t> free = frame.freeSpace ? frame.freeSpace(path) : platform::FreeSpace(path);
   if (!free) return true;  // a failed query counts as enough space
   return *free >= needed;
 }

@@ -24,7 +24,7 @@ struct FileJob {
   std::string targetFile;    // the file in the target folder (== path without staging)
   std::string targetFolder;  // argument 5
   std::string name;
-  std::string identity;      // creation time of the target file
+  std::string identity;  // creation time of the target file
   int moveSucceeded = 0, moveFailed = 0;
   std::string succeededFolder, failedFolder;  // given (may be empty)
   int restoreStatus = 0;

@@ -13,6 +13,7 @@
 #include "companion/strings.h"
 #include "dravel/dravel.h"
 #include "dravel/pipeline.h"
+#include "folder_check_internal.h"
 #include "monitor/log/imp_log.h"
 #include "monitor/log/result_list.h"
 #include "monitor/settings/env_lock.h"
@@ -29,7 +30,6 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "watch_private.h"
-#include "folder_check_internal.h"
 
 namespace zv::monitor {
 
@@ -289,20 +289,20 @@ Next CheckFile(WatchFrame& frame, const WalkArgs& w, const std::string& folder, 
 
 int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const std::string& subFolder,
                 const std::string& targetFolder, AutoFileSetting setting, int moveSucceeded,
-                const std::string& succeededFolder, int moveFailed, const std::string& failedFolder,
-                int restoreStatus, int filesOnly, int settingNo, int stagingInUse, int depth, int otherFax) {
+                const std::string& succeededFolder, int moveFailed, const std::string& failedFolder, int restoreStatus,
+                int filesOnly, int settingNo, int stagingInUse, int depth, int otherFax) {
   (void)otherFax;  // fax masks are the fax watch's business
   const std::string folder = subFolder == "." ? scanFolder : Join(scanFolder, subFolder);
   int lastResult = 0;
   auto entries = platform::ListFolder(folder);
   if (!entries) return lastResult;
-  const WalkArgs w{n,          targetFolder,  setting,   moveSucceeded, succeededFolder,
-                   moveFailed, failedFolder, restoreStatus, settingNo, stagingInUse};
+  const WalkArgs w{n,          targetFolder, setting,       moveSucceeded, succeededFolder,
+                   moveFailed, failedFolder, restoreStatus, settingNo,     stagingInUse};
   for (const auto& e : *entries) {
     frame.skipLog.Arm();
     if (ImpListDeletionInProgress(frame)) {
-      SkipFile(frame, kSkipFileImpListDeleting, settingNo, e.name,
-               "CheckFolder:  Skip - ImpList data deletion now. ", 10);
+      SkipFile(frame, kSkipFileImpListDeleting, settingNo, e.name, "CheckFolder:  Skip - ImpList data deletion now. ",
+               10);
       continue;
     }
     const std::string path = Join(folder, e.name);

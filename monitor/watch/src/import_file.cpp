@@ -13,6 +13,7 @@
 #include "companion/strings.h"
 #include "dravel/dravel.h"
 #include "dravel/pipeline.h"
+#include "folder_check_internal.h"
 #include "monitor/log/imp_log.h"
 #include "monitor/log/result_list.h"
 #include "monitor/settings/env_lock.h"
@@ -29,7 +30,6 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "watch_private.h"
-#include "folder_check_internal.h"
 
 namespace zv::monitor {
 
@@ -106,8 +106,7 @@ std::string ResolveRecipients(WatchFrame& frame, const AutoFileSetting& setting,
   noticeDue = setting.sendResult != 0;
   std::string list;
   switch (setting.sendResult) {
-    case 0:
-      break;
+    case 0: break;
     case 1: {
       bool ok = false;
       for (const auto& u : SendUserList(ok)) list += u + ",";
@@ -251,8 +250,7 @@ namespace {
 int FinishImport(WatchFrame& frame, const FileJob& job) {
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile, frame.env.status});
   DropInProgressEntry(frame, job.targetFile, job.identity);
-  const bool stopInFile =
-      ProfileRead("Option", "MonitorStatus", kStatusOnline, frame.settingsFile) == kStatusStopped;
+  const bool stopInFile = ProfileRead("Option", "MonitorStatus", kStatusOnline, frame.settingsFile) == kStatusStopped;
   int current = kStatusImporting;
   if (!stopInFile && frame.status.compare_exchange_strong(current, job.restoreStatus)) {
     ProfileWrite("Option", "MonitorStatus", job.restoreStatus, frame.settingsFile);

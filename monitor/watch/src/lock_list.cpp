@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "binderlib/binderini.h"
+#include "folder_check_internal.h"
 #include "monitor/settings/env_lock.h"
 #include "monitor/settings/lock_list.h"
 #include "monitor/watch/checks.h"
@@ -12,7 +13,6 @@
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "folder_check_internal.h"
 
 namespace zv::monitor {
 
@@ -39,8 +39,7 @@ int GetLockedFlag(WatchFrame& frame, const std::string& path, int& storedResult,
   bool decided = false;
   std::vector<LockListEntry> kept;
   for (auto& e : entries) {
-    if (!decided && !e.file.empty() && e.readState > kReadStateInProgress &&
-        platform::EqualsNoCase(e.file, path)) {
+    if (!decided && !e.file.empty() && e.readState > kReadStateInProgress && platform::EqualsNoCase(e.file, path)) {
       if (checkFolder && MyTestWritePermission(platform::ParentFolder(path), frame.env.folder) != 1) {
         decision = -1;
         decided = true;
@@ -111,8 +110,8 @@ int SetLockFileListHeld(WatchFrame& frame, const std::string& path, int result, 
   return 1;
 }
 
-int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked,
-                    int readState, const std::string& createTime) {
+int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked, int readState,
+                    const std::string& createTime) {
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
   const int recorded = SetLockFileListHeld(frame, path, result, checked, readState, createTime);
   guard.Commit();

@@ -19,8 +19,7 @@ Unreachable FirstUnreachablePath(const AutoFileSetting& s) {
     if (Dead(s.targetBinder)) return {UnreachablePart::Binder, s.targetBinder};
   }
   if (s.resultFoldersOnNetwork) {
-    const std::string succ =
-        s.succeededFolderSet ? s.succeededFolder : platform::JoinPath(s.targetFolder, "Success");
+    const std::string succ = s.succeededFolderSet ? s.succeededFolder : platform::JoinPath(s.targetFolder, "Success");
     const std::string fail = s.failedFolderSet ? s.failedFolder : platform::JoinPath(s.targetFolder, "Fail");
     // Both, whatever the move modes: the daily clean-up walks them too.
     if (Dead(succ)) return {UnreachablePart::Succeeded, succ};

@@ -32,14 +32,20 @@ void HeadlessShell::SetStatusIcon(int status) { Note("status " + std::to_string(
 void HeadlessShell::SetTooltip(const std::string& text) {
   Note("tooltip " + std::string(platform::Utf8CutBytes(text, 127)));
 }
-bool HeadlessShell::StartBlink() { Note("blink start"); return true; }
+bool HeadlessShell::StartBlink() {
+  Note("blink start");
+  return true;
+}
 void HeadlessShell::StopBlink() { Note("blink stop"); }
 void HeadlessShell::SetIcon(int iconId) { Note("icon " + std::to_string(iconId)); }
 void HeadlessShell::ShowBalloon(const std::string& text, const std::string& title, int seconds) {
   Note("balloon " + title + ": " + text + " (" + std::to_string(seconds) + "s)");
 }
 bool HeadlessShell::KeepIconAlive() { return true; }
-bool HeadlessShell::RestoreIcon() { Note("icon restored"); return true; }
+bool HeadlessShell::RestoreIcon() {
+  Note("icon restored");
+  return true;
+}
 std::vector<std::string> HeadlessShell::Events() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return events_;

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "companion/common.h"
+#include "folder_check_internal.h"
 #include "monitor/watch/checks.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
@@ -13,7 +14,6 @@
 #include "platform/fs_error.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "folder_check_internal.h"
 
 namespace zv::monitor {
 
@@ -56,8 +56,7 @@ std::string FreeDestinationName(const std::string& folder, const std::string& fi
 }
 
 int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const std::string& targetFile,
-                           const std::string& baseFolder, std::int64_t stamp, int result,
-                           const std::string& identity) {
+                           const std::string& baseFolder, std::int64_t stamp, int result, const std::string& identity) {
   // An explicit save folder is used as configured (links in its path
   // followed); what lies below it is not.
   if (!platform::IsFolder(baseFolder)) platform::MakeFolders(baseFolder);
@@ -181,8 +180,8 @@ void HandleSource(WatchFrame& frame, const FileJob& job, int result, std::int64_
       MoveSourceToSaveFolder(frame, job.path, targetFile, given, stamp, result, job.identity);
       return;
     }
-    const platform::FolderHandle base = OpenDefaultSaveFolder(job.setting->targetFolder, job.targetFolder,
-                                                              success ? "Success" : "Fail", true);
+    const platform::FolderHandle base =
+        OpenDefaultSaveFolder(job.setting->targetFolder, job.targetFolder, success ? "Success" : "Fail", true);
     if (!base.valid())
       ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + BaseFolder(job, success) + " - " +
                      platform::LastFsError().Message());

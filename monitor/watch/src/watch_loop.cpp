@@ -96,7 +96,8 @@ void CleanSaveFolder(WatchFrame& frame, const AutoFileSetting& record, const std
 void DailyCleanUp(WatchFrame& frame, AutoFileSetting& record, int n) {
   const std::string today = DayText(platform::UnixSeconds());
   if (record.targetFolder.empty() || !(record.deleteDate < today)) return;
-  const std::string succ = record.succeededFolder.empty() ? Join(record.targetFolder, "Success") : record.succeededFolder;
+  const std::string succ =
+      record.succeededFolder.empty() ? Join(record.targetFolder, "Success") : record.succeededFolder;
   const std::string fail = record.failedFolder.empty() ? Join(record.targetFolder, "Fail") : record.failedFolder;
   WriteImpLogLine(frame.log, kImpLogDel, std::string(kImpLogDelStart) + record.targetFolder);
   CleanSaveFolder(frame, record, record.succeededFolderSet ? succ : std::string(), "Success", record.succeededTerm);
@@ -140,8 +141,8 @@ void SkipUnreachable(WatchFrame& frame, int n, const Unreachable& dead) {
                "Thread_FileCheck: Skip - No write authority. Target binder. - " + dead.path, 0);
       break;
     case UnreachablePart::Succeeded:
-      SkipFile(frame, kSkipSucceededNoWrite, n, dead.path,
-               "Thread_FileCheck: Skip - No write authority - " + dead.path, 0);
+      SkipFile(frame, kSkipSucceededNoWrite, n, dead.path, "Thread_FileCheck: Skip - No write authority - " + dead.path,
+               0);
       break;
     case UnreachablePart::Failed:
       SkipFile(frame, kSkipFailedNoWrite, n, dead.path,
@@ -216,9 +217,8 @@ bool SaveFolderFit(WatchFrame& frame, int n, const std::string& given, const std
       return false;
     }
   } else if (platform::IsSymlink(fallback) ||  // a link planted there is never followed
-             (platform::Exists(fallback) &&
-              (!platform::IsFolder(fallback) || platform::IsReadOnly(fallback) ||
-               platform::IsSystemOrTemporary(fallback)))) {
+             (platform::Exists(fallback) && (!platform::IsFolder(fallback) || platform::IsReadOnly(fallback) ||
+                                             platform::IsSystemOrTemporary(fallback)))) {
     if (success)
       SkipFile(frame, kSkipSucceededReadOnly, n, fallback,
                "Thread_FileCheck: Skip - Folder has a hide attribute - " + fallback, 10);
@@ -271,10 +271,11 @@ bool ChooseScanFolder(WatchFrame& frame, const AutoFileSetting& record, int n, s
   if (ok) {
     inHand = frame.stagingFolder;
     if (record.moveSucceeded == 0)
-      ok = SaveFolderUsable(frame, record.succeededFolder.empty() ? Join(record.targetFolder, "Success")
-                                                                   : record.succeededFolder);
+      ok = SaveFolderUsable(
+          frame, record.succeededFolder.empty() ? Join(record.targetFolder, "Success") : record.succeededFolder);
     if (ok && record.moveFailed == 0)
-      ok = SaveFolderUsable(frame, record.failedFolder.empty() ? Join(record.targetFolder, "Fail") : record.failedFolder);
+      ok = SaveFolderUsable(frame,
+                            record.failedFolder.empty() ? Join(record.targetFolder, "Fail") : record.failedFolder);
   }
   if (!ok) {
     SkipFile(frame, kSkipMonitoredNoWrite, n, inHand, "Thread_FileCheck: Skip - No write authority - " + inHand, 10);
@@ -300,8 +301,8 @@ bool RoomForFiles(WatchFrame& frame, const AutoFileSetting& record, int n, std::
   }
   const std::string failVol = record.failedFolder.empty() ? record.targetFolder : record.failedFolder;
   if (!HasFreeSpace(frame, failVol, total + 20 * kMiB)) {
-    SkipFile(frame, kSkipNoSpaceFailed, n, failVol, "Thread_FileCheck: Skip - No disk area in failed folder - " + failVol,
-             10);
+    SkipFile(frame, kSkipNoSpaceFailed, n, failVol,
+             "Thread_FileCheck: Skip - No disk area in failed folder - " + failVol, 10);
     return false;
   }
   return true;

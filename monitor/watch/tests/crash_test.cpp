@@ -163,8 +163,10 @@ TEST(HopvaleCrash, KilledAtRandomMomentsLosesNoDocument) {
     if (!pf::IsFolder(binder)) continue;
     for (const auto& p : companion::binder::ReadBinder(binder, false).pages) {
       const int i = p.filePath.empty() ? -1 : DocumentOfPage(p.filePath);
-      if (i < 0) ++unknownPages;
-      else ++pages[i];
+      if (i < 0)
+        ++unknownPages;
+      else
+        ++pages[i];
     }
   }
   std::map<int, std::vector<std::string>> succeeded, failed, waiting;
@@ -193,8 +195,8 @@ TEST(HopvaleCrash, KilledAtRandomMomentsLosesNoDocument) {
       ADD_FAILURE() << DocName(i) << " is neither in Success nor in Fail (" << pages[i] << " pages filed)";
     }
   }
-  std::printf("[ crash    ] %d kills, %d documents: %d double imports, %d failed, %d lost, %d unknown pages\n",
-              kills, kDocuments, doubles, failedCount, lost, unknownPages);
+  std::printf("[ crash    ] %d kills, %d documents: %d double imports, %d failed, %d lost, %d unknown pages\n", kills,
+              kDocuments, doubles, failedCount, lost, unknownPages);
   EXPECT_EQ(lost, 0);
   EXPECT_EQ(unknownPages, 0);
   RecordProperty("double_imports", doubles);
@@ -207,10 +209,10 @@ bool gCrashBeforeInsert = false;
 bool gCrashAfterInsert = false;
 std::int64_t gStampSeconds = 0;  // the clock when the last insertion began
 
-int CrashingInsert(void* owner, char* binder, const char* source, int dataChange, int index, int insertPos,
-                   int a3b4, char* printCopy, int printFlag, int* pageCount, const char* keyword, int service,
-                   char* message, int* reserved, int vlCode, char* title, int* errorCode, int contentsAdd,
-                   int securePdfMode, int* securedFlag, const char* extraKeyword, int searchVariant) {
+int CrashingInsert(void* owner, char* binder, const char* source, int dataChange, int index, int insertPos, int a3b4,
+                   char* printCopy, int printFlag, int* pageCount, const char* keyword, int service, char* message,
+                   int* reserved, int vlCode, char* title, int* errorCode, int contentsAdd, int securePdfMode,
+                   int* securedFlag, const char* extraKeyword, int searchVariant) {
   gStampSeconds = pf::UnixSeconds();
   if (gCrashBeforeInsert) throw Crash{};
   const int r = InsertFileToBinder(owner, binder, source, dataChange, index, insertPos, a3b4, printCopy, printFlag,

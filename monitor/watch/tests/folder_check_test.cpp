@@ -31,10 +31,10 @@ std::function<int(char* binder, const char* source)> gBefore;  // non-zero resul
 std::function<void(const char* source, int result)> gAfter;
 int gCalls = 0;
 
-int HookedInsert(void* owner, char* binder, const char* source, int dataChange, int index, int insertPos,
-                 int a3b4, char* printCopy, int printFlag, int* pageCount, const char* keyword, int service,
-                 char* message, int* reserved, int vlCode, char* title, int* errorCode, int contentsAdd,
-                 int securePdfMode, int* securedFlag, const char* extraKeyword, int searchVariant) {
+int HookedInsert(void* owner, char* binder, const char* source, int dataChange, int index, int insertPos, int a3b4,
+                 char* printCopy, int printFlag, int* pageCount, const char* keyword, int service, char* message,
+                 int* reserved, int vlCode, char* title, int* errorCode, int contentsAdd, int securePdfMode,
+                 int* securedFlag, const char* extraKeyword, int searchVariant) {
   ++gCalls;
   if (gBefore) {
     if (int r = gBefore(binder, source); r != 0) return r == 99 ? 0 : r;
@@ -88,8 +88,7 @@ TEST_F(Watch, FilesDocumentsAndKeepsEveryRecord) {
             std::string::npos);
   EXPECT_NE(test::ReadAll(inst.program(), "Hopvale_").find(",IMP,Scans," + inst.target() + ",a.pdf,OK,"),
             std::string::npos);
-  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.link(), "Rslt"), "ImpHostname.ini").find("HostName="),
-            std::string::npos);
+  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.link(), "Rslt"), "ImpHostname.ini").find("HostName="), std::string::npos);
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
   EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "MonitorStatus", -1), 0);
 
@@ -388,8 +387,8 @@ TEST_F(Watch, InterruptedImportIsSettledOnlyOnItsOwnPages) {
     // filed.pdf: crashed after its pages were in and noted.
     inProgress("filed.pdf", t1);
     file(Scan("filed.pdf"), t1);
-    ASSERT_TRUE(NoteImportedPages(before.frame, Scan("filed.pdf"), LockListIdentity(Scan("filed.pdf")),
-                                  inst.binder(), 1));
+    ASSERT_TRUE(
+        NoteImportedPages(before.frame, Scan("filed.pdf"), LockListIdentity(Scan("filed.pdf")), inst.binder(), 1));
     // lost.pdf: crashed before its insertion; another writer filed a page in
     // that same second.
     inProgress("lost.pdf", t2);
@@ -398,8 +397,8 @@ TEST_F(Watch, InterruptedImportIsSettledOnlyOnItsOwnPages) {
     // the same second: which page is whose cannot be told.
     inProgress("shared.pdf", t3);
     file(Scan("shared.pdf"), t3);
-    ASSERT_TRUE(NoteImportedPages(before.frame, Scan("shared.pdf"), LockListIdentity(Scan("shared.pdf")),
-                                  inst.binder(), 1));
+    ASSERT_TRUE(
+        NoteImportedPages(before.frame, Scan("shared.pdf"), LockListIdentity(Scan("shared.pdf")), inst.binder(), 1));
     file(inst.Path("tmp/other.pdf"), t3);
   }
   ASSERT_EQ(Pages(), 4u);

@@ -8,8 +8,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <tuple>
 #include <thread>
+#include <tuple>
 
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -40,7 +40,8 @@ TEST(Hopvale, FilesDroppedDocumentsAndClosesOnSigterm) {
   pf::Process monitor = pf::Process::Spawn(ZV_HOPVALE_EXE, {});
   ASSERT_TRUE(monitor.valid());
   // Once it runs, a second copy exits at once.
-  ASSERT_TRUE(WaitFor([&] { return test::ReadAll(inst.program(), "Hopvale_").find(",APP,Start") != std::string::npos; }, 30));
+  ASSERT_TRUE(
+      WaitFor([&] { return test::ReadAll(inst.program(), "Hopvale_").find(",APP,Start") != std::string::npos; }, 30));
   pf::Process second = pf::Process::Spawn(ZV_HOPVALE_EXE, {});
   EXPECT_EQ(second.Wait(20000), 0);
 

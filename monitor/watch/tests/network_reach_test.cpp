@@ -99,7 +99,8 @@ TEST_F(DeadShare, WatchThreadStopsInTime) {
   WatchThread thread;
   thread.Start(frame);
   const auto started = Clock::now();
-  while (frame.cycles.load() < 3 && MsSince(started) < 20'000) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  while (frame.cycles.load() < 3 && MsSince(started) < 20'000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_GE(frame.cycles.load(), 3) << "the cycles go on while the share hangs";
   const auto stopping = Clock::now();
   thread.Stop();
@@ -113,7 +114,8 @@ TEST_F(DeadShare, WorkDeskRefreshSkipsAHangingHome) {
   const std::string user = inst.Path("appdata/zorvan/UserSettings.ini");
   Hang(inst.Path("appdata"));
   const auto started = Clock::now();
-  EXPECT_EQ(RefreshWorkDeskTargets(EnvFiles::ForFolder(inst.program()), ReadMonitorOptions(inst.settings(), "tester")), 0);
+  EXPECT_EQ(RefreshWorkDeskTargets(EnvFiles::ForFolder(inst.program()), ReadMonitorOptions(inst.settings(), "tester")),
+            0);
   EXPECT_LT(MsSince(started), 4 * kLimitMs);
   pf::SetPathStallForTesting(nullptr);
   EXPECT_EQ(pf::ReadFile(user).value_or("").find("TarBinder1"), std::string::npos);

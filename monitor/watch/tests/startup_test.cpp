@@ -118,7 +118,8 @@ TEST(CopyDroppedFile, DropSettingAndItsMessages) {
   inst.SetAuto("TarFolder2", "");
   EXPECT_EQ(CopyDroppedFile(Env(inst), Options(inst), source), DropResult::NoTargetFolder);
   ASSERT_EQ(catcher.boxes.size(), 2u);
-  EXPECT_EQ(catcher.boxes[0].text, "Monitored folder does not exist. \nReview and correct Zorvan folder monitor settings.");
+  EXPECT_EQ(catcher.boxes[0].text,
+            "Monitored folder does not exist. \nReview and correct Zorvan folder monitor settings.");
   EXPECT_EQ(catcher.boxes[1].text.rfind("The monitored folder for \"Tossmark\" is not specified.", 0), 0u);
   for (const Box& b : catcher.boxes) {
     EXPECT_EQ(b.caption, "Monitor X");

@@ -34,7 +34,11 @@ class FakeClock : public Clock {
  public:
   std::int64_t SteadyMs() override { return steadyMs_; }
   std::int64_t UnixSeconds() override { return unixSeconds_ + steadyMs_ / 1000; }
-  void SleepMs(std::int64_t ms) override { steadyMs_ += ms; ++sleeps_; totalSleptMs_ += ms; }
+  void SleepMs(std::int64_t ms) override {
+    steadyMs_ += ms;
+    ++sleeps_;
+    totalSleptMs_ += ms;
+  }
   void Advance(std::int64_t ms) { steadyMs_ += ms; }
   std::int64_t sleeps() const { return sleeps_; }
   std::int64_t totalSleptMs() const { return totalSleptMs_; }

@@ -10,7 +10,7 @@
 
 namespace zv::platform {
 
-bool Exists(const std::string& path);        // follows symbolic links
+bool Exists(const std::string& path);  // follows symbolic links
 // True when the path itself is a symbolic link (dangling or not).
 bool IsSymlink(const std::string& path);
 bool IsFile(const std::string& path);
@@ -19,9 +19,9 @@ std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool MakeFolders(const std::string& path);
-bool MakeFolder(const std::string& path);      // one level
-bool RemoveFile(const std::string& path);      // true when gone afterwards
-bool RemoveFolder(const std::string& path);    // empty folder only
+bool MakeFolder(const std::string& path);    // one level
+bool RemoveFile(const std::string& path);    // true when gone afterwards
+bool RemoveFolder(const std::string& path);  // empty folder only
 // Deletes a folder with everything in it (or a file); never follows symbolic
 // links. True when the path is gone afterwards.
 bool RemoveTree(const std::string& path);
@@ -142,8 +142,8 @@ class FolderHandle {
   // closed again at once.
   bool CreateExclusive(const std::string& name) const;
   bool Rename(const std::string& from, const std::string& to) const;  // within this folder, replacing
-  bool Remove(const std::string& name) const;     // a file or link entry; true when gone
-  bool RemoveTree(const std::string& name) const;  // as RemoveTree, relative to this folder
+  bool Remove(const std::string& name) const;                         // a file or link entry; true when gone
+  bool RemoveTree(const std::string& name) const;                     // as RemoveTree, relative to this folder
 
  private:
   FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}

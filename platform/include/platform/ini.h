@@ -29,28 +29,25 @@
 
 namespace zv::platform::ini {
 
-std::string GetString(const std::string& file, std::string_view section,
-                      std::string_view key, std::string_view defaultValue = {});
+std::string GetString(const std::string& file, std::string_view section, std::string_view key,
+                      std::string_view defaultValue = {});
 // Leading blanks, optional sign, decimal digits up to the first non-digit; a
 // present non-numeric value is 0; 32-bit wrap-around, returned as int.
-int GetInt(const std::string& file, std::string_view section, std::string_view key,
-           int defaultValue);
+int GetInt(const std::string& file, std::string_view section, std::string_view key, int defaultValue);
 // Section names / key names of a section, in file order (first of duplicate
 // keys only once).
 std::vector<std::string> SectionNames(const std::string& file);
 std::vector<std::string> KeyNames(const std::string& file, std::string_view section);
 // Every key of a section with its value as GetString would read it, in file
 // order -- one parse for a whole section.
-std::vector<std::pair<std::string, std::string>> SectionEntries(const std::string& file,
-                                                                std::string_view section);
+std::vector<std::pair<std::string, std::string>> SectionEntries(const std::string& file, std::string_view section);
 bool SectionExists(const std::string& file, std::string_view section);
 
 // Sets a key ("" writes "key="). False on failure (read-only file, folder in
 // the way, I/O error); the file is then unchanged. Text that would change
 // the file's structure is refused the same way: a line break anywhere, "]" in
 // a section name, "=" in a key or a key starting with "[".
-bool WriteString(const std::string& file, std::string_view section, std::string_view key,
-                 std::string_view value);
+bool WriteString(const std::string& file, std::string_view section, std::string_view key, std::string_view value);
 bool WriteInt(const std::string& file, std::string_view section, std::string_view key, int value);
 // Deleting an absent key or section, or anything of a missing file, succeeds.
 bool DeleteKey(const std::string& file, std::string_view section, std::string_view key);
@@ -58,8 +55,7 @@ bool DeleteSection(const std::string& file, std::string_view section);
 
 // The Windows call shape: a null value deletes the key, a null key the
 // section, all three null flush `file`; a null section otherwise fails.
-bool WritePrivateProfileString(const char* section, const char* key, const char* value,
-                               const std::string& file);
+bool WritePrivateProfileString(const char* section, const char* key, const char* value, const std::string& file);
 
 // Write groups (see above). BeginGroup fails when the sibling lock cannot be
 // had within timeoutMs (the group is then not open and writes commit at once).

@@ -22,8 +22,7 @@ class Process {
   // never changed. Invalid result on failure (also for an entry without a
   // name).
   static Process Spawn(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& workingFolder = {},
-                       const std::vector<std::string>& environment = {});
+                       const std::string& workingFolder = {}, const std::vector<std::string>& environment = {});
 
   bool valid() const { return pid_ > 0; }
   int pid() const { return pid_; }

@@ -29,6 +29,6 @@ struct RunResult {
 };
 // `environment` as for platform::Process::Spawn ("NAME=VALUE" or "NAME").
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-              const std::vector<std::string>& environment = {}, int timeoutMs = 120'000);
+                     const std::vector<std::string>& environment = {}, int timeoutMs = 120'000);
 
 }  // namespace zv::testing

@@ -8,25 +8,25 @@
 namespace zv::companion::binder {
 
 struct PageEntry {
-  int number = 0;          // 1-based display order
-  int flag = 0;            // Page<n>Flag (2: no page file)
-  int fileId = 0;          // Page<n>FilePageID (multi-file binders)
-  std::string keyword;     // first Page<n>Content value
-  std::string contentText; // Page<n>ContentText
-  std::string filePath;    // the page file (multi-file, flag != 2), else empty
+  int number = 0;           // 1-based display order
+  int flag = 0;             // Page<n>Flag (2: no page file)
+  int fileId = 0;           // Page<n>FilePageID (multi-file binders)
+  std::string keyword;      // first Page<n>Content value
+  std::string contentText;  // Page<n>ContentText
+  std::string filePath;     // the page file (multi-file, flag != 2), else empty
 };
 
 struct BinderSummary {
-  bool exists = false;       // the binder ini exists
+  bool exists = false;  // the binder ini exists
   std::string folder;
   std::string iniPath;
-  std::string name;          // folder name
+  std::string name;  // folder name
   std::string title;
   int version = 1;
   int pageTotal = 0;
   int maxPageId = 0;
   int contentTotal = 0;
-  int filePageMode = 1;      // 1 multi-file, 0 single-file
+  int filePageMode = 1;  // 1 multi-file, 0 single-file
   // MaxUploadPage as stored (0 or less refuses every page); only meaningful
   // when hasMaxUploadPage. Callers ask UploadLimit with their default.
   int maxUploadPage = -1;
@@ -35,7 +35,7 @@ struct BinderSummary {
   int cardBinder = 0;
   int extBinderType = 0;
   int unarranged = 0;
-  std::string password;      // as stored (see moswell.h)
+  std::string password;  // as stored (see moswell.h)
   bool secured() const { return !password.empty(); }
   // Every page of PageInfo in display order, pages with flag 2 (no page file
   // of their own) included; PageTotal and the page limit count only the

@@ -51,12 +51,12 @@ inline constexpr int kMaxPagesPerInsertion = 5000;
 
 // ---- PDF -----------------------------------------------------------------
 struct PdfCheck {
-  int pages = 0;              // counted by walking the page tree
-  bool encrypted = false;     // any encryption
-  bool needsPassword = false; // cannot be opened without a user password
+  int pages = 0;               // counted by walking the page tree
+  bool encrypted = false;      // any encryption
+  bool needsPassword = false;  // cannot be opened without a user password
   bool printRestricted = false;
-  bool repaired = false;      // qpdf recovered it (warnings were issued)
-  std::string error;          // non-empty: unusable (reason)
+  bool repaired = false;  // qpdf recovered it (warnings were issued)
+  std::string error;      // non-empty: unusable (reason)
 };
 // Opens with recovery and walks the page tree (never trusts /Count). A file
 // that throws while opening or listing, or has no pages, carries an error.
@@ -76,13 +76,13 @@ bool GetBinderTitle(const std::string& binderFolder, std::string& title);
 
 // ---- binder creation -------------------------------------------------------
 struct BinderDescription {
-  std::string title;            // also the folder name unless folderName is set
-  std::string folderName;       // optional; defaults to `title`
-  std::string templateIni;      // optional binder ini to start from (verbatim)
-  std::string createTime;       // "%Y/%m/%d %H:%M:%S"; empty: now
-  int maxUploadPage = 0;        // > 0: written as "\"%d\""
-  int markUnread = 0;           // non-zero: UnreadList written as "\"1\""
-  std::string password;         // non-empty: a secured binder (encoded, see moswell.h)
+  std::string title;        // also the folder name unless folderName is set
+  std::string folderName;   // optional; defaults to `title`
+  std::string templateIni;  // optional binder ini to start from (verbatim)
+  std::string createTime;   // "%Y/%m/%d %H:%M:%S"; empty: now
+  int maxUploadPage = 0;    // > 0: written as "\"%d\""
+  int markUnread = 0;       // non-zero: UnreadList written as "\"1\""
+  std::string password;     // non-empty: a secured binder (encoded, see moswell.h)
   // Optional: completes the new binder folder (more keys, files) after its
   // ini and page file are written and before the binder is listed in the
   // cabinet, so no other process ever sees it half made. False undoes the
@@ -92,12 +92,12 @@ struct BinderDescription {
 // Result codes of CreateBinder2.
 enum CreateResult : int {
   kCreateOk = 0,
-  kCreateBadParameter = -2,   // empty or unusable name, missing cabinet
-  kCreateLockFailed = -3,     // cabinet short lock not had
-  kCreateLimit = -4,          // the cabinet already holds 21 binders
-  kCreateExists = -5,         // folder or NameList entry already there
-  kCreateWriteFailed = -6,    // folder, ini or page file could not be made (undone)
-  kCreateCorrupt = -7,        // the cabinet's Folder.ini lists are inconsistent
+  kCreateBadParameter = -2,  // empty or unusable name, missing cabinet
+  kCreateLockFailed = -3,    // cabinet short lock not had
+  kCreateLimit = -4,         // the cabinet already holds 21 binders
+  kCreateExists = -5,        // folder or NameList entry already there
+  kCreateWriteFailed = -6,   // folder, ini or page file could not be made (undone)
+  kCreateCorrupt = -7,       // the cabinet's Folder.ini lists are inconsistent
 };
 // Creates <cabinet>/<folderName>/ with its ini (from the template or built
 // in, then Title, CreateTime, Version, MaxUploadPage, UnreadList, Password,
@@ -113,9 +113,9 @@ int CreateBinder2(const std::string& cabinetFolder, const BinderDescription& des
 // ---- insertion -------------------------------------------------------------
 struct TocEntry {
   bool add = false;
-  std::string text;     // ContentText of the first inserted page
-  int type = 0;         // ContentType
-  int flag = 1;         // ContentFlag
+  std::string text;  // ContentText of the first inserted page
+  int type = 0;      // ContentType
+  int flag = 1;      // ContentFlag
 };
 
 struct InsertRequest {
@@ -128,21 +128,21 @@ struct InsertRequest {
   // Empty, or one keyword per inserted page (stored as the page's first
   // Page<n>Content value).
   std::vector<std::string> pageKeywords;
-  bool securedBinder = false;   // the caller accepts a secured binder
+  bool securedBinder = false;  // the caller accepts a secured binder
   TocEntry toc;
-  int lockTimeoutSeconds = 600; // the binder's ~Write.Locked wait
+  int lockTimeoutSeconds = 600;  // the binder's ~Write.Locked wait
 };
 
 struct InsertOutcome {
   int pagesInserted = 0;
-  int firstPage = 0;            // number of the first inserted page in the binder
-  std::vector<int> newIds;      // FilePageIDs given
-  std::string error;            // reason when the result is not 0
+  int firstPage = 0;        // number of the first inserted page in the binder
+  std::vector<int> newIds;  // FilePageIDs given
+  std::string error;        // reason when the result is not 0
 };
 
 // The plain insertion: no keywords, no secured binder, no table of contents.
-int AddInfoToBinder(const std::string& binderFolder, const std::string& pdfPath,
-                    const std::string& sourcePath, int dataChange, int insertPos, int a3b4);
+int AddInfoToBinder(const std::string& binderFolder, const std::string& pdfPath, const std::string& sourcePath,
+                    int dataChange, int insertPos, int a3b4);
 // The full insertion.
 int AddInfoToBinder4(const InsertRequest& request, InsertOutcome* outcome = nullptr);
 

@@ -17,11 +17,11 @@ const char* ListSection(Level level);
 int ChildLimit(Level level);
 
 struct FolderList {
-  std::vector<std::string> entries;      // NameList as stored ("Ex" prefix kept)
-  std::vector<std::string> names;        // folder names ("Ex" removed)
-  std::vector<int> positions;            // PosList (cabinets), else 1..n
-  std::vector<std::string> types;        // TypeList entries (may be empty)
-  std::string edocNameList;              // EDOCNameList, whole (link folder, library)
+  std::vector<std::string> entries;  // NameList as stored ("Ex" prefix kept)
+  std::vector<std::string> names;    // folder names ("Ex" removed)
+  std::vector<int> positions;        // PosList (cabinets), else 1..n
+  std::vector<std::string> types;    // TypeList entries (may be empty)
+  std::string edocNameList;          // EDOCNameList, whole (link folder, library)
   bool hasPosList = false;
   // Problems found while reading: lists of different length, an entry with
   // no folder, a position that is not a number, duplicates. Empty when sound.
@@ -38,12 +38,12 @@ FolderList ReadFolderList(const std::string& folder, Level level, bool checkFold
 // Result of AppendChild.
 enum class AppendResult {
   Ok = 0,
-  LockFailed,      // the short lock could not be had
-  LimitReached,    // the folder already holds ChildLimit(level) children
-  Duplicate,       // the name is already listed
-  Corrupt,         // the stored lists are inconsistent: nothing is written
-  BadName,         // empty, contains "," or "/"
-  WriteFailed,     // Folder.ini could not be written (unchanged)
+  LockFailed,    // the short lock could not be had
+  LimitReached,  // the folder already holds ChildLimit(level) children
+  Duplicate,     // the name is already listed
+  Corrupt,       // the stored lists are inconsistent: nothing is written
+  BadName,       // empty, contains "," or "/"
+  WriteFailed,   // Folder.ini could not be written (unchanged)
 };
 const char* AppendResultText(AppendResult r);
 
@@ -52,8 +52,7 @@ const char* AppendResultText(AppendResult r);
 // keeps one, the next position (max + 1) to PosList in a cabinet that has
 // one (written with positions 1..n when it had none), write once, then copy
 // Folder.ini to Folder.dat. The child folder itself is not touched.
-AppendResult AppendChild(const std::string& folder, Level level, const std::string& name,
-                         int timeoutSeconds = 600);
+AppendResult AppendChild(const std::string& folder, Level level, const std::string& name, int timeoutSeconds = 600);
 
 // The same append for a caller that already holds <folder>/~Write.Locked.
 AppendResult AppendChildHeld(const std::string& folder, Level level, const std::string& name);

@@ -69,7 +69,7 @@ inline constexpr const char* kSufFilePageID = "FilePageID";
 inline constexpr const char* kSufFilePageName = "FilePageName";
 inline constexpr const char* kSufFilePageNumber = "FilePageNumber";
 inline constexpr const char* kSufInsProdFlg = "InsProdFlg";
-inline constexpr const char* kSufContent = "Content";          // first value: the page keyword
+inline constexpr const char* kSufContent = "Content";  // first value: the page keyword
 inline constexpr const char* kSufContentFlag = "ContentFlag";
 inline constexpr const char* kSufContentType = "ContentType";
 inline constexpr const char* kSufContentNoPage = "ContentNoPage";
@@ -118,8 +118,7 @@ std::string PageFilePath(std::string_view binderFolder, int id, bool secured);
 std::string MainPageFilePath(std::string_view binderFolder, bool secured);
 // The file id encoded in a page-file name of the binder named `binderName`
 // ("<name>.pdf" -> 1, "<name>17.pdf" -> 17), or nullopt.
-std::optional<int> PageFileIdFromName(std::string_view binderName, std::string_view fileName,
-                                      bool secured);
+std::optional<int> PageFileIdFromName(std::string_view binderName, std::string_view fileName, bool secured);
 
 // ---- comma lists ---------------------------------------------------------
 // Entries split at every ","; an empty text gives no entries (a trailing

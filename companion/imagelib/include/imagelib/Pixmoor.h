@@ -65,22 +65,22 @@ extern "C" {
 #define IMAGEIO_E_INTERNAL (-9)    /* anything else */
 
 typedef struct ImageIOFileInfo {
-  int structSize;   /* in: sizeof(ImageIOFileInfo) */
-  int format;       /* IMAGEIO_FORMAT_* */
-  int pageCount;    /* pages in the file (>= 1) */
-  int width;        /* pixels of the page asked for */
+  int structSize; /* in: sizeof(ImageIOFileInfo) */
+  int format;     /* IMAGEIO_FORMAT_* */
+  int pageCount;  /* pages in the file (>= 1) */
+  int width;      /* pixels of the page asked for */
   int height;
-  int xDpi;         /* resolution in dots per inch, rounded; 0 when the file gives none */
+  int xDpi; /* resolution in dots per inch, rounded; 0 when the file gives none */
   int yDpi;
   int bitsPerPixel; /* bits per pixel as stored (1 for fax pages) */
 } ImageIOFileInfo;
 
 typedef struct ImageIOSaveInfo {
-  int structSize;   /* in: sizeof(ImageIOSaveInfo) */
-  int format;       /* the format described */
-  int multiPage;    /* 1: one file holds every page */
-  int defaultDpi;   /* resolution assumed for images that give none */
-  char extension[8];/* file extension without the dot, e.g. "pdf" */
+  int structSize;    /* in: sizeof(ImageIOSaveInfo) */
+  int format;        /* the format described */
+  int multiPage;     /* 1: one file holds every page */
+  int defaultDpi;    /* resolution assumed for images that give none */
+  char extension[8]; /* file extension without the dot, e.g. "pdf" */
 } ImageIOSaveInfo;
 
 /* Names to look up with dlsym and the types of the functions found. */

@@ -78,11 +78,12 @@ std::string MakePng(const Bitmap& b, int colorType, int bitDepth, int dpi,
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, PngWrite, PngFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(b.width), static_cast<png_uint_32>(b.height), bitDepth,
-               colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(b.width), static_cast<png_uint_32>(b.height), bitDepth, colorType,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     std::vector<png_color> pal(paletteRgb.size() / 3);
-    for (std::size_t i = 0; i < pal.size(); ++i) pal[i] = {paletteRgb[i * 3], paletteRgb[i * 3 + 1], paletteRgb[i * 3 + 2]};
+    for (std::size_t i = 0; i < pal.size(); ++i)
+      pal[i] = {paletteRgb[i * 3], paletteRgb[i * 3 + 1], paletteRgb[i * 3 + 2]};
     png_set_PLTE(png, info, pal.data(), static_cast<int>(pal.size()));
   }
   if (dpi > 0) {
@@ -129,7 +130,8 @@ std::string MakeTiff(const std::vector<TiffPage>& pages) {
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, static_cast<uint16_t>(p.photometric));
     TIFFSetField(t, TIFFTAG_COMPRESSION, static_cast<uint16_t>(p.compression));
-    if (p.compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(p.group3Options));
+    if (p.compression == COMPRESSION_CCITTFAX3)
+      TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(p.group3Options));
     if (b.channels == 4) {
       uint16_t extra = EXTRASAMPLE_UNASSALPHA;
       TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
@@ -147,8 +149,10 @@ std::string MakeTiff(const std::vector<TiffPage>& pages) {
       for (int x = 0; x < b.width; ++x)
         for (int c = 0; c < b.channels; ++c) {
           const std::uint8_t v = b.px[(static_cast<std::size_t>(y) * b.width + x) * b.channels + c];
-          if (p.bitsPerSample == 8) row[static_cast<std::size_t>(x) * b.channels + c] = v;
-          else if (v) row[static_cast<std::size_t>(x) / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+          if (p.bitsPerSample == 8)
+            row[static_cast<std::size_t>(x) * b.channels + c] = v;
+          else if (v)
+            row[static_cast<std::size_t>(x) / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         }
       TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0);
     }
@@ -163,9 +167,15 @@ std::string MakeBmp(const Bitmap& b, int bits, bool topDown, int dpi) {
   const std::size_t stride = ((static_cast<std::size_t>(b.width) * bits + 31) / 32) * 4;
   const std::size_t offset = 14 + 40 + paletteEntries * 4;
   std::string s(offset + stride * b.height, '\0');
-  auto put32 = [&](std::size_t at, std::uint32_t v) { for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i)); };
-  auto put16 = [&](std::size_t at, std::uint16_t v) { s[at] = static_cast<char>(v); s[at + 1] = static_cast<char>(v >> 8); };
-  s[0] = 'B'; s[1] = 'M';
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  auto put16 = [&](std::size_t at, std::uint16_t v) {
+    s[at] = static_cast<char>(v);
+    s[at + 1] = static_cast<char>(v >> 8);
+  };
+  s[0] = 'B';
+  s[1] = 'M';
   put32(2, static_cast<std::uint32_t>(s.size()));
   put32(10, static_cast<std::uint32_t>(offset));
   put32(14, 40);

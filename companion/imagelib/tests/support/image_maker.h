@@ -23,12 +23,12 @@ std::string MakeJpeg(const Bitmap& b, int dpi);
 std::string MakePng(const Bitmap& b, int colorType, int bitDepth, int dpi,
                     const std::vector<std::uint8_t>& paletteRgb = {});
 struct TiffPage {
-  Bitmap bitmap;            // 1 channel of 0/1 for bilevel pages
-  int compression = 1;      // libtiff COMPRESSION_*
-  int photometric = 0;      // PHOTOMETRIC_*
+  Bitmap bitmap;        // 1 channel of 0/1 for bilevel pages
+  int compression = 1;  // libtiff COMPRESSION_*
+  int photometric = 0;  // PHOTOMETRIC_*
   int bitsPerSample = 8;
-  float dpi = 0;            // 0: no resolution tags
-  int rowsPerStrip = 0;     // 0: one strip
+  float dpi = 0;         // 0: no resolution tags
+  int rowsPerStrip = 0;  // 0: one strip
   int group3Options = 0;
 };
 std::string MakeTiff(const std::vector<TiffPage>& pages);
@@ -38,12 +38,12 @@ std::string MakeGif(const Bitmap& indexes, const std::vector<std::uint8_t>& pale
 struct PdfImage {
   double pageWidth = 0, pageHeight = 0;  // MediaBox
   int width = 0, height = 0, bpc = 0;
-  std::string filter, colorSpace;        // "/DCTDecode", "/DeviceGray", "/Indexed"
-  std::string decodeParms;               // unparsed dictionary text
-  std::string decode;                    // /Decode array text, or empty
-  std::string raw;                       // stream bytes as stored
-  std::string decoded;                   // Flate streams decoded, else empty
-  std::string palette;                   // Indexed lookup string
+  std::string filter, colorSpace;  // "/DCTDecode", "/DeviceGray", "/Indexed"
+  std::string decodeParms;         // unparsed dictionary text
+  std::string decode;              // /Decode array text, or empty
+  std::string raw;                 // stream bytes as stored
+  std::string decoded;             // Flate streams decoded, else empty
+  std::string palette;             // Indexed lookup string
 };
 std::vector<PdfImage> InspectPdf(const std::string& pdfBytes);
 

@@ -125,8 +125,8 @@ PdfPrintClass ClassifyPdfForPrinting(const std::string& path);
 // written, or -1). `cancelled` is polled while the office program runs; when
 // it turns true the program is stopped and the job fails. Returns the Result
 // written, or -1 when the settings file is missing (then nothing is written).
-int RunWriterJob(const std::string& document, const std::string& settingsFile,
-                 const std::string& busyLockPath, const std::function<bool()>& cancelled = {});
+int RunWriterJob(const std::string& document, const std::string& settingsFile, const std::string& busyLockPath,
+                 const std::function<bool()>& cancelled = {});
 
 // Searches a program name in PATH (a name with "/" is taken as it is); ""
 // when not found.

@@ -60,9 +60,9 @@ extern "C" {
 
 /* Name to look up with dlsym and the type of the function found. */
 #define PINFOLD_IMPORTFILE_NAME "WorkDesk_ImportFile"
-typedef int (*WorkDesk_ImportFileFunc)(const char* folder, const char* source, int a3b4, int dataChange,
-                                       int* converted, int* pageCount, int reserved1, int reserved2,
-                                       int reserved3, int reserved4, char* message);
+typedef int (*WorkDesk_ImportFileFunc)(const char* folder, const char* source, int a3b4, int dataChange, int* converted,
+                                       int* pageCount, int reserved1, int reserved2, int reserved3, int reserved4,
+                                       char* message);
 
 #ifdef __cplusplus
 }

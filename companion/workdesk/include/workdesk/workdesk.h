@@ -21,7 +21,7 @@ std::string LocateWorkDeskFolder();
 using ImageToPdf = std::function<int(const std::string& image, const std::string& pdf)>;
 
 struct ImportOutcome {
-  int result = 0;      // pages written (> 0) or a PINFOLD_E_* code
+  int result = 0;          // pages written (> 0) or a PINFOLD_E_* code
   bool converted = false;  // the source was an image
   std::string message;     // the reason of a failure
 };

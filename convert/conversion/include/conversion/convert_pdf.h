@@ -15,11 +15,11 @@
 namespace zv::dravel {
 
 // Error codes of a failed conversion.
-inline constexpr int kConvertNoPrintCommand = 310100;   // message 39
-inline constexpr int kConvertReaderBefore = 310200;     // message 40 (no PDF readers to close here)
-inline constexpr int kConvertReaderAfter = 310300;      // message 40 (no PDF readers to close here)
-inline constexpr int kConvertEngineFailed = 310400;     // message 41: the writer reported failure
-inline constexpr int kConvertEngineError = 310500;      // message 41: any other failure
+inline constexpr int kConvertNoPrintCommand = 310100;  // message 39
+inline constexpr int kConvertReaderBefore = 310200;    // message 40 (no PDF readers to close here)
+inline constexpr int kConvertReaderAfter = 310300;     // message 40 (no PDF readers to close here)
+inline constexpr int kConvertEngineFailed = 310400;    // message 41: the writer reported failure
+inline constexpr int kConvertEngineError = 310500;     // message 41: any other failure
 
 // Limits and polls (milliseconds).
 inline constexpr std::int64_t kPrinterBusyLimitMs = 600'000;
@@ -41,8 +41,7 @@ struct ConversionResult {
 // `workFolder`. `a3b4` is the page-size option of the request (0 asks for the
 // default page type 50). Returns 0 on success, -1 on failure with
 // result.errorCode set.
-std::int16_t ConvertToPdf(const std::string& source, const std::string& workFolder, int a3b4,
-                          ConversionResult& result);
+std::int16_t ConvertToPdf(const std::string& source, const std::string& workFolder, int a3b4, ConversionResult& result);
 
 // The message id of the library's string table for a conversion error code:
 // 310100 39; 310200, 310300 40; 310400, 310500 41; anything else 38.

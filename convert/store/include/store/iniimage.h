@@ -32,8 +32,7 @@ class IniImage {
 
   bool HasSection(std::string_view section) const;
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
-  std::string GetString(std::string_view section, std::string_view key,
-                        std::string_view defaultValue = {}) const;
+  std::string GetString(std::string_view section, std::string_view key, std::string_view defaultValue = {}) const;
   // A missing key gives the default; a present value is read like the
   // profile layer does (leading digits, garbage 0).
   int GetInt(std::string_view section, std::string_view key, int defaultValue = -1) const;

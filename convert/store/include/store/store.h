@@ -18,12 +18,12 @@ using companion::binder::PageEntry;
 
 // ---- listing -----------------------------------------------------------
 struct ChildInfo {
-  std::string entry;      // NameList entry as stored ("Ex" prefix kept)
-  std::string name;       // folder name
-  std::string path;       // full path
-  int position = 0;       // PosList (cabinets) or 1..n
-  std::string type;       // TypeList entry, "" when none
-  bool exists = false;    // the folder exists
+  std::string entry;    // NameList entry as stored ("Ex" prefix kept)
+  std::string name;     // folder name
+  std::string path;     // full path
+  int position = 0;     // PosList (cabinets) or 1..n
+  std::string type;     // TypeList entry, "" when none
+  bool exists = false;  // the folder exists
 };
 
 struct Listing {
@@ -39,18 +39,17 @@ Listing ListBinders(const std::string& cabinetFolder);
 
 struct BinderListEntry {
   ChildInfo child;
-  std::string title;        // as stored (line-break bytes kept)
+  std::string title;  // as stored (line-break bytes kept)
   int pageTotal = 0;
   bool secured = false;
-  int kind = 0;             // BinderKind
+  int kind = 0;  // BinderKind
   std::vector<std::string> problems;
 };
 // Binders of a cabinet with their titles and page counts, read under each
 // binder's short lock only when lockTimeoutSeconds > 0 (0: plain reads). A
 // binder whose lock is not had within the time-out is listed with kind -1,
 // a problem and nothing read.
-std::vector<BinderListEntry> ListBindersWithInfo(const std::string& cabinetFolder,
-                                                 int lockTimeoutSeconds = 0);
+std::vector<BinderListEntry> ListBindersWithInfo(const std::string& cabinetFolder, int lockTimeoutSeconds = 0);
 
 // ---- creation ----------------------------------------------------------
 enum class CreateStatus {
@@ -60,7 +59,7 @@ enum class CreateStatus {
   Exists,         // folder or list entry already there
   LimitReached,   // 7th library, 21st cabinet, 22nd binder
   LockFailed,
-  Corrupt,        // the parent's Folder.ini lists are inconsistent
+  Corrupt,  // the parent's Folder.ini lists are inconsistent
   WriteFailed,
 };
 const char* CreateStatusText(CreateStatus s);
@@ -78,13 +77,11 @@ struct CreateResult {
 // its Folder.ini (from templateIni when given) and Folder.dat, then the name
 // appended to the parent's lists (limit checked under the parent's short
 // lock). When the append fails the new empty folder is removed again.
-CreateResult CreateLibrary(const std::string& linkFolder, const std::string& name,
-                           const std::string& templateIni = {});
+CreateResult CreateLibrary(const std::string& linkFolder, const std::string& name, const std::string& templateIni = {});
 CreateResult CreateCabinet(const std::string& libraryFolder, const std::string& name,
                            const std::string& templateIni = {});
 // A new binder (through CreateBinder2) in a cabinet.
-CreateResult CreateBinder(const std::string& cabinetFolder,
-                          const companion::binder::BinderDescription& description);
+CreateResult CreateBinder(const std::string& cabinetFolder, const companion::binder::BinderDescription& description);
 
 // Derives a new binder in `cabinetFolder` from `sourceBinder`: BinderInfo
 // and BinderInfo2 are copied key by key except the keys of the binder key
@@ -113,8 +110,8 @@ int ReadPdfMode(const std::string& productSettingsPath, int languageId);
 
 // ---- locks ---------------------------------------------------------------
 struct LockEntry {
-  std::string name;     // file name
-  std::string where;    // "any store folder", "binder", "cabinet"
+  std::string name;   // file name
+  std::string where;  // "any store folder", "binder", "cabinet"
   std::string meaning;
   bool createdExclusively = false;  // true: presence is the lock; false: held open
 };

@@ -19,17 +19,15 @@ std::vector<ShownMessage> g_shown;
 
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
-  path_ = platform::JoinPath(ZV_TEST_BINARY_DIR, "tmp-settings-" + std::to_string(::getpid()) +
-                                                     "-" + std::to_string(counter++));
+  path_ = platform::JoinPath(ZV_TEST_BINARY_DIR,
+                             "tmp-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
   platform::RemoveTree(path_);
   platform::MakeFolders(path_);
 }
 
 TempFolder::~TempFolder() { platform::RemoveTree(path_); }
 
-std::string TempFolder::operator/(const std::string& name) const {
-  return platform::JoinPath(path_, name);
-}
+std::string TempFolder::operator/(const std::string& name) const { return platform::JoinPath(path_, name); }
 
 MessageCapture::MessageCapture() {
   std::lock_guard<std::mutex> lock(g_mu);
@@ -56,8 +54,6 @@ bool MessageCapture::Saw(int resourceId) const {
 
 std::string ReadAll(const std::string& path) { return platform::ReadFile(path).value_or(""); }
 
-void WriteAll(const std::string& path, const std::string& content) {
-  platform::WriteFileAtomic(path, content);
-}
+void WriteAll(const std::string& path, const std::string& content) { platform::WriteFileAtomic(path, content); }
 
 }  // namespace zv::monitor::testing

@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
     const bool ok = zv::monitor::SafeWriteSettings(file, [&](const std::string& newFile) {
       bool written = zv::monitor::ProfileWrite("Data", "Round", round, newFile);
       for (int k = 1; k <= keys; ++k) {
-        written = zv::monitor::ProfileWrite("Data", "Key" + std::to_string(k),
-                                            std::to_string(round), newFile) && written;
+        written =
+            zv::monitor::ProfileWrite("Data", "Key" + std::to_string(k), std::to_string(round), newFile) && written;
       }
       return written;
     });

@@ -57,7 +57,9 @@ class ProgramFolder {
   ProgramFolder() : env_(EnvFiles::ForFolder(dir_.path())) { SetOption("MonitorStatus", 0); }
   const EnvFiles& env() const { return env_; }
   void SetOption(const std::string& key, int v) const { ProfileWrite("Option", key, v, env_.settings); }
-  void SetProduct(const std::string& key, const std::string& v) const { ProfileWrite("Product", key, v, env_.settings); }
+  void SetProduct(const std::string& key, const std::string& v) const {
+    ProfileWrite("Product", key, v, env_.settings);
+  }
   void SetWork(const std::string& key, int v) const { ProfileWrite("work", key, v, env_.status); }
   int Option(const std::string& key) const { return ProfileRead("Option", key, -99, env_.settings); }
   int Work(const std::string& key) const { return ProfileRead("work", key, 0, env_.status); }

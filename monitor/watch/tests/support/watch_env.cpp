@@ -1,11 +1,11 @@
 #include "support/watch_env.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <stdexcept>
 
@@ -54,8 +54,7 @@ Installation::Installation() {
   // the viewer answers the version query.
   const std::string viewerExe = Path("viewer/zorvan-viewer");
   if (!platform::WriteFileAtomic(viewerExe, "#!/bin/sh\necho 'Zorvan Reader 4.0'\n") ||
-      chmod(viewerExe.c_str(), 0755) != 0 ||
-      !platform::WriteFileAtomic(Path("viewer/zorvan-suite"), "suite\n"))
+      chmod(viewerExe.c_str(), 0755) != 0 || !platform::WriteFileAtomic(Path("viewer/zorvan-suite"), "suite\n"))
     throw std::runtime_error("viewer stand-ins");
   const std::string appPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
   Ini(Path("registry-machine.ini"), appPaths + "ZorvanPersonalBrennic.exe", "@", Path("viewer/zorvan-suite"));
@@ -103,8 +102,10 @@ Installation::~Installation() {
 }
 
 void Installation::Set(const char* name, const std::string& value) {
-  if (const char* old = getenv(name)) saved_[name] = old;
-  else unset_.push_back(name);
+  if (const char* old = getenv(name))
+    saved_[name] = old;
+  else
+    unset_.push_back(name);
   setenv(name, value.c_str(), 1);
 }
 
@@ -128,8 +129,8 @@ void MakePdf(const std::string& path, int pages) {
   pdf.emptyPDF();
   QPDFPageDocumentHelper doc(pdf);
   for (int i = 0; i < pages; ++i) {
-    QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [0 0 595 842] /Resources << >> >>"));
+    QPDFObjectHandle page =
+        pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] /Resources << >> >>"));
     doc.addPage(QPDFPageObjectHelper(page), false);
   }
   QPDFWriter w(pdf, path.c_str());
@@ -160,8 +161,10 @@ std::string ReadAll(const std::string& folder, const std::string& part) {
   if (!list) return text;
   for (const auto& e : *list) {
     const std::string p = platform::JoinPath(folder, e.name);
-    if (e.isFolder) text += ReadAll(p, part);
-    else if (e.name.find(part) != std::string::npos) text += platform::ReadFile(p).value_or("");
+    if (e.isFolder)
+      text += ReadAll(p, part);
+    else if (e.name.find(part) != std::string::npos)
+      text += platform::ReadFile(p).value_or("");
   }
   return text;
 }

@@ -36,7 +36,7 @@ struct ImpLogRecord {
   std::string name;          // the monitor setting's Name
   std::string srcFolder;
   std::string srcFile;
-  bool success = false;      // the record's result flag is 1
+  bool success = false;  // the record's result flag is 1
   std::string binder;
   std::string index;
 };
@@ -45,10 +45,8 @@ struct ImpLogRecord {
 ImpLogRecord ImpLogRecordFrom(const DravelImpRecord& record);
 
 // Line texts the clean-up and the application use.
-inline constexpr std::string_view kImpLogStartLine =
-    "Start --------------------------------------------------";
-inline constexpr std::string_view kImpLogEndLine =
-    "End   --------------------------------------------------";
+inline constexpr std::string_view kImpLogStartLine = "Start --------------------------------------------------";
+inline constexpr std::string_view kImpLogEndLine = "End   --------------------------------------------------";
 // DEL texts: prefix followed by the folder.
 inline constexpr std::string_view kImpLogDelStart = "Start,";
 inline constexpr std::string_view kImpLogDelError = "Error,";

@@ -25,7 +25,7 @@ enum ResultPattern : int {
 
 // One row as the folder check fills it.
 struct ImpResultRow {
-  std::string date;          // see ResultRowDateTime
+  std::string date;  // see ResultRowDateTime
   std::string time;
   int result = 0;            // non-zero: success
   std::string sourcePath;    // source folder + "/" + file name
@@ -35,14 +35,13 @@ struct ImpResultRow {
   int code = 0;              // error code of the insertion
   int pattern = kPatternTargetFolder;
   int settingNumber = 0;
-  std::string monitorName;   // the import record's Name
+  std::string monitorName;  // the import record's Name
 };
 
 // The date and time texts of a row for an import time: "%Y/%m/%d" and
 // "%H:%M:%S" for Japanese; otherwise the locale's short date ("%x") and time
 // ("%X") formats.
-void ResultRowDateTime(std::int64_t unixSeconds, int languageId, std::string& date,
-                       std::string& time);
+void ResultRowDateTime(std::int64_t unixSeconds, int languageId, std::string& date, std::string& time);
 
 // "," or ";" for a Windows language id.
 char ResultListDelimiter(int languageId);
@@ -60,8 +59,8 @@ bool ImpResultListEnabled(const std::string& settingsFile);
 // and its parent exists. The new list is built in "~ImpResult.csv.tmp" and
 // renamed over the old one, so a crash leaves either list whole. Returns 1
 // when the list was rewritten, 0 otherwise (the old list is then untouched).
-int WriteImpResultList(const std::string& folder, const std::string& settingsFile,
-                       const ImpResultRow& row, int languageId = 0);
+int WriteImpResultList(const std::string& folder, const std::string& settingsFile, const ImpResultRow& row,
+                       int languageId = 0);
 // Same, with the folder and settings file of a context.
 int WriteImpResultList(const LogContext& context, const ImpResultRow& row);
 

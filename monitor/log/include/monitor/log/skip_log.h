@@ -116,9 +116,9 @@ std::string SkipLogLine(int code, int setting, const std::string* path);
 
 // The switches of the skip log ([Option], read once when the watch starts).
 struct SkipLogOptions {
-  int enabled = 0;    // SkipLogEnabled; also the logger's enabled flag
-  int interval = 600; // SkipLogInterval, seconds between two armings
-  int term = 10;      // SkipLogTerm, days the logger's purge keeps
+  int enabled = 0;     // SkipLogEnabled; also the logger's enabled flag
+  int interval = 600;  // SkipLogInterval, seconds between two armings
+  int term = 10;       // SkipLogTerm, days the logger's purge keeps
 };
 SkipLogOptions ReadSkipLogOptions(const std::string& settingsFile);
 

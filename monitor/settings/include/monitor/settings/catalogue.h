@@ -28,14 +28,14 @@ struct MonitorOptions {
   int faxMonitorSet = 0;
   int impListEnabled = 1;
   int impListPopup = 0;
-  int addContents = 0;           // bAddContents
-  int maxUser = 50;              // below 1 means 50
-  int disableSearchBinder = 0;   // 0 or 1; other values 0
+  int addContents = 0;          // bAddContents
+  int maxUser = 50;             // below 1 means 50
+  int disableSearchBinder = 0;  // 0 or 1; other values 0
   int maxRecursive = 3;
   int maxSetNumber = 1050;
-  int serviceMode = 0;           // kept only for the SYSTEM (root) user
+  int serviceMode = 0;  // kept only for the SYSTEM (root) user
   std::string installMode = "client";
-  bool serverInstall = false;    // InstallMode == "server" (case-sensitive)
+  bool serverInstall = false;  // InstallMode == "server" (case-sensitive)
   int recreateBinder = 1;
   bool recreatedBinderCheck = false;  // on when RecreateBinder is 0
   int checkCommonUser = 0;
@@ -61,9 +61,9 @@ struct MonitorOptions {
   int noUse = 0;
 
   // [AutoFileRead] general keys
-  int setTotal = 5;       // read with default -1: negative means unreadable
-  int setTotalMax = 30;   // must be positive
-  int dropFolder = 0;     // 0 .. setTotal-1, else 0
+  int setTotal = 5;      // read with default -1: negative means unreadable
+  int setTotalMax = 30;  // must be positive
+  int dropFolder = 0;    // 0 .. setTotal-1, else 0
 
   // [FaxMonitor] SetTotalMax
   int faxSetTotalMax = 1000;  // must be positive
@@ -89,36 +89,36 @@ struct AutoFileSetting {
   int recursive = 0;           // bRecursive<N>
   std::string targetFolder;
   std::string targetBinder;
-  std::string linkFolder;      // derived
+  std::string linkFolder;  // derived
   std::string succeededFolder;
   std::string failedFolder;
-  int succeededTerm = 0;       // days; -1 in the file takes the [Option] value
+  int succeededTerm = 0;  // days; -1 in the file takes the [Option] value
   int failedTerm = 0;
-  int moveSucceeded = 0;       // -1 in the file takes the [Option] value
+  int moveSucceeded = 0;  // -1 in the file takes the [Option] value
   int moveFailed = 0;
-  int insertPos = 1;           // 1 or 2
-  int checkTimer = 0;          // minutes
+  int insertPos = 1;   // 1 or 2
+  int checkTimer = 0;  // minutes
   std::string setName;
-  std::string deleteDate;      // YYYYMMDD of the last clean-up
-  int importMode = 0;          // fax entries only
+  std::string deleteDate;  // YYYYMMDD of the last clean-up
+  int importMode = 0;      // fax entries only
   int setNumber = 0;
-  int pageCount = 0;           // written by the insertion
-  std::string setDate;         // at most 15 characters
+  int pageCount = 0;    // written by the insertion
+  std::string setDate;  // at most 15 characters
   int targetOnNetwork = 0;
   int linkOnNetwork = 0;
   int resultFoldersOnNetwork = 0;  // succeeded or failed folder
-  int textInfoFlag = 0;        // 0 to 7
-  std::string textInfo;        // at most 50 bytes
-  int sendResult = 2;          // 0 to 3
+  int textInfoFlag = 0;            // 0 to 7
+  std::string textInfo;            // at most 50 bytes
+  int sendResult = 2;              // 0 to 3
   int userCount = 0;
-  std::string users;           // recipient names joined with ","
+  std::string users;  // recipient names joined with ","
   int searchBinder = 0;
 };
 
 // What the setting reader needs besides the settings file.
 struct SettingContext {
-  std::string workDeskFolder;       // empty when the work desk is unknown
-  std::string viewerCurrentFolder;  // the viewer's [Folder] CurrentFolder
+  std::string workDeskFolder;           // empty when the work desk is unknown
+  std::string viewerCurrentFolder;      // the viewer's [Folder] CurrentFolder
   std::string successName = "Success";  // resource 57705
   std::string failName = "Fail";        // resource 57706
   bool detectNetwork = true;            // fill the network flags
@@ -146,8 +146,8 @@ bool ReadAutoFileSetting(const std::string& settingsFile, int n, const MonitorOp
 // is shown under the product-name caption (exclamation icon) and traced,
 // Modified is cleared all the same (the file is only read, and the message
 // shown, again once a writer raises it) and the result is false.
-bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options,
-                          const SettingContext& context, std::vector<AutoFileSetting>& settings);
+bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options, const SettingContext& context,
+                          std::vector<AutoFileSetting>& settings);
 
 // [exceptFiles] and [exceptExt]: names and extensions never imported. Empty
 // entries are dropped; matching ignores ASCII case.

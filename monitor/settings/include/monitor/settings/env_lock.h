@@ -22,8 +22,7 @@ using EnvLockHandle = platform::HeldLock;
 // positive) have passed; then pauses 100 ms. Returns an invalid handle for an
 // empty folder or name, or after giving up: the lock is advisory and callers
 // go on with their work either way.
-EnvLockHandle AcquireEnvLock(const std::string& folder, const std::string& lockName,
-                             int timeoutSeconds);
+EnvLockHandle AcquireEnvLock(const std::string& folder, const std::string& lockName, int timeoutSeconds);
 // Deletes the lock file and closes the handle. 1 when the lock file is gone
 // afterwards; 0 for an invalid handle, an empty folder or name, a folder that
 // vanished, or a lock file that stayed.
@@ -35,8 +34,7 @@ int ReleaseEnvLock(EnvLockHandle& handle, const std::string& folder, const std::
 class EnvLockGuard {
  public:
   EnvLockGuard(const std::string& folder, std::initializer_list<std::string> files,
-               int timeoutSeconds = kEnvLockTimeoutSeconds,
-               const std::string& lockName = kEnvLockName);
+               int timeoutSeconds = kEnvLockTimeoutSeconds, const std::string& lockName = kEnvLockName);
   ~EnvLockGuard();
   EnvLockGuard(const EnvLockGuard&) = delete;
   EnvLockGuard& operator=(const EnvLockGuard&) = delete;

@@ -11,10 +11,10 @@ namespace zv::monitor {
 inline constexpr const char* kLockListSection = "FileLockList";
 
 struct LockListEntry {
-  std::string file;    // full path
-  std::string date;    // the file's creation time, decimal seconds (<= 23 characters)
-  int result = -9;     // the import result
-  int readState = 3;   // the monitor always writes 3
+  std::string file;   // full path
+  std::string date;   // the file's creation time, decimal seconds (<= 23 characters)
+  int result = -9;    // the import result
+  int readState = 3;  // the monitor always writes 3
   // An import in progress, once its pages are in: the binder that took them
   // and their number (keys Binder<j> and Pages<j>; readers that do not know
   // them pass over them). Empty and -1 when not known.
@@ -32,8 +32,7 @@ int FindLockListEntry(const std::vector<LockListEntry>& entries, const std::stri
 // Rewrites the whole list: entries renumbered from 1, the keys of numbers
 // above them removed, SetTotal set to the new count. The caller holds the
 // environment lock.
-bool WriteLockList(const std::string& settingsFile, const std::vector<LockListEntry>& entries,
-                   int previousTotal);
+bool WriteLockList(const std::string& settingsFile, const std::vector<LockListEntry>& entries, int previousTotal);
 // Appends one entry (SetTotal raised by one first). The caller holds the lock.
 bool AppendLockListEntry(const std::string& settingsFile, const LockListEntry& entry);
 // Rewrites Result<j> and ReadState<j> of entry j (1-based).

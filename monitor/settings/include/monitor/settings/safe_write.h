@@ -18,7 +18,6 @@ namespace zv::monitor {
 // A settings file that cannot be replaced (read-only, or the rename fails)
 // stays as it was. On any failure "<file>.new" is deleted, message 20037 is
 // shown (exclamation icon) and the result is false. "<file>.bak" is kept.
-bool SafeWriteSettings(const std::string& file,
-                       const std::function<bool(const std::string& newFile)>& writeSection);
+bool SafeWriteSettings(const std::string& file, const std::function<bool(const std::string& newFile)>& writeSection);
 
 }  // namespace zv::monitor

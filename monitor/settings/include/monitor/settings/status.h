@@ -53,8 +53,7 @@ bool WriteMonitorStatus(const EnvFiles& env, int status);
 // old name, into each result-area copy of the viewer's link folders 1 to 3
 // that exists and carries it.
 // Returns the number of files rewritten (0 when nothing was due).
-int RefreshHostName(const EnvFiles& env, std::string_view computerName,
-                    const companion::ViewerFolders& folders);
+int RefreshHostName(const EnvFiles& env, std::string_view computerName, const companion::ViewerFolders& folders);
 
 // Result-area copies: for each of the link folders 1 to 3 that exists,
 // creates "Rslt" when missing and copies the settings file to

@@ -53,8 +53,7 @@ class CMainFrame : public QWidget, public TrayOwner {
  public:
   // Reads the options, the setting array and the status of the program
   // folder, opens the monitor log and clears the temporary folder.
-  CMainFrame(const std::string& programFolder, std::unique_ptr<TrayBackend> backend,
-             FrameHooks hooks = {});
+  CMainFrame(const std::string& programFolder, std::unique_ptr<TrayBackend> backend, FrameHooks hooks = {});
   ~CMainFrame() override;
 
   // Shows the tray icon and starts watching (when `startWatch`). False when

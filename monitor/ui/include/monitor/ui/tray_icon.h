@@ -78,7 +78,7 @@ class TrayOwner {
   virtual bool SettingsSheetOpen() = 0;
   virtual void BringSettingsForward() = 0;
   virtual void RunTrayMenu() = 0;
-  virtual void RunSettingsFromTray() = 0;   // PropertyFlag around the sheet
+  virtual void RunSettingsFromTray() = 0;  // PropertyFlag around the sheet
 };
 
 class CTrayIcon : public QObject {

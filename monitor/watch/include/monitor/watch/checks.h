@@ -16,8 +16,7 @@ namespace zv::monitor {
 // eligible file's size to `total`. With `recursive` it descends while the
 // depth is below MaxRecursive - 1, skipping "Success" and "Fail". Sleeps
 // 10 ms per entry.
-int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
-                    std::uint64_t& total, int depth = 0);
+int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive, std::uint64_t& total, int depth = 0);
 
 // Removes the dated subfolders (YYYYMMDD, a real date after 1999) older than
 // termDays whole days; nothing for termDays 0. A failed removal writes the

@@ -25,12 +25,11 @@
 namespace zv::monitor {
 
 // The insertion the folder check calls: InsertFileToBinder's 22 arguments.
-using InsertFunction = int (*)(void* owner, char* binder, const char* source, int dataChange,
-                               int index, int insertPos, int a3b4, char* printCopy, int printFlag,
-                               int* pageCount, const char* keyword, int service, char* message,
-                               int* reserved, int vlCode, char* title, int* errorCode,
-                               int contentsAdd, int securePdfMode, int* securedFlag,
-                               const char* extraKeyword, int searchVariant);
+using InsertFunction = int (*)(void* owner, char* binder, const char* source, int dataChange, int index, int insertPos,
+                               int a3b4, char* printCopy, int printFlag, int* pageCount, const char* keyword,
+                               int service, char* message, int* reserved, int vlCode, char* title, int* errorCode,
+                               int contentsAdd, int securePdfMode, int* securedFlag, const char* extraKeyword,
+                               int searchVariant);
 
 // Free bytes available on the volume of a path; nullopt when the query fails.
 using FreeSpaceFunction = std::function<std::optional<std::uint64_t>(const std::string&)>;
@@ -75,8 +74,8 @@ struct WatchFrame {
 
   std::string productName;
   std::string workDeskFolder;
-  bool impResultListOn = false;        // [Option] ImpResultLogEnabled == 1, read at start
-  MonitorLog monitorLog;               // Hopvale.log when [Option] MonitorLog asks for it
+  bool impResultListOn = false;  // [Option] ImpResultLogEnabled == 1, read at start
+  MonitorLog monitorLog;         // Hopvale.log when [Option] MonitorLog asks for it
 
   // Seams: the insertion, the free-space query (both default to the real
   // ones), and the computer name.
@@ -85,18 +84,17 @@ struct WatchFrame {
   std::string computerName;
 
   // ---- watch-thread state (owned by Thread_FileCheck / CheckFolder) ----
-  std::string settingsFile;            // env.settings
-  std::string viewerEnvFile;           // the viewer's environment file
+  std::string settingsFile;   // env.settings
+  std::string viewerEnvFile;  // the viewer's environment file
   int waitLocal = 1000, waitNetwork = 5000;
   SkipLog skipLog;
   ExceptLists except;
-  std::vector<std::int64_t> lastCheck; // per setting; 0: due now
-  std::string stagingFolder;           // <program folder>/AutoImpInfo/$ImpTmp
+  std::vector<std::int64_t> lastCheck;  // per setting; 0: due now
+  std::string stagingFolder;            // <program folder>/AutoImpInfo/$ImpTmp
   bool stagingInUse = false;
-  std::int64_t lastImportStamp = 0;    // import time stamps are kept distinct
-  std::unique_ptr<platform::ExclusiveOpenProbe> probe =
-      std::make_unique<platform::ExclusiveOpenProbe>();
-  std::string lastError;               // the last import's error text
+  std::int64_t lastImportStamp = 0;  // import time stamps are kept distinct
+  std::unique_ptr<platform::ExclusiveOpenProbe> probe = std::make_unique<platform::ExclusiveOpenProbe>();
+  std::string lastError;  // the last import's error text
 
   // Counters for the tests and the benches.
   std::atomic<int> cycles{0};

@@ -14,10 +14,9 @@
 namespace zv::monitor {
 
 // The result of the last import (0 filed, 1 binder busy, -1 failed).
-int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder,
-                const std::string& subFolder, const std::string& targetFolder,
-                AutoFileSetting setting, int moveSucceeded, const std::string& succeededFolder,
-                int moveFailed, const std::string& failedFolder, int restoreStatus,
+int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const std::string& subFolder,
+                const std::string& targetFolder, AutoFileSetting setting, int moveSucceeded,
+                const std::string& succeededFolder, int moveFailed, const std::string& failedFolder, int restoreStatus,
                 int filesOnly, int settingNo, int stagingInUse, int depth, int otherFax);
 
 // Lock-list state of a file:
@@ -31,8 +30,8 @@ int GetLockedFlag(WatchFrame& frame, const std::string& path, int& storedResult,
 // Records a file in the lock list (or rewrites its entry's Result and
 // ReadState). 1 on success, 0 when nothing was recorded, 2 when the list
 // could not be raised.
-int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked,
-                    int readState, const std::string& createTime);
+int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int checked, int readState,
+                    const std::string& createTime);
 
 // Crash safety: an import in progress is recorded in the lock list with
 // ReadState 1 before the insertion starts (together with the import's
@@ -73,16 +72,15 @@ std::string ResolveRecipients(WatchFrame& frame, const AutoFileSetting& setting,
 // "_002".."_999" names when taken. `targetFile` is the file in the target
 // folder when staging was used (deleted after the move), else empty.
 // Returns 1 moved, 0 kept (recorded in the lock list), 2 deleted.
-int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source,
-                           const std::string& targetFile, const std::string& baseFolder,
-                           std::int64_t stamp, int result, const std::string& identity);
+int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const std::string& targetFile,
+                           const std::string& baseFolder, std::int64_t stamp, int result, const std::string& identity);
 
 // The same into a save folder already open: the dated folder and its
 // "_001".."_999" alternatives are created and entered without following
 // links; one that is a link counts as one that cannot be accessed.
-int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source,
-                           const std::string& targetFile, const platform::FolderHandle& base,
-                           std::int64_t stamp, int result, const std::string& identity);
+int MoveSourceToSaveFolder(WatchFrame& frame, const std::string& source, const std::string& targetFile,
+                           const platform::FolderHandle& base, std::int64_t stamp, int result,
+                           const std::string& identity);
 
 // The destination for a file name in a folder: name.ext, else name_002.ext
 // up to name_999.ext; "" when none is free or the path would be too long.

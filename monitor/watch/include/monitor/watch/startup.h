@@ -26,11 +26,11 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 enum class DropResult {
-  Copied,           // the file is in the drop setting's target folder
-  NoTargetFolder,   // the setting has no target folder (message 20020)
-  SourceMissing,    // nothing to copy; nothing reported
-  TargetMissing,    // the target folder does not exist (message 20019)
-  Failed,           // the copy failed (message 20021)
+  Copied,          // the file is in the drop setting's target folder
+  NoTargetFolder,  // the setting has no target folder (message 20020)
+  SourceMissing,   // nothing to copy; nothing reported
+  TargetMissing,   // the target folder does not exist (message 20019)
+  Failed,          // the copy failed (message 20021)
 };
 
 // Copies a file handed over on the command line into the target folder of

@@ -36,11 +36,11 @@ struct WorkDeskRequest {
 };
 
 struct WorkDeskOutcome {
-  int result = -1;         // the import result: 0 success, -1 failure
-  int libraryResult = 0;   // the last result of WorkDesk_ImportFile (0: never called)
-  int calls = 0;           // calls of WorkDesk_ImportFile, busy retries included
-  int pages = 0;           // pages the work desk received
-  std::string message;     // the failure's message
+  int result = -1;        // the import result: 0 success, -1 failure
+  int libraryResult = 0;  // the last result of WorkDesk_ImportFile (0: never called)
+  int calls = 0;          // calls of WorkDesk_ImportFile, busy retries included
+  int pages = 0;          // pages the work desk received
+  std::string message;    // the failure's message
 };
 
 // The work-desk import: the secured-PDF check of a PDF source, the import
