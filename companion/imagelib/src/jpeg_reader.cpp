@@ -2,8 +2,9 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include <jerror.h>
 #include <jpeglib.h>
+// jerror.h needs the configuration jpeglib.h brings in first.
+#include <jerror.h>
 
 #include "image_internal.h"
 
