@@ -7,14 +7,16 @@
 #include "monitor/settings/status.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "support/settings_support.h"
+#include "support/message_capture.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::monitor {
 namespace {
 
-using testing::MessageCapture;
-using testing::TempFolder;
-using testing::WriteAll;
+using test::MessageCapture;
+using testing::TempDir;
+using testing::WriteText;
 
 SettingContext Context() {
   SettingContext c;
@@ -25,12 +27,12 @@ SettingContext Context() {
 }
 
 TEST(SettingsOptions, ClampsOutOfRangeValues) {
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f,
-           "[Option]\nMaxUser=0\nDisableSearchBinder=2\nRetryNum=3\nTimeBalloon=100\n"
-           "WaitLocal=-5\nWaitNetwork=2147483647\nServiceMode=1\nInstallMode=Server\n"
-           "RecreateBinder=0\n[AutoFileRead]\nSetTotal=3\nDropFolder=3\n");
+  WriteText(f,
+            "[Option]\nMaxUser=0\nDisableSearchBinder=2\nRetryNum=3\nTimeBalloon=100\n"
+            "WaitLocal=-5\nWaitNetwork=2147483647\nServiceMode=1\nInstallMode=Server\n"
+            "RecreateBinder=0\n[AutoFileRead]\nSetTotal=3\nDropFolder=3\n");
   MonitorOptions o = ReadMonitorOptions(f, "alice");
   EXPECT_EQ(o.maxUser, 50);
   EXPECT_EQ(o.disableSearchBinder, 0);
@@ -44,9 +46,9 @@ TEST(SettingsOptions, ClampsOutOfRangeValues) {
   EXPECT_EQ(o.dropFolder, 0);
   EXPECT_EQ(ReadMonitorOptions(f, "root").serviceMode, 1);
 
-  WriteAll(f,
-           "[Option]\nRetryNum=2000\nTimeBalloon=99\nWaitNetwork=4294967296\nWaitLocal=250\n"
-           "MaxUser=7\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=4\nDropFolder=3\n");
+  WriteText(f,
+            "[Option]\nRetryNum=2000\nTimeBalloon=99\nWaitNetwork=4294967296\nWaitLocal=250\n"
+            "MaxUser=7\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=4\nDropFolder=3\n");
   o = ReadMonitorOptions(f, "alice");
   EXPECT_EQ(o.retryNum, 5);
   EXPECT_EQ(o.timeBalloon, 99);
@@ -58,28 +60,28 @@ TEST(SettingsOptions, ClampsOutOfRangeValues) {
 }
 
 TEST(SettingsOptions, CountValidationMessages) {
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f, "[Option]\n");
+  WriteText(f, "[Option]\n");
   EXPECT_EQ(ValidateSettingCounts(ReadMonitorOptions(f, "u")), 20099) << "SetTotal missing";
-  WriteAll(f, "[AutoFileRead]\nSetTotal=2\nSetTotalMax=0\n");
+  WriteText(f, "[AutoFileRead]\nSetTotal=2\nSetTotalMax=0\n");
   EXPECT_EQ(ValidateSettingCounts(ReadMonitorOptions(f, "u")), 20098);
-  WriteAll(f, "[AutoFileRead]\nSetTotal=2\n[FaxMonitor]\nSetTotalMax=-1\n");
+  WriteText(f, "[AutoFileRead]\nSetTotal=2\n[FaxMonitor]\nSetTotalMax=-1\n");
   EXPECT_EQ(ValidateSettingCounts(ReadMonitorOptions(f, "u")), 20100);
-  WriteAll(f, "[AutoFileRead]\nSetTotal=0\n");
+  WriteText(f, "[AutoFileRead]\nSetTotal=0\n");
   EXPECT_EQ(ValidateSettingCounts(ReadMonitorOptions(f, "u")), 0);
 }
 
 TEST(SettingsRecord, ClampsAndDerivesFields) {
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f,
-           "[Option]\nSucceededTerm=12\nFailedTerm=40\nmove_failed=1\nMaxUser=0\n"
-           "[AutoFileRead]\nSetTotal=1\nbCheck1=1\nSetName1=\"Scans \"\n"
-           "TarFolder1= /in/scan/ \nTarBinder1=/links/L1/lib/cab/binder\nInsertPos1=3\n"
-           "SetNumber1=-1\nSucceededTerm1=-1\nFailedTerm1=5\nmove_succeeded1=-1\nmove_failed1=-1\n"
-           "TextInfoFlag1=8\nSendResult1=5\nSearchBinder1=1\nSetDate1=12345678901234567\n"
-           "SendUser1count=2\nSendUser1user1=ann\nSendUser1user2=bob\n");
+  WriteText(f,
+            "[Option]\nSucceededTerm=12\nFailedTerm=40\nmove_failed=1\nMaxUser=0\n"
+            "[AutoFileRead]\nSetTotal=1\nbCheck1=1\nSetName1=\"Scans \"\n"
+            "TarFolder1= /in/scan/ \nTarBinder1=/links/L1/lib/cab/binder\nInsertPos1=3\n"
+            "SetNumber1=-1\nSucceededTerm1=-1\nFailedTerm1=5\nmove_succeeded1=-1\nmove_failed1=-1\n"
+            "TextInfoFlag1=8\nSendResult1=5\nSearchBinder1=1\nSetDate1=12345678901234567\n"
+            "SendUser1count=2\nSendUser1user1=ann\nSendUser1user2=bob\n");
   AutoFileSetting s;
   ASSERT_TRUE(ReadAutoFileSetting(f, 1, ReadMonitorOptions(f, "u"), Context(), s));
   EXPECT_EQ(s.check, 1);
@@ -106,11 +108,11 @@ TEST(SettingsRecord, ClampsAndDerivesFields) {
 
 TEST(SettingsRecord, RetentionTermsOutsideTheirRange) {
   // A negative term would let the clean-up remove today's folder.
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f,
-           "[Option]\nSucceededTerm=-1\nFailedTerm=1000\n"
-           "[AutoFileRead]\nSetTotal=1\nSucceededTerm1=-2\nFailedTerm1=999\n");
+  WriteText(f,
+            "[Option]\nSucceededTerm=-1\nFailedTerm=1000\n"
+            "[AutoFileRead]\nSetTotal=1\nSucceededTerm1=-2\nFailedTerm1=999\n");
   const MonitorOptions o = ReadMonitorOptions(f, "u");
   EXPECT_EQ(o.succeededTerm, 30);
   EXPECT_EQ(o.failedTerm, 30);
@@ -118,18 +120,18 @@ TEST(SettingsRecord, RetentionTermsOutsideTheirRange) {
   ASSERT_TRUE(ReadAutoFileSetting(f, 1, o, Context(), s));
   EXPECT_EQ(s.succeededTerm, 30) << "-2 takes the [Option] value";
   EXPECT_EQ(s.failedTerm, 999);
-  WriteAll(f, "[Option]\nFailedTerm=0\n[AutoFileRead]\nSetTotal=1\nFailedTerm1=1000\n");
+  WriteText(f, "[Option]\nFailedTerm=0\n[AutoFileRead]\nSetTotal=1\nFailedTerm1=1000\n");
   ASSERT_TRUE(ReadAutoFileSetting(f, 1, ReadMonitorOptions(f, "u"), Context(), s));
   EXPECT_EQ(s.failedTerm, 0);
 }
 
 TEST(SettingsRecord, RecipientCountAboveMaxUserReadsAsNone) {
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f,
-           "[Option]\nMaxUser=1\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=2\n"
-           "SendUser1count=2\nSendUser1user1=a\nSendUser1user2=b\nSearchBinder1=1\n"
-           "SendUser2count=-3\nInsertPos2=2\nTextInfoFlag2=7\nSendResult2=0\n");
+  WriteText(f,
+            "[Option]\nMaxUser=1\nDisableSearchBinder=1\n[AutoFileRead]\nSetTotal=2\n"
+            "SendUser1count=2\nSendUser1user1=a\nSendUser1user2=b\nSearchBinder1=1\n"
+            "SendUser2count=-3\nInsertPos2=2\nTextInfoFlag2=7\nSendResult2=0\n");
   const MonitorOptions o = ReadMonitorOptions(f, "u");
   AutoFileSetting s1, s2;
   ASSERT_TRUE(ReadAutoFileSetting(f, 1, o, Context(), s1));
@@ -144,11 +146,11 @@ TEST(SettingsRecord, RecipientCountAboveMaxUserReadsAsNone) {
 }
 
 TEST(SettingsRecord, WorkDeskAndLinkFolderRules) {
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f,
-           "[AutoFileRead]\nSetTotal=3\nTarBinder1=/DESK/Work/\nbWorkDesk2=1\n"
-           "TarBinder2=/l/a/b/c\nbWorkDesk3=1\n");
+  WriteText(f,
+            "[AutoFileRead]\nSetTotal=3\nTarBinder1=/DESK/Work/\nbWorkDesk2=1\n"
+            "TarBinder2=/l/a/b/c\nbWorkDesk3=1\n");
   const MonitorOptions o = ReadMonitorOptions(f, "u");
   AutoFileSetting s;
   ASSERT_TRUE(ReadAutoFileSetting(f, 1, o, Context(), s));
@@ -172,12 +174,12 @@ TEST(SettingsRecord, WorkDeskAndLinkFolderRules) {
 }
 
 TEST(SettingsRecord, EmptyRecipientStopsReadingWithMessage) {
-  TempFolder dir;
+  TempDir dir;
   const EnvFiles env = EnvFiles::ForFolder(dir.path());
-  WriteAll(env.settings,
-           "[Option]\nModified=1\n[AutoFileRead]\nSetTotal=3\nSetTotalMax=4\n"
-           "SetName1=one\nSetName2=two\nSendUser2count=2\nSendUser2user1=x\nSendUser2user2=\n"
-           "SetName3=three\n");
+  WriteText(env.settings,
+            "[Option]\nModified=1\n[AutoFileRead]\nSetTotal=3\nSetTotalMax=4\n"
+            "SetName1=one\nSetName2=two\nSendUser2count=2\nSendUser2user1=x\nSendUser2user2=\n"
+            "SetName3=three\n");
   std::vector<AutoFileSetting> settings(4);
   settings[1].setName = "old two";
   settings[2].setName = "old three";
@@ -201,9 +203,9 @@ TEST(SettingsRecord, EmptyRecipientStopsReadingWithMessage) {
 }
 
 TEST(SettingsRecord, SetTotalAboveCapacityReadsOnlyCapacity) {
-  TempFolder dir;
+  TempDir dir;
   const EnvFiles env = EnvFiles::ForFolder(dir.path());
-  WriteAll(env.settings, "[AutoFileRead]\nSetTotal=9\nSetTotalMax=2\nSetName2=b\nSetName3=c\n");
+  WriteText(env.settings, "[AutoFileRead]\nSetTotal=9\nSetTotalMax=2\nSetName2=b\nSetName3=c\n");
   std::vector<AutoFileSetting> settings;
   EXPECT_TRUE(ReadAutoFileSettings(env, ReadMonitorOptions(env.settings, "u"), Context(), settings));
   ASSERT_EQ(settings.size(), 2u);
@@ -211,11 +213,11 @@ TEST(SettingsRecord, SetTotalAboveCapacityReadsOnlyCapacity) {
 }
 
 TEST(SettingsExceptLists, DropEmptyEntriesAndIgnoreCase) {
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
-  WriteAll(f,
-           "[exceptFiles]\nFileCount=3\nFile1=Thumbs.db\nFile2=\nFile3=desktop.INI\n"
-           "[exceptExt]\nFileCount=2\nFile1=.TMP\nFile2=bak\n");
+  WriteText(f,
+            "[exceptFiles]\nFileCount=3\nFile1=Thumbs.db\nFile2=\nFile3=desktop.INI\n"
+            "[exceptExt]\nFileCount=2\nFile1=.TMP\nFile2=bak\n");
   const ExceptLists l = ReadExceptLists(f);
   EXPECT_EQ(l.files.size(), 2u);
   EXPECT_TRUE(l.Excludes("/in/THUMBS.DB"));
@@ -227,7 +229,7 @@ TEST(SettingsExceptLists, DropEmptyEntriesAndIgnoreCase) {
 }
 
 TEST(SettingsLockList, AppendFindRewrite) {
-  TempFolder dir;
+  TempDir dir;
   const std::string f = dir / "EnvSetInfo.ini";
   ASSERT_TRUE(AppendLockListEntry(f, {"/in/a.pdf", "1700000000", 0, 3}));
   ASSERT_TRUE(AppendLockListEntry(f, {"/in/b.pdf", "1700000001", -1, 3}));
@@ -252,9 +254,9 @@ TEST(SettingsLockList, AppendFindRewrite) {
 }
 
 TEST(SettingsDefaults, FreshFileCarriesEveryDefaultAndKeepsOthers) {
-  TempFolder dir;
+  TempDir dir;
   const EnvFiles env = EnvFiles::ForFolder(dir.path());
-  WriteAll(env.settings, "; other program\n[Viewer]\nKeep=me\n");
+  WriteText(env.settings, "; other program\n[Viewer]\nKeep=me\n");
   ASSERT_TRUE(WriteDefaultSettings(env.settings));
   const MonitorOptions o = ReadMonitorOptions(env.settings, "root");
   EXPECT_EQ(ValidateSettingCounts(o), 0);
@@ -270,7 +272,7 @@ TEST(SettingsDefaults, FreshFileCarriesEveryDefaultAndKeepsOthers) {
   EXPECT_EQ(ProfileRead("FolderMonitorSet", "LinkFoder", "x", env.settings), "");
   EXPECT_EQ(ProfileRead("AutoFileRead", "SetNumber5", 0, env.settings), -1);
   EXPECT_EQ(ProfileRead("Viewer", "Keep", "", env.settings), "me");
-  EXPECT_EQ(testing::ReadAll(env.settings).rfind("; other program\n", 0), 0u);
+  EXPECT_EQ(testing::ReadText(env.settings).rfind("; other program\n", 0), 0u);
   std::vector<AutoFileSetting> settings;
   EXPECT_TRUE(ReadAutoFileSettings(env, o, Context(), settings));
   EXPECT_EQ(settings[4].setNumber, 1005);

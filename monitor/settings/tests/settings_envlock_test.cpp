@@ -6,18 +6,19 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
-#include "support/settings_support.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::monitor {
 namespace {
 
-using testing::TempFolder;
+using testing::TempDir;
 
 class EnvLockTest : public ::testing::Test {
  protected:
   platform::FakeClock clock;
   platform::ScopedClock scoped{clock};
-  TempFolder dir;
+  TempDir dir;
   std::string LockPath() const { return dir / kEnvLockName; }
 };
 
@@ -44,7 +45,7 @@ TEST_F(EnvLockTest, NonPositiveTimeoutMeansSixtySeconds) {
 }
 
 TEST_F(EnvLockTest, StaleFileIsTakenAtOnceAndReleaseDeletesIt) {
-  testing::WriteAll(LockPath(), "left by a crashed writer");
+  testing::WriteText(LockPath(), "left by a crashed writer");
   EnvLockHandle h = AcquireEnvLock(dir.path() + "/", kEnvLockName, kEnvLockTimeoutSeconds);
   ASSERT_TRUE(h.valid());
   EXPECT_EQ(clock.totalSleptMs(), 100) << "only the closing pause";

@@ -13,45 +13,47 @@
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/process.h"
-#include "support/settings_support.h"
+#include "support/message_capture.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::monitor {
 namespace {
 
-using testing::MessageCapture;
-using testing::ReadAll;
-using testing::TempFolder;
-using testing::WriteAll;
+using test::MessageCapture;
+using testing::ReadText;
+using testing::TempDir;
+using testing::WriteText;
 
 class SafeWriteTest : public ::testing::Test {
  protected:
   platform::FakeClock clock;
   platform::ScopedClock scoped{clock};
-  TempFolder dir;
+  TempDir dir;
   std::string file = dir / "EnvSetInfo.ini";
   MessageCapture messages;
 };
 
 TEST_F(SafeWriteTest, CommitsTheNewCopyAndKeepsBackup) {
   const std::string before = "; kept\n[Viewer]\nA=1\n[AutoFileRead]\nSetName1=\"old\"\n";
-  WriteAll(file, before);
+  WriteText(file, before);
   std::string seenNew;
   ASSERT_TRUE(SafeWriteSettings(file, [&](const std::string& newFile) {
     seenNew = newFile;
-    EXPECT_EQ(ReadAll(file), before) << "the live file is untouched before the commit";
+    EXPECT_EQ(ReadText(file), before) << "the live file is untouched before the commit";
     return ProfileWrite("AutoFileRead", "SetName1", "\"new\"", newFile) &&
            ProfileDeleteKey("Viewer", "A", newFile) == true;
   }));
   EXPECT_EQ(seenNew, file + ".new");
-  EXPECT_EQ(ReadAll(file), "; kept\n[Viewer]\n[AutoFileRead]\nSetName1=\"new\"\n");
-  EXPECT_EQ(ReadAll(file + ".bak"), before);
+  EXPECT_EQ(ReadText(file), "; kept\n[Viewer]\n[AutoFileRead]\nSetName1=\"new\"\n");
+  EXPECT_EQ(ReadText(file + ".bak"), before);
   EXPECT_FALSE(platform::Exists(file + ".new"));
   EXPECT_FALSE(platform::Exists(dir / "~WriteEnvSetInfo.Locked"));
   EXPECT_TRUE(messages.shown().empty());
 }
 
 TEST_F(SafeWriteTest, FailedWriterLeavesFileAndReports) {
-  WriteAll(file, "[Option]\nMaxUser=5\n");
+  WriteText(file, "[Option]\nMaxUser=5\n");
   EXPECT_FALSE(SafeWriteSettings(file, [](const std::string& newFile) {
     ProfileWrite("Option", "MaxUser", 9, newFile);
     return false;
@@ -79,13 +81,13 @@ TEST_F(SafeWriteTest, MissingSettingsFileFailsAtOnce) {
 TEST_F(SafeWriteTest, ReadOnlySettingsFileStaysAsItWas) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes read-only files";
   const std::string before = "[Option]\nMaxUser=5\n";
-  WriteAll(file, before);
+  WriteText(file, before);
   ASSERT_TRUE(platform::SetReadOnly(file, true));
   EXPECT_FALSE(SafeWriteSettings(
       file, [](const std::string& newFile) { return ProfileWrite("Option", "MaxUser", 9, newFile); }));
-  EXPECT_EQ(ReadAll(file), before);
+  EXPECT_EQ(ReadText(file), before);
   EXPECT_TRUE(platform::IsReadOnly(file));
-  EXPECT_EQ(ReadAll(file + ".bak"), before);
+  EXPECT_EQ(ReadText(file + ".bak"), before);
   EXPECT_FALSE(platform::Exists(file + ".new"));
   EXPECT_TRUE(messages.Saw(20037));
 
@@ -100,17 +102,17 @@ TEST_F(SafeWriteTest, KilledSavesLeaveOldOrNewFileNeverTornOrMissing) {
   constexpr int kKeys = 40;
   std::string initial = "; header of another program\n[Other]\nx=y\n[Data]\nRound=0\n";
   for (int k = 1; k <= kKeys; ++k) initial += "Key" + std::to_string(k) + "=0\n";
-  WriteAll(file, initial);
+  WriteText(file, initial);
 
   const std::string tool = std::string(ZV_TEST_TOOLS_DIR) + "/settings_safewrite_loop";
   // The tool runs on the real clock, with its pauses shortened.
-  ::setenv("ZV_TEST_TIMESCALE", "20", 1);
+  const std::vector<std::string> fast = {"ZV_TEST_TIMESCALE=20"};
   std::mt19937 rng(12345);
   std::uniform_int_distribution<int> delayMs(20, 400);
   int lastRound = 0;
   int progressed = 0;
   for (int i = 0; i < 50; ++i) {
-    platform::Process p = platform::Process::Spawn(tool, {file, std::to_string(kKeys)});
+    platform::Process p = platform::Process::Spawn(tool, {file, std::to_string(kKeys)}, {}, fast);
     ASSERT_TRUE(p.valid());
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(rng)));
     ::kill(p.pid(), SIGKILL);
@@ -125,11 +127,10 @@ TEST_F(SafeWriteTest, KilledSavesLeaveOldOrNewFileNeverTornOrMissing) {
           << "torn settings file after kill " << i << " key " << k;
     }
     ASSERT_EQ(ProfileRead("Other", "x", "", file), "y");
-    ASSERT_EQ(ReadAll(file).rfind("; header of another program\n", 0), 0u);
+    ASSERT_EQ(ReadText(file).rfind("; header of another program\n", 0), 0u);
     if (round > lastRound) ++progressed;
     lastRound = round;
   }
-  ::unsetenv("ZV_TEST_TIMESCALE");
   EXPECT_GT(progressed, 5) << "the saves never got far enough to test anything";
 }
 

@@ -5,17 +5,18 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
-#include "support/settings_support.h"
+#include "testing/files.h"
+#include "testing/temp_dir.h"
 
 namespace zv::monitor {
 namespace {
 
-using testing::ReadAll;
-using testing::TempFolder;
-using testing::WriteAll;
+using testing::ReadText;
+using testing::TempDir;
+using testing::WriteText;
 
 TEST(SettingsStatus, MonitorStateTable) {
-  TempFolder dir;
+  TempDir dir;
   const EnvFiles env = EnvFiles::ForFolder(dir.path());
   struct Row {
     int importFlag, propertyFlag, status, expected;
@@ -43,11 +44,11 @@ TEST(SettingsStatus, ChangeFlagsStampLastModified) {
   platform::FakeClock clock;
   platform::ScopedClock scoped(clock);
   clock.SetUnixSeconds(1'234'567'890);
-  TempFolder dir;
+  TempDir dir;
   const EnvFiles env = EnvFiles::ForFolder(dir.path());
-  WriteAll(env.settings, "[Product]\nHostName=h\n");
+  WriteText(env.settings, "[Product]\nHostName=h\n");
   ASSERT_TRUE(WriteChangeFlag(env.settings, ChangeFlag::SortModified));
-  EXPECT_NE(ReadAll(env.settings).find("[option]\nSortModified=1\n"), std::string::npos);
+  EXPECT_NE(ReadText(env.settings).find("[option]\nSortModified=1\n"), std::string::npos);
   EXPECT_EQ(ProfileRead("Product", "LastModified", "", env.settings), "1234567890");
   ASSERT_TRUE(WriteChangeFlag(env.settings, ChangeFlag::FaxModified));
   EXPECT_EQ(ReadChangeFlag(env.settings, ChangeFlag::FaxModified), 1);
@@ -58,7 +59,7 @@ TEST(SettingsStatus, ChangeFlagsStampLastModified) {
 }
 
 struct LinkSetup {
-  TempFolder dir;
+  TempDir dir;
   EnvFiles env = EnvFiles::ForFolder(dir / "prog");
   companion::ViewerFolders folders;
   LinkSetup() {
@@ -68,13 +69,13 @@ struct LinkSetup {
   std::string Copy(int i) const { return ResultAreaCopyPath(folders.link[i]); }
   void MakeCopy(int i, const std::string& host) {
     platform::MakeFolders(platform::ParentFolder(Copy(i)));
-    WriteAll(Copy(i), "[Product]\nHostName=" + host + "\n[Mine]\nx=1\n");
+    WriteText(Copy(i), "[Product]\nHostName=" + host + "\n[Mine]\nx=1\n");
   }
 };
 
 TEST(SettingsStatus, HostNameRefreshFollowsOnlyOwnCopies) {
   LinkSetup s;
-  WriteAll(s.env.settings, "[Product]\nHostName=OldPC\n");
+  WriteText(s.env.settings, "[Product]\nHostName=OldPC\n");
   s.MakeCopy(0, "oldpc");
   s.MakeCopy(1, "Neighbour");
   EXPECT_EQ(RefreshHostName(s.env, "  NewPC ", s.folders), 2);
@@ -87,7 +88,7 @@ TEST(SettingsStatus, HostNameRefreshFollowsOnlyOwnCopies) {
   EXPECT_EQ(RefreshHostName(s.env, "   ", s.folders), 0);
   // A file without an owner (a fresh installation) takes this computer's
   // name; copies of other computers stay theirs.
-  WriteAll(s.env.settings, "[Product]\nHostName=\n");
+  WriteText(s.env.settings, "[Product]\nHostName=\n");
   s.MakeCopy(2, "");
   EXPECT_EQ(RefreshHostName(s.env, "Other", s.folders), 1);
   EXPECT_EQ(ProfileRead("Product", "HostName", "x", s.env.settings), "Other");
@@ -97,12 +98,12 @@ TEST(SettingsStatus, HostNameRefreshFollowsOnlyOwnCopies) {
 
 TEST(SettingsStatus, ResultAreaCopiesLeaveOtherComputersAlone) {
   LinkSetup s;
-  WriteAll(s.env.settings, "[Product]\nHostName=ThisPC\n[Option]\nMaxUser=9\n");
+  WriteText(s.env.settings, "[Product]\nHostName=ThisPC\n[Option]\nMaxUser=9\n");
   platform::MakeFolders(s.folders.link[0]);  // no Rslt yet
   s.MakeCopy(1, "OtherPC");
   // link 3 does not exist at all
   EXPECT_EQ(RefreshResultAreaCopies(s.env, "thispc", s.folders), 1);
-  EXPECT_EQ(ReadAll(s.Copy(0)), ReadAll(s.env.settings));
+  EXPECT_EQ(ReadText(s.Copy(0)), ReadText(s.env.settings));
   EXPECT_EQ(ProfileRead("Product", "HostName", "", s.Copy(1)), "OtherPC");
   EXPECT_EQ(ProfileRead("Mine", "x", "", s.Copy(1)), "1");
   EXPECT_FALSE(platform::Exists(s.folders.link[2]));

@@ -1,33 +1,16 @@
-#include "support/settings_support.h"
+#include "support/message_capture.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <mutex>
 
 #include "companion/common.h"
 #include "companion/strings.h"
-#include "platform/fs.h"
-#include "platform/paths.h"
 
-namespace zv::monitor::testing {
+namespace zv::monitor::test {
 
 namespace {
 std::mutex g_mu;
 std::vector<ShownMessage> g_shown;
 }  // namespace
-
-TempFolder::TempFolder() {
-  static std::atomic<int> counter{0};
-  path_ = platform::JoinPath(ZV_TEST_BINARY_DIR,
-                             "tmp-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  platform::RemoveTree(path_);
-  platform::MakeFolders(path_);
-}
-
-TempFolder::~TempFolder() { platform::RemoveTree(path_); }
-
-std::string TempFolder::operator/(const std::string& name) const { return platform::JoinPath(path_, name); }
 
 MessageCapture::MessageCapture() {
   std::lock_guard<std::mutex> lock(g_mu);
@@ -52,8 +35,4 @@ bool MessageCapture::Saw(int resourceId) const {
   return false;
 }
 
-std::string ReadAll(const std::string& path) { return platform::ReadFile(path).value_or(""); }
-
-void WriteAll(const std::string& path, const std::string& content) { platform::WriteFileAtomic(path, content); }
-
-}  // namespace zv::monitor::testing
+}  // namespace zv::monitor::test
