@@ -24,7 +24,8 @@ namespace {
 
 // The floors from the ground up. The longest folder that a path starts with
 // gives its floor; "*/ui" stands for the ui folder of any subsystem, "*/app"
-// for any program's main(), "*/tests" for any module's tests.
+// for any program's main(), "*/tests" and "*/bench" for any module's tests
+// and benches.
 const std::vector<std::pair<std::string, int>> kFloors = {
     {"platform", 0},
     {"companion", 1},
@@ -42,8 +43,10 @@ const std::vector<std::pair<std::string, int>> kFloors = {
     {"ui/common", 9},
     {"*/ui", 10},
     {"*/app", 11},
-    // Tests sit on top of every floor, and so does their shared support.
+    // Tests and benches sit on top of every floor, and so does their shared
+    // support.
     {"*/tests", 12},
+    {"*/bench", 12},
     {"testing", 12},
 };
 // Top-level folders that hold no module.

@@ -26,6 +26,8 @@
 #include "platform/iocounts.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
+#include "testing/files.h"
+#include "testing/pdf.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ int EnvInt(const char* name, int fallback) {
 std::size_t PageCount(const std::string& binder) { return companion::binder::ReadBinder(binder, false).pages.size(); }
 
 bool FilesLeftIn(const std::string& folder) {
-  for (const auto& name : test::Names(folder))
+  for (const auto& name : zv::testing::Names(folder))
     if (platform::IsFile(platform::JoinPath(folder, name))) return true;
   return false;
 }
@@ -77,7 +79,8 @@ void BM_BatchPerFile(benchmark::State& state) {
     engine.AwaitFirstCycle();
 
     platform::MakeFolders(inst.Path("tmp/batch"));
-    for (int i = 0; i < files; ++i) test::MakePdf(inst.Path("tmp/batch/b" + std::to_string(100 + i) + ".pdf"), 1);
+    for (int i = 0; i < files; ++i)
+      zv::testing::MakePdf(inst.Path("tmp/batch/b" + std::to_string(100 + i) + ".pdf"), 1);
     const platform::IoCounts ioBefore = platform::ReadIoCounts();
     const std::int64_t setBefore = platform::ReplacementsOf(inst.settings());
     const std::int64_t statBefore = platform::ReplacementsOf(StatusFile(inst));
@@ -148,7 +151,7 @@ void BM_FirstDocument(benchmark::State& state) {
     for (int i = 0; i < starts; ++i) {
       test::Installation inst;
       inst.SetOption("TraceLogEnabled", "0");
-      test::MakePdf(platform::JoinPath(inst.target(), "first.pdf"), 1);
+      zv::testing::MakePdf(platform::JoinPath(inst.target(), "first.pdf"), 1);
       platform::ini::ClearCache();
       PauseRecorder clock(platform::GetClock());
       platform::ScopedClock scoped(clock);

@@ -22,6 +22,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
+#include "testing/pdf.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ void BM_PickUp(benchmark::State& state) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 1200)(random)));
       const std::string name = "drop" + std::to_string(i) + ".pdf";
       const std::string staged = inst.Path("tmp/" + name);
-      test::MakePdf(staged, 1);
+      zv::testing::MakePdf(staged, 1);
       const std::size_t before = PageCount(inst.binder());
       const std::int64_t from = clock.SteadyMs();
       if (!platform::RenamePath(staged, platform::JoinPath(inst.target(), name), false)) {

@@ -23,6 +23,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "support/watch_env.h"
+#include "testing/files.h"
+#include "testing/pdf.h"
 
 namespace {
 
@@ -32,7 +34,7 @@ using namespace zv::monitor;
 constexpr int kFiles = 200;
 
 bool FilesLeftIn(const std::string& folder) {
-  for (const auto& name : test::Names(folder))
+  for (const auto& name : zv::testing::Names(folder))
     if (platform::IsFile(platform::JoinPath(folder, name))) return true;
   return false;
 }
@@ -47,7 +49,7 @@ void BM_FileTwoHundredWithoutPauses(benchmark::State& state) {
     for (int i = 0; i < kFiles; ++i) {
       const std::string name = "page" + std::to_string(i) + ".pdf";
       const std::string original = inst.Path("originals/" + name);
-      test::MakePdf(original, 1);
+      zv::testing::MakePdf(original, 1);
       platform::CopyFile(original, platform::JoinPath(inst.target(), name), true);
       originals.push_back(original);
     }
@@ -156,7 +158,7 @@ FullSizeRun FileBatch(bool fullSize, int files) {
   platform::ini::ClearCache();
   run.settingsBytes = platform::FileSize(inst.settings()).value_or(0);
   platform::MakeFolders(inst.Path("tmp/batch"));
-  for (int i = 0; i < files; ++i) test::MakePdf(inst.Path("tmp/batch/p" + std::to_string(i) + ".pdf"), 1);
+  for (int i = 0; i < files; ++i) zv::testing::MakePdf(inst.Path("tmp/batch/p" + std::to_string(i) + ".pdf"), 1);
 
   platform::FakeClock clock;
   platform::SetClock(&clock);

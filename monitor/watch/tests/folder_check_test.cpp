@@ -18,6 +18,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "support/watch_env.h"
+#include "testing/files.h"
+#include "testing/pdf.h"
 
 namespace zv::monitor {
 namespace {
@@ -60,7 +62,7 @@ class Watch : public ::testing::Test {
   std::string Scan(const std::string& name) const { return pf::JoinPath(inst.target(), name); }
   std::string Success() const { return test::DatedFolder(pf::JoinPath(inst.target(), "Success")); }
   std::string Fail() const { return test::DatedFolder(pf::JoinPath(inst.target(), "Fail")); }
-  std::string SkipLog() const { return test::ReadAll(pf::JoinPath(inst.program(), "AutoImpInfo"), "_skip"); }
+  std::string SkipLog() const { return test::ReadTree(pf::JoinPath(inst.program(), "AutoImpInfo"), "_skip"); }
   std::size_t Pages() const { return test::BinderKeywords(inst.binder()).size(); }
 
   Installation inst;
@@ -68,7 +70,7 @@ class Watch : public ::testing::Test {
 };
 
 TEST_F(Watch, FilesDocumentsAndKeepsEveryRecord) {
-  test::MakePdf(Scan("a.pdf"), 2);
+  testing::MakePdf(Scan("a.pdf"), 2);
   Start();
   engine->Cycle();
   // Pages keyed with the import time stamp, source in the dated Success folder.
@@ -78,25 +80,25 @@ TEST_F(Watch, FilesDocumentsAndKeepsEveryRecord) {
   EXPECT_EQ(keywords[0].rfind(stamp + "_1", 0), 0u);
   ASSERT_FALSE(Success().empty());
   EXPECT_EQ(pf::LastComponent(Success()), stamp.substr(0, 8));
-  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"a.pdf"});
+  EXPECT_EQ(testing::Names(Success()), std::vector<std::string>{"a.pdf"});
   EXPECT_FALSE(pf::Exists(Scan("a.pdf")));
   // Result file, import list, activity log, host name of the link folder.
-  const std::string result = test::ReadAll(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_" + stamp);
+  const std::string result = test::ReadTree(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_" + stamp);
   EXPECT_NE(result.find("Result=1"), std::string::npos);
   EXPECT_NE(result.find("ImpUser1=tester,"), std::string::npos);
-  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.program(), "AutoImpInfo"), "ImpResult.csv").find("/a.pdf"),
+  EXPECT_NE(test::ReadTree(pf::JoinPath(inst.program(), "AutoImpInfo"), "ImpResult.csv").find("/a.pdf"),
             std::string::npos);
-  EXPECT_NE(test::ReadAll(inst.program(), "Hopvale_").find(",IMP,Scans," + inst.target() + ",a.pdf,OK,"),
+  EXPECT_NE(test::ReadTree(inst.program(), "Hopvale_").find(",IMP,Scans," + inst.target() + ",a.pdf,OK,"),
             std::string::npos);
-  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.link(), "Rslt"), "ImpHostname.ini").find("HostName="), std::string::npos);
+  EXPECT_NE(test::ReadTree(pf::JoinPath(inst.link(), "Rslt"), "ImpHostname.ini").find("HostName="), std::string::npos);
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
   EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "MonitorStatus", -1), 0);
 
   // The same name again goes in as a_002.pdf.
-  test::MakePdf(Scan("a.pdf"));
+  testing::MakePdf(Scan("a.pdf"), 1);
   engine->Cycle();
   EXPECT_EQ(Pages(), 3u);
-  EXPECT_EQ(test::Names(Success()), (std::vector<std::string>{"a.pdf", "a_002.pdf"}));
+  EXPECT_EQ(testing::Names(Success()), (std::vector<std::string>{"a.pdf", "a_002.pdf"}));
 }
 
 TEST_F(Watch, NameLengthLimitAndIneligibleFiles) {
@@ -104,8 +106,8 @@ TEST_F(Watch, NameLengthLimitAndIneligibleFiles) {
   const std::size_t room = 258 - inst.target().size();
   const std::string ok = std::string(room - 4, 'k') + ".pdf";
   const std::string tooLong = std::string(room - 3, 'l') + ".pdf";
-  test::MakePdf(Scan(ok));
-  test::MakePdf(Scan(tooLong));
+  testing::MakePdf(Scan(ok), 1);
+  testing::MakePdf(Scan(tooLong), 1);
   std::vector<std::string> handed;
   gBefore = [&](char*, const char* source) {
     handed.push_back(source);
@@ -122,17 +124,17 @@ TEST_F(Watch, HiddenReadOnlyAndExceptedFilesAreNeverHandedOver) {
   inst.SetOption("SkipLogInterval", "0");
   pf::ini::WriteString(inst.settings(), "exceptExt", "FileCount", "1");
   pf::ini::WriteString(inst.settings(), "exceptExt", "File1", "TMP");
-  test::MakePdf(Scan(".hidden.pdf"));
-  test::MakePdf(Scan("ro.pdf"));
+  testing::MakePdf(Scan(".hidden.pdf"), 1);
+  testing::MakePdf(Scan("ro.pdf"), 1);
   pf::SetReadOnly(Scan("ro.pdf"), true);
-  test::MakePdf(Scan("part.tmp"));
+  testing::MakePdf(Scan("part.tmp"), 1);
   Start();
   std::uint64_t total = 0;
   EXPECT_EQ(CheckFileExists(engine->frame, inst.target(), 0, total), 0);
   engine->Cycle();
   EXPECT_EQ(gCalls, 0);
   EXPECT_EQ(SkipLog(), "");
-  EXPECT_EQ(test::Names(inst.target()).size(), 3u);
+  EXPECT_EQ(testing::Names(inst.target()).size(), 3u);
 }
 
 TEST_F(Watch, LockListCycleNeverImportsTwice) {
@@ -140,7 +142,7 @@ TEST_F(Watch, LockListCycleNeverImportsTwice) {
   // cannot be moved, goes to the lock list and is not imported again.
   pf::HeldLock holder;
   gAfter = [&](const char* source, int) { holder = pf::HeldLock::TryAcquire(source); };
-  test::MakePdf(Scan("held.pdf"));
+  testing::MakePdf(Scan("held.pdf"), 1);
   Start();
   engine->Cycle();
   ASSERT_TRUE(holder.valid());
@@ -160,33 +162,33 @@ TEST_F(Watch, LockListCycleNeverImportsTwice) {
   engine->Cycle();  // free now: moved with the stored result, not imported
   EXPECT_EQ(gCalls, 1);
   EXPECT_EQ(Pages(), 1u);
-  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"held.pdf"});
+  EXPECT_EQ(testing::Names(Success()), std::vector<std::string>{"held.pdf"});
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
 }
 
 TEST_F(Watch, ReplacedFileIsImportedAgain) {
-  test::MakePdf(Scan("r.pdf"));
+  testing::MakePdf(Scan("r.pdf"), 1);
   Start();
   ASSERT_EQ(SetLockFileList(engine->frame, Scan("r.pdf"), 0, 1, 3, LockListIdentity(Scan("r.pdf"))), 1);
   // A new file under the same name: another identity.
   pf::RemoveFile(Scan("r.pdf"));
-  test::MakePdf(Scan("spacer.bin"));
-  test::MakePdf(Scan("r.pdf"));
+  testing::MakePdf(Scan("spacer.bin"), 1);
+  testing::MakePdf(Scan("r.pdf"), 1);
   pf::RemoveFile(Scan("spacer.bin"));
   engine->Cycle();
   EXPECT_EQ(gCalls, 1);
   EXPECT_EQ(Pages(), 1u);
-  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"r.pdf"});
+  EXPECT_EQ(testing::Names(Success()), std::vector<std::string>{"r.pdf"});
 }
 
 TEST_F(Watch, BusyBinderAndSettingsChangeStopTheWalk) {
-  test::MakePdf(Scan("1.pdf"));
-  test::MakePdf(Scan("2.pdf"));
+  testing::MakePdf(Scan("1.pdf"), 1);
+  testing::MakePdf(Scan("2.pdf"), 1);
   gBefore = [](char*, const char*) { return 1; };  // binder busy
   Start();
   engine->Cycle();
   EXPECT_EQ(gCalls, 1);  // the walk ended at the first file
-  EXPECT_EQ(test::Names(inst.target()), (std::vector<std::string>{"1.pdf", "2.pdf"}));
+  EXPECT_EQ(testing::Names(inst.target()), (std::vector<std::string>{"1.pdf", "2.pdf"}));
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
 
   // A settings change after the first import stops further imports.
@@ -194,7 +196,7 @@ TEST_F(Watch, BusyBinderAndSettingsChangeStopTheWalk) {
   gAfter = [&](const char*, int) { pf::ini::WriteString(inst.settings(), "Option", "Modified", "1"); };
   engine->Cycle();
   EXPECT_EQ(gCalls, 2);
-  EXPECT_EQ(test::Names(inst.target()), (std::vector<std::string>{"2.pdf", "Success"}));
+  EXPECT_EQ(testing::Names(inst.target()), (std::vector<std::string>{"2.pdf", "Success"}));
   gAfter = nullptr;
   engine->Cycle();  // settings re-read, then the rest
   EXPECT_EQ(gCalls, 3);
@@ -205,7 +207,7 @@ TEST_F(Watch, DueArithmeticAndClockSetBack) {
   inst.SetAuto("checkTimer1", "5");
   Start();
   auto& last = engine->frame.lastCheck[0];
-  test::MakePdf(Scan("d.pdf"));
+  testing::MakePdf(Scan("d.pdf"), 1);
   const std::int64_t now = pf::UnixSeconds();
   last = now - 299;  // 4 min 59 s
   engine->Cycle();
@@ -214,7 +216,7 @@ TEST_F(Watch, DueArithmeticAndClockSetBack) {
   engine->Cycle();
   EXPECT_EQ(gCalls, 1);
   // The clock went back: one more interval, never a negative one.
-  test::MakePdf(Scan("e.pdf"));
+  testing::MakePdf(Scan("e.pdf"), 1);
   last = pf::UnixSeconds() + 3600;
   engine->Cycle();
   EXPECT_EQ(gCalls, 1);
@@ -223,13 +225,13 @@ TEST_F(Watch, DueArithmeticAndClockSetBack) {
 }
 
 TEST_F(Watch, ImportStampsStayUniqueWhenTheClockGoesBack) {
-  test::MakePdf(Scan("a.pdf"));
+  testing::MakePdf(Scan("a.pdf"), 1);
   Start();
   engine->Cycle();
   // An hour back: the next import neither waits the hour out nor reuses a
   // stamp, so every page stays tied to its own import.
   engine->clock.SetUnixSeconds(engine->clock.UnixSeconds() - 3600 - engine->clock.SteadyMs() / 1000);
-  test::MakePdf(Scan("b.pdf"));
+  testing::MakePdf(Scan("b.pdf"), 1);
   const std::int64_t slept = engine->clock.totalSleptMs();
   engine->Cycle();  // the due time is re-based after a step back
   engine->Cycle();
@@ -240,7 +242,7 @@ TEST_F(Watch, ImportStampsStayUniqueWhenTheClockGoesBack) {
 }
 
 TEST_F(Watch, SpaceChecks) {
-  test::MakePdf(Scan("s.pdf"));
+  testing::MakePdf(Scan("s.pdf"), 1);
   Start();
   const std::uint64_t MiB = 1024 * 1024;
   const std::uint64_t size = *pf::FileSize(Scan("s.pdf"));
@@ -253,7 +255,7 @@ TEST_F(Watch, SpaceChecks) {
   engine->Cycle();
   EXPECT_EQ(gCalls, 1);
   // A failed query counts as enough space.
-  test::MakePdf(Scan("t.pdf"));
+  testing::MakePdf(Scan("t.pdf"), 1);
   engine->frame.freeSpace = [](const std::string&) { return std::optional<std::uint64_t>(); };
   engine->Cycle();
   EXPECT_EQ(gCalls, 2);
@@ -271,14 +273,14 @@ TEST_F(Watch, DatedFolderAges) {
   for (const auto& d : {old, recent, std::string("20231301"), std::string("19991231")})
     pf::MakeFolders(pf::JoinPath(base, d));
   DeleteOldFolder(engine->frame, base, 0);  // term 0 keeps all
-  EXPECT_EQ(test::Names(base).size(), 4u);
+  EXPECT_EQ(testing::Names(base).size(), 4u);
   DeleteOldFolder(engine->frame, base, 30);
-  EXPECT_EQ(test::Names(base), (std::vector<std::string>{"19991231", recent, "20231301"}));
+  EXPECT_EQ(testing::Names(base), (std::vector<std::string>{"19991231", recent, "20231301"}));
 }
 
 TEST_F(Watch, UnwritableTargetIsStagedAndItsSourceLocked) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes read-only folders";
-  test::MakePdf(Scan("st.pdf"));
+  testing::MakePdf(Scan("st.pdf"), 1);
   // The save folders must exist: they cannot be made in the folder.
   pf::MakeFolders(pf::JoinPath(inst.target(), "Success"));
   pf::MakeFolders(pf::JoinPath(inst.target(), "Fail"));
@@ -288,7 +290,7 @@ TEST_F(Watch, UnwritableTargetIsStagedAndItsSourceLocked) {
   // Filed from the staging copy; the original cannot be deleted and is locked.
   EXPECT_EQ(gCalls, 1);
   EXPECT_EQ(Pages(), 1u);
-  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"st.pdf"});
+  EXPECT_EQ(testing::Names(Success()), std::vector<std::string>{"st.pdf"});
   auto list = ReadLockList(inst.settings());
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].file, Scan("st.pdf"));
@@ -309,7 +311,7 @@ TEST_F(Watch, UnwritableSuccessFolderSkipsTheSetting) {
   pf::MakeFolders(succ);
   pf::SetReadOnly(succ, true);
   inst.SetAuto("SucceededFolder1", succ);
-  test::MakePdf(Scan("u.pdf"));
+  testing::MakePdf(Scan("u.pdf"), 1);
   Start();
   engine->Cycle();
   EXPECT_EQ(gCalls, 0);
@@ -321,7 +323,7 @@ TEST_F(Watch, UnwritableSuccessFolderSkipsTheSetting) {
 TEST_F(Watch, BinderOrSourceGoneAtImportTime) {
   Start();
   // A file removed between the listing and the import: nothing is left behind.
-  test::MakePdf(Scan("c.pdf"));
+  testing::MakePdf(Scan("c.pdf"), 1);
   gBefore = [&](char*, const char* source) {
     pf::RemoveFile(source);
     return 0;
@@ -332,15 +334,15 @@ TEST_F(Watch, BinderOrSourceGoneAtImportTime) {
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
   EXPECT_EQ(engine->frame.status.load(), 0);
   // The binder vanishes between the checks and the import: the source is kept in Fail.
-  test::MakePdf(Scan("b.pdf"));
+  testing::MakePdf(Scan("b.pdf"), 1);
   gBefore = [&](char*, const char*) {
     pf::RemoveTree(inst.binder());
     return 0;
   };
   engine->Cycle();
   EXPECT_EQ(gCalls, 2);
-  EXPECT_EQ(test::Names(Fail()), std::vector<std::string>{"b.pdf"});
-  EXPECT_NE(test::ReadAll(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_").find("Result=0"), std::string::npos);
+  EXPECT_EQ(testing::Names(Fail()), std::vector<std::string>{"b.pdf"});
+  EXPECT_NE(test::ReadTree(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_").find("Result=0"), std::string::npos);
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
 }
 
@@ -351,7 +353,7 @@ TEST_F(Watch, FailedSourceIsNeverDeletedForLackOfRoom) {
   pf::MakeFolders(deep);
   const std::string name = std::string(60, 'n') + ".pdf";
   const std::string failed = pf::JoinPath(inst.target(), name);
-  test::MakePdf(failed);
+  testing::MakePdf(failed, 1);
   const std::string id = LockListIdentity(failed);
   EXPECT_EQ(MoveSourceToSaveFolder(engine->frame, failed, "", deep, pf::UnixSeconds(), -1, id), 0);
   EXPECT_TRUE(pf::Exists(failed));
@@ -365,10 +367,10 @@ TEST_F(Watch, FailedSourceIsNeverDeletedForLackOfRoom) {
 TEST_F(Watch, InterruptedImportIsSettledOnlyOnItsOwnPages) {
   // Sources are deleted after filing: one taken for filed wrongly is lost.
   inst.SetAuto("move_succeeded1", "1");
-  test::MakePdf(Scan("filed.pdf"));
-  test::MakePdf(Scan("lost.pdf"));
-  test::MakePdf(Scan("shared.pdf"));
-  test::MakePdf(inst.Path("tmp/other.pdf"));
+  testing::MakePdf(Scan("filed.pdf"), 1);
+  testing::MakePdf(Scan("lost.pdf"), 1);
+  testing::MakePdf(Scan("shared.pdf"), 1);
+  testing::MakePdf(inst.Path("tmp/other.pdf"), 1);
   {
     Engine before(inst);
     const std::int64_t t1 = pf::UnixSeconds(), t2 = t1 + 5, t3 = t1 + 9;
@@ -412,14 +414,14 @@ TEST_F(Watch, InterruptedImportIsSettledOnlyOnItsOwnPages) {
   engine->Cycle();
   EXPECT_EQ(gCalls, 2);  // lost.pdf and shared.pdf are imported (again); filed.pdf is not
   EXPECT_EQ(Pages(), 6u);
-  EXPECT_TRUE(test::Names(inst.target()).empty());
+  EXPECT_TRUE(testing::Names(inst.target()).empty());
   EXPECT_TRUE(ReadLockList(inst.settings()).empty());
 }
 
 TEST_F(Watch, StopChosenDuringAnImportHoldsBeforeTheNextFile) {
-  test::MakePdf(Scan("1.pdf"));
-  test::MakePdf(Scan("2.pdf"));
-  test::MakePdf(Scan("3.pdf"));
+  testing::MakePdf(Scan("1.pdf"), 1);
+  testing::MakePdf(Scan("2.pdf"), 1);
+  testing::MakePdf(Scan("3.pdf"), 1);
   // Another program stops the monitor while the first document is filed.
   gAfter = [&](const char*, int) {
     if (gCalls != 1) return;
@@ -445,7 +447,7 @@ TEST_F(Watch, StopChosenDuringAnImportHoldsBeforeTheNextFile) {
   };
   engine->Cycle();
   EXPECT_EQ(gCalls, 2);
-  EXPECT_EQ(test::Names(Success()).size(), 2u);
+  EXPECT_EQ(testing::Names(Success()).size(), 2u);
   pf::ini::ClearCache();
   EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "MonitorStatus", -1), kStatusStopped);
   EXPECT_EQ(engine->frame.status.load(), kStatusStopped);
@@ -455,14 +457,14 @@ TEST_F(Watch, RaisedFlagsOfOtherSettingsNeverHoldImportsBack) {
   // Start-up raises FaxModified; a sort-folder save is pending too.
   inst.SetOption("FaxModified", "1");
   pf::ini::WriteString(inst.settings(), "option", "SortModified", "1");
-  test::MakePdf(Scan("1.pdf"));
-  test::MakePdf(Scan("2.pdf"));
+  testing::MakePdf(Scan("1.pdf"), 1);
+  testing::MakePdf(Scan("2.pdf"), 1);
   // A fax save during the walk leaves the auto-file record in hand valid.
   gAfter = [&](const char*, int) { inst.SetOption("FaxModified", "1"); };
   Start();
   engine->Cycle();  // the first cycle files both
   EXPECT_EQ(gCalls, 2);
-  EXPECT_EQ(test::Names(Success()).size(), 2u);
+  EXPECT_EQ(testing::Names(Success()).size(), 2u);
   engine->Cycle();
   pf::ini::ClearCache();
   EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "FaxModified", -1), 0);
@@ -475,7 +477,7 @@ TEST_F(Watch, EmptyRecipientIsReportedOnceAndImportsGoOn) {
   inst.SetAuto("SendUser2count", "1");
   inst.SetAuto("SendUser2user1", "");
   inst.SetOption("Modified", "1");
-  test::MakePdf(Scan("a.pdf"));
+  testing::MakePdf(Scan("a.pdf"), 1);
   int boxes = 0;
   companion::SetMessageBoxHook([&](const std::string&, const std::string&, int) {
     ++boxes;
@@ -498,9 +500,9 @@ TEST_F(Watch, LinkedFileIsNeverFiled) {
   // Anyone who may write the target folder plants a link to a file they may not read.
   const std::string secret = inst.Path("private/private.pdf");
   pf::MakeFolders(inst.Path("private"));
-  test::MakePdf(secret, 2);
+  testing::MakePdf(secret, 2);
   ASSERT_EQ(::symlink(secret.c_str(), Scan("leak.pdf").c_str()), 0);
-  test::MakePdf(Scan("ok.pdf"));
+  testing::MakePdf(Scan("ok.pdf"), 1);
   std::vector<std::string> handed;
   gBefore = [&](char*, const char* source) {
     handed.push_back(source);
@@ -511,7 +513,7 @@ TEST_F(Watch, LinkedFileIsNeverFiled) {
   EXPECT_EQ(handed, std::vector<std::string>{Scan("ok.pdf")});
   EXPECT_EQ(Pages(), 1u);
   EXPECT_TRUE(pf::IsSymlink(Scan("leak.pdf")));
-  EXPECT_EQ(test::Names(Success()), std::vector<std::string>{"ok.pdf"});
+  EXPECT_EQ(testing::Names(Success()), std::vector<std::string>{"ok.pdf"});
   EXPECT_NE(SkipLog().find("63080: <1>[File]Read Only/Hidden /System/Temporary(" + Scan("leak.pdf")),
             std::string::npos);
   // The library refuses a link as its source as well.
@@ -532,11 +534,11 @@ TEST_F(Watch, SaveFoldersNeverFollowLinksPlantedInTheTarget) {
   const std::string elsewhere = inst.Path("elsewhere");
   pf::MakeFolders(pf::JoinPath(elsewhere, "20200101"));
   ASSERT_EQ(::symlink(elsewhere.c_str(), Scan("Fail").c_str()), 0);
-  test::MakePdf(Scan("s.pdf"));
+  testing::MakePdf(Scan("s.pdf"), 1);
   Start();
   engine->Cycle();
   EXPECT_EQ(gCalls, 0);
-  EXPECT_EQ(test::Names(elsewhere), std::vector<std::string>{"20200101"});
+  EXPECT_EQ(testing::Names(elsewhere), std::vector<std::string>{"20200101"});
   EXPECT_NE(SkipLog().find("61120: <1>"), std::string::npos);
 
   // A dated folder that is a link counts as one that cannot be accessed.
@@ -546,8 +548,8 @@ TEST_F(Watch, SaveFoldersNeverFollowLinksPlantedInTheTarget) {
   ASSERT_EQ(::symlink(elsewhere.c_str(), pf::JoinPath(Scan("Success"), today).c_str()), 0);
   engine->Cycle();
   EXPECT_EQ(gCalls, 1);
-  EXPECT_EQ(test::Names(elsewhere), std::vector<std::string>{"20200101"});
-  EXPECT_EQ(test::Names(pf::JoinPath(Scan("Success"), today + "_001")), std::vector<std::string>{"s.pdf"});
+  EXPECT_EQ(testing::Names(elsewhere), std::vector<std::string>{"20200101"});
+  EXPECT_EQ(testing::Names(pf::JoinPath(Scan("Success"), today + "_001")), std::vector<std::string>{"s.pdf"});
 }
 
 TEST_F(Watch, NegativeTermsNeverRemoveTodaysFolder) {
@@ -559,18 +561,18 @@ TEST_F(Watch, NegativeTermsNeverRemoveTodaysFolder) {
   const std::string old = pf::JoinPath(Scan("Fail"), DayText(now - 40 * 86400));
   pf::MakeFolders(today);
   pf::MakeFolders(old);
-  test::MakePdf(pf::JoinPath(today, "failed.pdf"));
+  testing::MakePdf(pf::JoinPath(today, "failed.pdf"), 1);
   engine->Cycle();  // the first cycle runs the daily clean-up
-  EXPECT_EQ(test::Names(today), std::vector<std::string>{"failed.pdf"});
+  EXPECT_EQ(testing::Names(today), std::vector<std::string>{"failed.pdf"});
   EXPECT_FALSE(pf::Exists(old));
   // Nothing removes today's folder, whatever term reaches the clean-up.
   DeleteOldFolder(engine->frame, Scan("Fail"), -1);
-  EXPECT_EQ(test::Names(today), std::vector<std::string>{"failed.pdf"});
+  EXPECT_EQ(testing::Names(today), std::vector<std::string>{"failed.pdf"});
 }
 
 TEST_F(Watch, StagingLeavesAFileStillBeingWritten) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes read-only folders";
-  test::MakePdf(Scan("w.pdf"));
+  testing::MakePdf(Scan("w.pdf"), 1);
   pf::MakeFolders(pf::JoinPath(inst.target(), "Success"));
   pf::MakeFolders(pf::JoinPath(inst.target(), "Fail"));
   // A scanner still writing the file, in its own process.

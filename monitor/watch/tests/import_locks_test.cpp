@@ -7,6 +7,7 @@
 #include "platform/iocounts.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
+#include "testing/pdf.h"
 
 namespace zv::monitor {
 namespace {
@@ -33,7 +34,7 @@ TEST(ImportLocks, OneImportTakesTheEnvironmentLockOncePerStep) {
   test::Engine engine(inst);
   engine.Cycle();  // the first cycle's daily clean-up and start-up writes
   const Work idle = Measure(engine, inst);
-  test::MakePdf(pf::JoinPath(inst.target(), "a.pdf"));
+  testing::MakePdf(pf::JoinPath(inst.target(), "a.pdf"), 1);
   const Work busy = Measure(engine, inst);
   ASSERT_EQ(engine.frame.imports.load(), 1);
   ASSERT_FALSE(pf::Exists(pf::JoinPath(inst.target(), "a.pdf")));

@@ -13,6 +13,7 @@
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
+#include "testing/pdf.h"
 
 namespace zv::monitor {
 namespace {
@@ -34,7 +35,7 @@ class DeadShare : public ::testing::Test {
     pf::SetPathStallForTesting([prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; }, kLimitMs);
   }
   std::string Scan(const std::string& name) const { return pf::JoinPath(inst.target(), name); }
-  std::string SkipLog() const { return test::ReadAll(pf::JoinPath(inst.program(), "AutoImpInfo"), "_skip"); }
+  std::string SkipLog() const { return test::ReadTree(pf::JoinPath(inst.program(), "AutoImpInfo"), "_skip"); }
   std::size_t Pages() const { return test::BinderKeywords(inst.binder()).size(); }
 
   test::Installation inst;
@@ -46,7 +47,7 @@ TEST_F(DeadShare, SaveFolderIsNeitherCleanedNorFilledUntilItAnswers) {
   pf::MakeFolders(done);
   inst.SetAuto("SucceededFolder1", done);
   inst.SetAuto("SucceededTerm1", "30");
-  test::MakePdf(Scan("n.pdf"));
+  testing::MakePdf(Scan("n.pdf"), 1);
   Hang(share);
 
   const auto started = Clock::now();
@@ -73,7 +74,7 @@ TEST_F(DeadShare, SaveFolderIsNeitherCleanedNorFilledUntilItAnswers) {
 }
 
 TEST_F(DeadShare, LinkFolderIsNotTouched) {
-  test::MakePdf(Scan("l.pdf"));
+  testing::MakePdf(Scan("l.pdf"), 1);
   const std::string copy = pf::JoinPath(inst.link(), "Rslt/EnvSetInfo.ini");
   Hang(inst.link());
   test::Engine engine(inst);
@@ -90,7 +91,7 @@ TEST_F(DeadShare, WatchThreadStopsInTime) {
   inst.SetAuto("FailedFolder1", share);
   inst.SetOption("WaitLocal", "0");
   inst.SetOption("WaitNetwork", "0");
-  test::MakePdf(Scan("t.pdf"));
+  testing::MakePdf(Scan("t.pdf"), 1);
   Hang(share);
 
   WatchFrame frame;

@@ -10,6 +10,8 @@
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
+#include "testing/files.h"
+#include "testing/pdf.h"
 
 namespace zv::monitor {
 namespace {
@@ -29,7 +31,7 @@ class WorkDesk : public ::testing::Test {
     ASSERT_TRUE(pf::Exists(Viewer("libPinfold.so")));
     desk = GetWorkDeskFolder();
     source = inst.Path("scan/report.pdf");
-    test::MakePdf(source, 3);
+    testing::MakePdf(source, 3);
   }
   std::string Viewer(const std::string& name) const { return inst.Path("viewer/" + name); }
   WorkDeskOutcome Import(const std::string& file) {
@@ -40,7 +42,7 @@ class WorkDesk : public ::testing::Test {
   }
   int PdfsOnDesk() const {
     int n = 0;
-    for (const auto& name : test::Names(desk)) n += pf::Extension(name) == "pdf";
+    for (const auto& name : testing::Names(desk)) n += pf::Extension(name) == "pdf";
     return n;
   }
 
