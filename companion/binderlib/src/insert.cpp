@@ -17,6 +17,7 @@
 #include "binderlib/format.h"
 #include "binderlib/locks.h"
 #include "binderlib/moswell.h"
+#include "binderlib/recover.h"
 #include "companion/trace.h"
 #include "pdfwork.h"
 #include "platform/fs.h"
@@ -43,22 +44,6 @@ int Fail(InsertOutcome* out, int code, const std::string& why) {
 
 void TraceWarnings(const std::vector<std::string>& w, const std::string& what) {
   for (const auto& s : w) ZV_TRACE("_Binderlib", "AddInfoToBinder4: qpdf warning (" + what + "): " + s);
-}
-
-// Removes page files with ids above MaxPageID: no ini names them, so they
-// are leftovers of an insertion that died before its ini was written.
-void RemoveOrphans(const BinderSummary& b) {
-  auto entries = platform::ListFolder(b.folder);
-  if (!entries) return;
-  for (const auto& e : *entries) {
-    if (e.isFolder) continue;
-    for (bool secured : {false, true}) {
-      auto id = PageFileIdFromName(b.name, e.name, secured);
-      if (id && *id > b.maxPageId && *id != 1) {
-        platform::RemoveFile(Join(b.folder, e.name));
-      }
-    }
-  }
 }
 
 // Moves every "Page<n><suffix>" key of `section` with n >= from by `shift`.
@@ -176,7 +161,7 @@ int InsertLocked(const InsertRequest& rq, InsertOutcome* out) {
     }
   };
   if (multi) {
-    RemoveOrphans(b);
+    RemoveOrphanPageFiles(b);
     // Pages are made one after another (qpdf objects are not shared between
     // threads) and written in batches: all files of a batch first, then one
     // sync pass over them and one sync of the folder. Nothing names these
@@ -345,6 +330,12 @@ int AddInfoToBinder4(const InsertRequest& rq, InsertOutcome* out) {
     if (SendOperationActive(rq.binderFolder)) return Fail(out, kInsertBusy, "send operation running");
     ShortLock lock(rq.binderFolder, rq.lockTimeoutSeconds);
     if (!lock) return Fail(out, kInsertBusy, "binder locked");
+    // A send may have started while this call waited for the lock.
+    if (SendOperationActive(rq.binderFolder)) return Fail(out, kInsertBusy, "send operation running");
+    // A change that died half-way is rolled back or finished first.
+    const RecoverOutcome recovered = RecoverInterruptedChange(rq.binderFolder);
+    if (recovered.status != RecoverStatus::Clean) ZV_TRACE("_Binderlib", "AddInfoToBinder4: " + recovered.what);
+    if (recovered.status == RecoverStatus::Refused) return Fail(out, kInsertBinderAccess, recovered.what);
     return InsertLocked(rq, out);
   } catch (const std::bad_alloc&) {
     return Fail(out, kInsertMemory, "out of memory");

@@ -83,8 +83,10 @@ platform::HeldLock HoldBinderOpen(const std::string& binderFolder) {
 }
 
 bool SendOperationActive(const std::string& binderFolder) {
-  return platform::IsLockHeld(Join(binderFolder, kSendWriteLock)) ||
-         platform::Exists(Join(binderFolder, kSendLocked)) || platform::Exists(Join(binderFolder, kConvLocked));
+  // A sender holds ~Write.Lock for its whole run and makes Locked and
+  // Conv_Locked only while it holds it; without a holder they are left by a
+  // send that died and block nothing.
+  return platform::IsLockHeld(Join(binderFolder, kSendWriteLock));
 }
 
 bool LockHeld(const std::string& folder, const std::string& name) { return platform::IsLockHeld(Join(folder, name)); }

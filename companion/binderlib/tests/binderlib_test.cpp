@@ -225,7 +225,15 @@ TEST_F(BinderFixture, OpenBinderIsBusyAndStaleOpenLockIsRemoved) {
   ASSERT_TRUE(fs::exists(binder + "/~Open.Locked"));
   EXPECT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, 0, 0), 0);
   EXPECT_FALSE(fs::exists(binder + "/~Open.Locked"));
+  // Send locks left by a send that died block nothing and are cleared; a
+  // live sender (holding ~Write.Lock) makes the insertion wait.
   std::ofstream(binder + "/Conv_Locked") << "";
+  std::ofstream(binder + "/Locked") << "";
+  EXPECT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, 0, 0), 0);
+  EXPECT_FALSE(fs::exists(binder + "/Conv_Locked"));
+  EXPECT_FALSE(fs::exists(binder + "/Locked"));
+  auto sender = zv::platform::HeldLock::TryAcquire(binder + "/~Write.Lock");
+  ASSERT_TRUE(sender.valid());
   EXPECT_EQ(bl::AddInfoToBinder(binder, pdf2, pdf2, 0, 0, 0), bl::kInsertBusy);
 }
 
@@ -333,4 +341,25 @@ TEST(PdfCount, WalksThePageTree) {
   MakeBlankPdf(dir + "/blank.pdf", 3);
   EXPECT_EQ(bl::PdfPageCount(dir + "/blank.pdf"), 3);
   EXPECT_EQ(bl::PdfPageCountA3B4(dir + "/blank.pdf", 1), 3);
+}
+
+// Pages of several files, one of them secured, into one new document; a
+// password encrypts the result; a page outside its file writes nothing.
+TEST(DocumentFromPages, PicksPagesAcrossFilesAndEncrypts) {
+  zv::testing::TempDir dir;
+  MakePdf(dir / "a.pdf", 3, "a");
+  MakePdf(dir / "s.pdf", zv::testing::PdfPages(2, "s"), zv::testing::PdfLock{"pw"});
+  const std::vector<bl::PageOfFile> pages = {{dir / "a.pdf", 2}, {dir / "s.pdf", 1, "pw"}, {dir / "a.pdf", 0}};
+  ASSERT_TRUE(bl::WriteDocumentFromPages(pages, "", dir / "out.pdf"));
+  EXPECT_EQ(PdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"a 3", "s 2", "a 1"}));
+
+  ASSERT_TRUE(bl::WriteDocumentFromPages(pages, "secret", dir / "out.pwb"));
+  EXPECT_EQ(zv::testing::PdfPageCount(dir / "out.pwb"), -1);  // not readable without the password
+  EXPECT_EQ(PdfPageTexts(dir / "out.pwb", "secret"), (std::vector<std::string>{"a 3", "s 2", "a 1"}));
+
+  std::string error;
+  EXPECT_FALSE(bl::WriteDocumentFromPages({{dir / "a.pdf", 3}}, "", dir / "out.pdf", &error));
+  EXPECT_NE(error.find("no page 4"), std::string::npos) << error;
+  EXPECT_EQ(PdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"a 3", "s 2", "a 1"}));
+  EXPECT_EQ(bl::MakeDocumentFromPages({}, ""), std::string());
 }

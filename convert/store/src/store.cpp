@@ -294,9 +294,11 @@ const std::vector<LockEntry>& LockTable() {
 
 std::vector<std::string> HeldLocks(const std::string& folder) {
   std::vector<std::string> held;
+  // Locked and Conv_Locked count only while their sender holds ~Write.Lock.
+  const bool sending = bl::SendOperationActive(folder);
   for (const auto& l : LockTable()) {
     const std::string path = bl::Join(folder, l.name);
-    if (l.createdExclusively ? platform::Exists(path) : platform::IsLockHeld(path)) {
+    if (l.createdExclusively ? sending && platform::Exists(path) : platform::IsLockHeld(path)) {
       held.push_back(l.name);
     }
   }

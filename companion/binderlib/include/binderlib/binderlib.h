@@ -22,6 +22,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,27 @@ int PdfPageCount(const std::string& path);
 // the given A3B4 option. Pages are filed whole (never split), so this is the
 // page count of the page tree, whatever the pages' boxes or contents.
 int PdfPageCountA3B4(const std::string& path, int a3b4);
+
+// ---- new documents from pages of others -------------------------------------
+// One page of a PDF file: `page` is 0-based; `password` opens a secured file.
+struct PageOfFile {
+  std::string file;
+  int page = 0;
+  std::string password;
+};
+// Makes a new PDF of the listed pages, in order, in memory. Each file is
+// opened once however many of its pages are listed. With `password` the
+// result is AES-256 encrypted under it, as the pages of secured binders are
+// written; without one the output is the same bytes for the same input. An
+// empty list gives empty bytes (the page file of a binder without pages).
+// nullopt when a file cannot be opened, a page is outside its file, or the
+// writer fails; `error` then says why.
+std::optional<std::string> MakeDocumentFromPages(const std::vector<PageOfFile>& pages, const std::string& password,
+                                                 std::string* error = nullptr);
+// The same, written to `target`, replaced atomically (left as it was on
+// failure).
+bool WriteDocumentFromPages(const std::vector<PageOfFile>& pages, const std::string& password,
+                            const std::string& target, std::string* error = nullptr);
 
 // ---- binder reads ----------------------------------------------------------
 // Title of the binder at `binderFolder` (the ini's BinderInfo Title, with

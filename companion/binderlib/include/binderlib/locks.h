@@ -65,8 +65,9 @@ OpenState TestBinderOpen(const std::string& binderFolder);
 // Marks a binder open as the viewer does (tests, tools): holds ~Open.Locked.
 platform::HeldLock HoldBinderOpen(const std::string& binderFolder);
 
-// True while a send operation is changing the binder: ~Write.Lock held, or
-// Locked / Conv_Locked present.
+// True while a send operation is changing the binder: its ~Write.Lock is
+// held. Locked / Conv_Locked count only while it is (a send that died leaves
+// them behind; the next holder of ~Write.Locked removes them).
 bool SendOperationActive(const std::string& binderFolder);
 
 // True while <folder>/<name> is held by a live process.
