@@ -3,6 +3,7 @@
 // Exit status: 0 success; otherwise non-zero with a one-line reason on
 // standard error. `insert` exits 0 filed, 1 skipped because the binder is
 // busy, 2 refused or failed; `check` exits 1 when it lists problems.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -12,10 +13,13 @@
 
 #include "binderlib/binderlib.h"
 #include "binderlib/format.h"
+#include "binderlib/locks.h"
 #include "dravel/core.h"
 #include "dravel/pipeline.h"
+#include "keywordpage/Fennet.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "store/store.h"
@@ -198,6 +202,98 @@ int RunFind(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The keyword-page library of the program folder, as the import list loads it.
+struct Fennet {
+  zv::platform::SharedLibrary lib;
+  FindPageWithKeyword3Func find = nullptr;
+  DelPageFromBinderFunc del = nullptr;
+  std::string error;
+};
+Fennet LoadFennet() {
+  Fennet f;
+  const std::string path = platform::JoinPath(platform::ProgramFolder(), "libFennet.so");
+  f.lib = zv::platform::SharedLibrary::Open(path);
+  if (!f.lib) {
+    f.error = "cannot load " + path + ": " + f.lib.error();
+  } else if (!f.lib.Bind(FENNET_FINDPAGE_NAME, f.find) || !f.lib.Bind(FENNET_DELPAGE_NAME, f.del)) {
+    f.error = path + " lacks its exports";
+  }
+  return f;
+}
+
+// Options and positional arguments; false (with a message) on an unknown
+// option or a missing value.
+bool SplitArgs(const std::string& command, const std::vector<std::string>& args, const std::vector<std::string>& valued,
+               const std::vector<std::string>& flags, std::map<std::string, std::string>& options,
+               std::vector<std::string>& positional) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!a.starts_with("--")) {
+      positional.push_back(a);
+    } else if (std::find(valued.begin(), valued.end(), a) != valued.end()) {
+      if (i + 1 >= args.size()) return Fail(command, a + " needs a value"), false;
+      options[a] = args[++i];
+    } else if (std::find(flags.begin(), flags.end(), a) != flags.end()) {
+      options[a] = "1";
+    } else {
+      return Fail(command, "unknown option " + a), false;
+    }
+  }
+  return true;
+}
+
+std::string PageFileOf(const std::string& folder) {
+  const binder::BinderSummary s = binder::ReadBinder(folder, false);
+  return binder::MainPageFilePath(folder, s.secured());
+}
+
+int RunPages(const std::vector<std::string>& args) {
+  std::map<std::string, std::string> options;
+  std::vector<std::string> positional;
+  if (!SplitArgs("pages", args, {"--keyword"}, {}, options, positional)) return kExitFailed;
+  if (positional.size() != 1 || !options.count("--keyword")) return Fail("pages", "expected BINDER --keyword TEXT");
+  Fennet f = LoadFennet();
+  if (!f.error.empty()) return Fail("pages", f.error);
+  const std::string folder = Clean(positional[0]);
+  const int page = f.find(PageFileOf(folder).c_str(), options["--keyword"].c_str());
+  if (page < 0) return Fail("pages", "no binder with a readable ini in " + folder);
+  std::cout << page << "\n";
+  return page > 0 ? 0 : 1;
+}
+
+int RunDelete(const std::vector<std::string>& args) {
+  std::map<std::string, std::string> options;
+  std::vector<std::string> positional;
+  if (!SplitArgs("delete", args, {}, {"--pair"}, options, positional)) return kExitFailed;
+  if (positional.size() != 3) return Fail("delete", "expected BINDER FIRST LAST");
+  int first = 0, last = 0;
+  auto a = binder::ParseStrictInt(positional[1]), b = binder::ParseStrictInt(positional[2]);
+  if (!a || !b) return Fail("delete", "FIRST and LAST must be page numbers");
+  first = *a;
+  last = *b;
+  Fennet f = LoadFennet();
+  if (!f.error.empty()) return Fail("delete", f.error);
+  const std::string folder = Clean(positional[0]);
+  // The deletion takes no lock of its own: the binder's short lock is held
+  // around it, as every writer of a binder does.
+  binder::ShortLock lock(folder, 60);
+  if (!lock) return Fail("delete", "the binder is locked by another process: " + folder);
+  const int rc = f.del(PageFileOf(folder).c_str(), first, last, options.count("--pair") ? 1 : 0);
+  std::cout << "result " << rc << "\n";
+  if (rc == 0) return 0;
+  static const std::map<int, const char*> reasons = {
+      {FENNET_DEL_FILES, "the binder's files could not be changed, or an interrupted change needs a look"},
+      {FENNET_DEL_EBOOK, "a page carries electronic-document data"},
+      {FENNET_DEL_RENAME, "the page file could not be renamed"},
+      {FENNET_DEL_PATH, "not a binder, or its page file or ini is missing"},
+      {FENNET_DEL_CARD, "card binder"},
+      {FENNET_DEL_RANGE, "bad range: FIRST odd, LAST even, 1 <= FIRST <= LAST <= pages"},
+      {FENNET_DEL_MEMORY, "out of memory"},
+      {FENNET_DEL_UNARRANGED, "the temporary binder"}};
+  auto it = reasons.find(rc);
+  return Fail("delete", it != reasons.end() ? it->second : "error " + std::to_string(rc));
+}
+
 int RunCheck(const std::vector<std::string>& args) {
   const std::string path = Clean(args[0]);
   if (!platform::IsFolder(path)) return Fail("check", "not a folder: " + path);
@@ -232,6 +328,15 @@ const Command kCommands[] = {
      "1 skipped because the binder is busy, 2 refused or failed.",
      RunInsert},
     {"find", "dravel find BINDER TEXT", "Prints the numbers of the pages whose keyword contains TEXT.", RunFind},
+    {"pages", "dravel pages BINDER --keyword TEXT",
+     "Prints the number of the first page whose keyword contains TEXT (pages with a page file counted).\n"
+     "Exit 0 found, 1 no page matches, 2 failed.",
+     RunPages},
+    {"delete", "dravel delete BINDER FIRST LAST [--pair]",
+     "Removes pages FIRST to LAST (FIRST odd, LAST even) under the binder's lock. With --pair a range\n"
+     "starting at the back of a double-sided sheet (page flag 1) takes the sheet's two pages before it\n"
+     "too. Prints the result code; exit 0 removed, 2 refused or failed (nothing changed).",
+     RunDelete},
     {"check", "dravel check BINDER|CABINET|LIBRARY|LINKFOLDER",
      "Checks that every ini names files that exist, counts and lists agree and no lock is held.\n"
      "Exit 0 when sound; otherwise lists what is wrong and exits 1.",
@@ -276,8 +381,9 @@ int main(int argc, char** argv) {
         return 0;
       }
     }
-    if (std::strcmp(c.name, "insert") != 0 && args.size() != Arity(c))
-      return Fail(name, std::string("usage: ") + c.usage);
+    const bool ownArgs =
+        std::strcmp(c.name, "insert") == 0 || std::strcmp(c.name, "pages") == 0 || std::strcmp(c.name, "delete") == 0;
+    if (!ownArgs && args.size() != Arity(c)) return Fail(name, std::string("usage: ") + c.usage);
     try {
       return c.run(args);
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 // The dravel command, run as a program against a store in a private folder.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -148,6 +149,37 @@ TEST_F(DravelCommand, LimitsAreRefused) {
   const test::RunResult r = Dravel({"mklib", link, "Lib7"});
   EXPECT_NE(r.exitCode, 0);
   EXPECT_FALSE(platform::Exists(link + "/Lib7"));
+}
+
+}  // namespace
+}  // namespace zv::dravel
+
+namespace zv::dravel {
+namespace {
+
+TEST_F(DravelCommand, PagesAndDeleteGoThroughTheKeywordLibrary) {
+  const std::string pdf = box.Path("four.pdf");
+  test::MakePdf(pdf, 4, "p");
+  ASSERT_EQ(Dravel({"insert", pdf, binder, "--keyword", "INV"}).exitCode, 0);
+  test::RunResult r = Dravel({"pages", binder, "--keyword", "INV_3"});
+  EXPECT_NE(r.exitCode, 0);  // the library is not in the program folder yet
+  EXPECT_NE(r.err.find("libFennet.so"), std::string::npos) << r.err;
+
+  ASSERT_EQ(::symlink(ZV_FENNET_LIB, (box.program() + "/libFennet.so").c_str()), 0);
+  r = Dravel({"pages", binder, "--keyword", "INV_3"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "3\n");
+  EXPECT_EQ(Dravel({"pages", binder, "--keyword", "nothing"}).exitCode, 1);
+
+  r = Dravel({"delete", binder, "2", "3"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("bad range"), std::string::npos) << r.err;
+  r = Dravel({"delete", binder, "1", "2", "--pair"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Dravel({"pages", binder, "--keyword", "INV_3"}).out, "1\n");
+  EXPECT_EQ(test::PdfPageTexts(binder + "/Accounts3.pdf").at(0), "p 3");  // ids are kept
+  EXPECT_EQ(platform::FileSize(binder + "/Accounts.pdf"), 0u);            // id 1 went
+  EXPECT_EQ(Dravel({"check", binder}).exitCode, 0);
 }
 
 }  // namespace
