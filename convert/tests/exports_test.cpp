@@ -246,7 +246,8 @@ TEST(SharedLibrary, ExportsOnlyTheCInterface) {
   const std::set<std::string> interface {
     "CreateImpLockFile", "DeleteImpLockFile", "GetAndCheckImpSendUserdat", "OutPutImpRsltFile", "ReadTraceLogInfo",
         "MyLoadLibrary", "GetPrinterOutputSize", "GetTargetPaperSize", "GetAllBinderInfo", "CheckFolderName",
-        "InsertFileToBinder", "Zorvan_ConvertPDF", "SearchInsertBinder", "GetSharpNum2"
+        "InsertFileToBinder", "Zorvan_ConvertPDF", "SearchInsertBinder", "GetSharpNum2", "AddPagesToBinderForSendFile",
+        "GetFileTotalPageForSendFile"
   };
   for (const std::string& name : interface) EXPECT_NE(lib.Address(name.c_str()), nullptr) << name;
   // Nothing else: internal C++ functions and the static layers inside stay

@@ -42,6 +42,15 @@ std::optional<std::string> MakeDocumentFromPages(const std::vector<PageOfFile>& 
   }
 }
 
+int PdfPageCountOpened(const std::string& path, const std::string& password) {
+  try {
+    auto doc = detail::OpenPdf(path, password);
+    return doc.error.empty() ? static_cast<int>(doc.pages.size()) : -1;
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
 bool WriteDocumentFromPages(const std::vector<PageOfFile>& pages, const std::string& password,
                             const std::string& target, std::string* error) {
   auto bytes = MakeDocumentFromPages(pages, password, error);

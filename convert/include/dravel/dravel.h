@@ -113,6 +113,33 @@ DRAVEL_API int GetAllBinderInfo(const char* cabinet, DravelBinderInfo* records, 
  * check. */
 DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* title2, const char* location);
 
+/* ---- send-file insertion ----------------------------------------------- */
+
+/* Inserts the pages a user dropped from the work desk, described by the
+ * undo data file `undoData` (UndoData.ini in its undo folder: the pages'
+ * PageInfo, OCRText and EBookInfo entries, their page files beside it), into
+ * the binder `binderFolder`: at the front when `insertPosition` is 0, else at
+ * the back. `pageCount` is the number of dropped pages; an odd count is made
+ * even with one blank page (A4Hollow.pdf of the viewer's folder) unless the
+ * undo data already lists the even count. `securedBinder` nonzero: the
+ * binder keeps its pages in ".pwb" files. The caller holds the binder's
+ * ~Write.Locked; this function takes ~Write.Lock and makes Locked and
+ * Conv_Locked while it runs. `owner`, `reserved2`, `reserved7` and
+ * `reserved9` are handed on by the send-file tool and not used.
+ * 0 success; -2 bad arguments or unusable undo data, -3 binder files missing
+ * or inconsistent, -4 over MaxUploadPage (500 when missing), -5 no
+ * A4Hollow.pdf, -6 binder in use, -8 card binder, -10 temporary binder, -12
+ * undo data of a newer binder version, -14 a binder of a newer version, -15
+ * postcard binder, -102/-103 the image library cannot be initialised/loaded.
+ * On every code but 0 the binder is as before. */
+DRAVEL_API int AddPagesToBinderForSendFile(void* owner, int reserved2, const char* binderFolder, const char* undoData,
+                                           int pageCount, int insertPosition, int reserved7, int securedBinder,
+                                           int reserved9);
+/* Pages of a PDF file (1 or more); -2 empty name or no page count, -1 the
+ * file cannot be opened or read, -103/-102 the image library cannot be
+ * loaded/initialised. `reserved` is handed on by the caller and not used. */
+DRAVEL_API int GetFileTotalPageForSendFile(const char* path, int reserved);
+
 #ifdef __cplusplus
 }
 #endif

@@ -91,6 +91,10 @@ std::optional<std::string> MakeDocumentFromPages(const std::vector<PageOfFile>& 
 bool WriteDocumentFromPages(const std::vector<PageOfFile>& pages, const std::string& password,
                             const std::string& target, std::string* error = nullptr);
 
+// Pages of a PDF opened with `password` (a secured binder's page file);
+// -1 when it cannot be opened.
+int PdfPageCountOpened(const std::string& path, const std::string& password);
+
 // ---- binder reads ----------------------------------------------------------
 // Title of the binder at `binderFolder` (the ini's BinderInfo Title, with
 // the line-break bytes kept). False when the binder ini is missing.
