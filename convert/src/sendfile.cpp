@@ -332,6 +332,13 @@ int Send::Merge(const bl::BinderSummary& b) {
     if (d.flag != bl::kPageFlagNoFile) ++imagePages;
   if (!multi_) oldPlaces_ = FilePlaces(tmp, b);
 
+  // Every key set here, and the old keys that may be left over.
+  std::set<std::string> written;
+  std::vector<std::pair<std::string, std::string>> stale;
+  auto set = [&](const char* section, const std::string& key, const std::string& value) {
+    tmp.Set(section, key, value);
+    written.insert(platform::ToLowerAscii(std::string(section) + "/" + key));
+  };
   // Old pages move behind the new ones; their page-numbered keys with them.
   if (front_ && listed > 0) {
     for (const char* section : {bl::kSecPageInfo, bl::kSecOcrText, bl::kSecEBookInfo}) {
@@ -347,8 +354,13 @@ int Send::Merge(const bl::BinderSummary& b) {
           if (auto c = bl::ParseStrictInt(v); c && *c >= 1) value = std::to_string(*c + n);
         moves.push_back({k, bl::PageKey(p->page + n, p->suffix), value});
       }
-      for (const auto& m : moves) tmp.Delete(section, m.oldKey);
-      for (const auto& m : moves) tmp.Set(section, m.newKey, m.value);
+      // Values move onto the keys in place; keys nothing takes over are
+      // deleted at the end (a deletion costs more than a value replaced).
+      for (const auto& m : moves) {
+        tmp.Set(section, m.newKey, m.value);
+        written.insert(platform::ToLowerAscii(std::string(section) + "/" + m.newKey));
+        stale.emplace_back(section, m.oldKey);
+      }
     }
   }
   if (!multi_) {
@@ -361,7 +373,7 @@ int Send::Merge(const bl::BinderSummary& b) {
       ++implicit;
       const int now = place + (front_ ? imagePages : 0);
       const std::string key = bl::PageKey(front_ ? entry + n : entry, bl::kSufFilePageNumber);
-      if (now != implicit || tmp.Get(bl::kSecPageInfo, key)) tmp.SetInt(bl::kSecPageInfo, key, now);
+      if (now != implicit || tmp.Get(bl::kSecPageInfo, key)) set(bl::kSecPageInfo, key, std::to_string(now));
     }
   }
 
@@ -375,12 +387,12 @@ int Send::Merge(const bl::BinderSummary& b) {
   for (int i = 0; i < n; ++i) {
     const DroppedPage& d = dropped_[static_cast<std::size_t>(i)];
     const int page = first + i;
-    tmp.SetInt(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFlag), d.flag);
+    set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFlag), std::to_string(d.flag));
     for (const auto& [suffix, value] : d.keys) {
       std::string v = value;
       if (suffix == bl::kSufContentNoPage)
         if (auto c = bl::ParseStrictInt(value); c && *c >= 1) v = std::to_string(*c - 1 + first);
-      tmp.Set(bl::kSecPageInfo, bl::PageKey(page, suffix), v);
+      set(bl::kSecPageInfo, bl::PageKey(page, suffix), v);
     }
     if (auto it = d.keys.find(bl::kSufContentFlag); it != d.keys.end() && bl::ParseStrictInt(it->second).value_or(0))
       ++contents;
@@ -389,13 +401,14 @@ int Send::Merge(const bl::BinderSummary& b) {
       ++image;
       if (multi_) {
         id = ++maxId;
-        tmp.SetInt(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageID), id);
-        tmp.Set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageName),
-                platform::LastComponent(bl::PageFilePath(folder_, id, secured_)));
-        tmp.SetInt(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageNumber), 1);
+        set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageID), std::to_string(id));
+        set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageName),
+            platform::LastComponent(bl::PageFilePath(folder_, id, secured_)));
+        set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageNumber), "1");
       } else {
-        tmp.Set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageName), platform::LastComponent(mainPdf_));
-        tmp.SetInt(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageNumber), front_ ? image : oldFilePages_ + image);
+        set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageName), platform::LastComponent(mainPdf_));
+        set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFilePageNumber),
+            std::to_string(front_ ? image : oldFilePages_ + image));
       }
     }
     newIds_.push_back(id);
@@ -416,15 +429,17 @@ int Send::Merge(const bl::BinderSummary& b) {
         return -3;
       }
       copiedOcr_.push_back(bl::Join(folder_, name));
-      tmp.Set(bl::kSecOcrText, bl::PageKey(page, kOcrContent), name);
-      if (!d.ocrLength.empty()) tmp.Set(bl::kSecOcrText, bl::PageKey(page, kOcrLength), d.ocrLength);
+      set(bl::kSecOcrText, bl::PageKey(page, kOcrContent), name);
+      if (!d.ocrLength.empty()) set(bl::kSecOcrText, bl::PageKey(page, kOcrLength), d.ocrLength);
     }
     if (d.hasEBook) {
       ++ebooks;
-      tmp.Set(bl::kSecEBookInfo, bl::PageKey(page, kSufEBookID), d.ebookId);
-      tmp.Set(bl::kSecEBookInfo, bl::PageKey(page, kSufEBookName), d.ebookName);
+      set(bl::kSecEBookInfo, bl::PageKey(page, kSufEBookID), d.ebookId);
+      set(bl::kSecEBookInfo, bl::PageKey(page, kSufEBookName), d.ebookName);
     }
   }
+  for (const auto& [section, key] : stale)
+    if (!written.count(platform::ToLowerAscii(section + "/" + key))) tmp.Delete(section, key);
   if (multi_) tmp.SetInt(bl::kSecPageInfo, bl::kKeyMaxPageID, maxId);
   if (contents > 0) tmp.SetInt(bl::kSecPageInfo, bl::kKeyContentTotal, b.contentTotal + contents);
   tmp.SetInt(bl::kSecBinderInfo, bl::kKeyPageTotal, b.CountedPages() + image);

@@ -9,6 +9,7 @@
 #include "binderlib/binderlib.h"
 #include "binderlib/format.h"
 #include "binderlib/locks.h"
+#include "companion/trace.h"
 #include "dravel/dravel.h"
 #include "dravel/send.h"
 #include "platform/filelock.h"
@@ -145,7 +146,20 @@ TEST(SendRefusals, ChangeNothing) {
   const std::string undo5 = test::WriteUndoData(f.inst.Path("u5"), Dropped("d", 5));
   ini::WriteString(f.ini, "BinderInfo", "MaxUploadPage", "\"100\"");
   auto before = f.Snapshot();
+  const auto traceBefore = zv::companion::ProcessTraceSettings();
+  zv::companion::SetProcessTraceSettings({.path = f.inst.Path("trace"), .enabled = 1});
   EXPECT_EQ(f.Send(undo5, 5, 1), -4);  // 96 + 5 + the blank page
+  zv::companion::SetProcessTraceSettings(traceBefore);
+  const auto traces = test::Names(f.inst.Path("trace"));
+  ASSERT_EQ(traces.size(), 1u);
+  const std::string log = test::ReadText(f.inst.Path("trace/" + traces[0]));
+  std::size_t at = 0;
+  for (const char* line :
+       {"Load pixmoor.dll succeed.", "Initial pixmoor.dll succeed.", "Lock binder.", "Page over max page number.",
+        "Unlock binder.", "Uninitial pixmoor.dll.", "Unload pixmoor.dll."}) {
+    at = log.find(line, at);
+    EXPECT_NE(at, std::string::npos) << line << " in order in\n" << log;
+  }
   EXPECT_EQ(f.Send(undo4, 2, 1), -3);  // the undo data lists 4 of 2
   EXPECT_EQ(f.Send(undo4, 0, 1), -2);
   EXPECT_EQ(f.Send(undo4, -1, 1), -2);

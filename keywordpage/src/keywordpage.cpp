@@ -126,13 +126,20 @@ int ChangeIni(const bl::BinderSummary& b, const Plan& plan, const std::map<int, 
       }
       if (page != p->page || value != v) moves.push_back({k, bl::PageKey(page, p->suffix), value});
     }
-    for (const auto& k : drops) ok = ini::DeleteKey(b.iniPath, section, k) && ok;
+    // Values move onto the keys already in place (a value replaced in its
+    // line is cheap and keeps the line where it is); only keys that no kept
+    // page takes over are deleted, after all writes.
+    std::set<std::string> taken;
+    for (const auto& m : moves) {
+      ok = ini::WriteString(b.iniPath, section, m.newKey, m.value) && ok;
+      taken.insert(platform::ToLowerAscii(m.newKey));
+    }
     for (const auto& m : moves)
-      if (m.oldKey != m.newKey) ok = ini::DeleteKey(b.iniPath, section, m.oldKey) && ok;
-    for (const auto& m : moves) ok = ini::WriteString(b.iniPath, section, m.newKey, m.value) && ok;
+      if (m.oldKey != m.newKey) drops.push_back(m.oldKey);
+    for (const auto& k : drops)
+      if (!taken.count(platform::ToLowerAscii(k))) ok = ini::DeleteKey(b.iniPath, section, k) && ok;
   }
   // Single-file pages that had no FilePageNumber but whose place changed.
-  std::set<std::string> written;
   for (const auto& [entry, number] : newFileNumbers) {
     const int page = entry > plan.lastEntry ? entry - shift : entry;
     const std::string key = bl::PageKey(page, bl::kSufFilePageNumber);

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "binderlib/binderini.h"
 #include "binderlib/binderlib.h"
@@ -362,4 +363,21 @@ TEST(DocumentFromPages, PicksPagesAcrossFilesAndEncrypts) {
   EXPECT_NE(error.find("no page 4"), std::string::npos) << error;
   EXPECT_EQ(PdfPageTexts(dir / "out.pdf"), (std::vector<std::string>{"a 3", "s 2", "a 1"}));
   EXPECT_EQ(bl::MakeDocumentFromPages({}, ""), std::string());
+}
+
+// A send that starts while the insertion waits for the binder's lock is
+// seen once the lock is had: the insertion skips instead of writing beside it.
+TEST_F(BinderFixture, SendStartedDuringTheLockWaitIsSeen) {
+  bl::ShortLock held(binder, 5);
+  ASSERT_TRUE(held);
+  int rc = 99;
+  std::thread importer([&] {
+    rc = bl::AddInfoToBinder4({.binderFolder = binder, .pdfPath = pdf2, .sourcePath = pdf2, .lockTimeoutSeconds = 30});
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past its first check, waiting for the lock
+  auto sender = zv::platform::HeldLock::TryAcquire(binder + "/~Write.Lock");
+  ASSERT_TRUE(sender.valid());
+  held.Release();
+  importer.join();
+  EXPECT_EQ(rc, bl::kInsertBusy);
 }
