@@ -87,6 +87,36 @@ struct Plan {
   int entries = 0;                    // page-list length before
 };
 
+// The page of an "EditInfo<n>" section, or 0.
+int EditInfoPage(std::string_view section) {
+  constexpr std::string_view kPrefix = "EditInfo";
+  if (section.size() <= kPrefix.size() || !platform::EqualsNoCase(section.substr(0, kPrefix.size()), kPrefix)) return 0;
+  const std::string_view digits = section.substr(kPrefix.size());
+  if (digits.front() == '0' || digits.find_first_not_of("0123456789") != std::string_view::npos) return 0;
+  return bl::ParseStrictInt(digits).value_or(0);
+}
+
+// The per-page "EditInfo<n>" sections follow their pages: those of removed
+// pages go, those after the range are renamed down (moved to the end of the
+// file with their keys; lines of other sections stay).
+bool MoveEditInfo(const std::string& iniPath, const Plan& plan) {
+  const int shift = plan.lastEntry - plan.firstEntry + 1;
+  std::map<int, std::string> later;
+  bool ok = true;
+  for (const auto& name : ini::SectionNames(iniPath)) {
+    const int page = EditInfoPage(name);
+    if (page >= plan.firstEntry && page <= plan.lastEntry) ok = ini::DeleteSection(iniPath, name) && ok;
+    if (page > plan.lastEntry) later.emplace(page, name);
+  }
+  for (const auto& [page, name] : later) {
+    const auto entries = ini::SectionEntries(iniPath, name);
+    ok = ini::DeleteSection(iniPath, name) && ok;
+    const std::string target = "EditInfo" + std::to_string(page - shift);
+    for (const auto& [k, v] : entries) ok = ini::WriteString(iniPath, target, k, v) && ok;
+  }
+  return ok;
+}
+
 int ChangeIni(const bl::BinderSummary& b, const Plan& plan, const std::map<int, int>& newFileNumbers) {
   const int shift = plan.lastEntry - plan.firstEntry + 1;
   const int remaining = plan.entries - shift;
@@ -157,6 +187,7 @@ int ChangeIni(const bl::BinderSummary& b, const Plan& plan, const std::map<int, 
     ok =
         ini::WriteInt(b.iniPath, bl::kSecEBookInfo, bl::kKeyEBookTotalNum, std::max(0, total - removedEBookKeys)) && ok;
   }
+  ok = MoveEditInfo(b.iniPath, plan) && ok;
   if (!ok) return FENNET_DEL_FILES;
   return group.Commit() ? FENNET_DEL_OK : FENNET_DEL_FILES;
 }

@@ -92,7 +92,8 @@ TEST_P(Deletion, RemovesTheRangeAndKeepsEverythingElse) {
   zv::testing::WriteText(b.folder + "/B_0006.txt", "six");
   ini::WriteString(b.ini, bl::kSecPageInfo, "Page7Custom", "z");
   ini::ClearCache();
-  zv::testing::WriteText(b.ini, zv::testing::ReadText(b.ini) + "; a comment\n[Foreign]\nkey = v  \n");
+  zv::testing::WriteText(
+      b.ini, zv::testing::ReadText(b.ini) + "; a comment\n[Foreign]\nkey = v  \n[EditInfo3]\nA=3\n[EditInfo5]\nA=5\n");
 
   ASSERT_EQ(kp::DeletePages(b.pageFile, 3, 4, false), 0);
   EXPECT_EQ(PageTexts(b), Pages({1, 2, 5, 6, 7, 8}));
@@ -103,6 +104,8 @@ TEST_P(Deletion, RemovesTheRangeAndKeepsEverythingElse) {
   const std::string text = zv::testing::ReadText(b.ini);
   EXPECT_NE(text.find("; a comment\n[Foreign]\nkey = v  \n"), std::string::npos) << text;
   EXPECT_EQ(ini::GetString(b.ini, bl::kSecPageInfo, "Page5Custom"), "z");
+  EXPECT_EQ(ini::GetString(b.ini, "EditInfo3", "A"), "5");  // the blocks follow their pages
+  EXPECT_FALSE(ini::SectionExists(b.ini, "EditInfo5"));
   EXPECT_EQ(ini::GetString(b.ini, "OCRText", "Page4OCRTEXTCONTENT"), "B_0006.txt");
   EXPECT_EQ(ini::GetString(b.ini, "OCRText", "Page3OCRTEXTCONTENT"), "");
   EXPECT_FALSE(zv::platform::Exists(b.folder + "/B_0003.txt"));
