@@ -67,7 +67,7 @@ int FindPage(const std::string& pageFile, const std::string& text) {
   const std::string folder = BinderOf(pageFile);
   if (folder.empty()) return -1;
   const bl::BinderSummary b = bl::ReadBinder(folder, false);
-  if (!b.exists) return -1;
+  if (!b.exists || !platform::ReadFile(b.iniPath)) return -1;  // missing or unreadable
   int number = 0;
   for (const auto& p : b.pages) {
     if (p.flag == bl::kPageFlagNoFile) continue;
