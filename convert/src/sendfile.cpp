@@ -582,6 +582,11 @@ int Send::Run() {
     SEND_LOG("Undo data version is newer than supported.");
     return unlock(-12);
   }
+  if (b.secured() != secured_) {
+    // The caller's flag names the other kind of page files.
+    SEND_LOG("Binder.ini or Binder.pdf is not exist.");
+    return unlock(-3);
+  }
   if (b.secured()) {
     auto pw = companion::moswell::DecodePassword(b.password);
     if (!pw || pw->empty()) {

@@ -165,6 +165,10 @@ TEST(SendRefusals, ChangeNothing) {
   EXPECT_EQ(f.Send(undo4, -1, 1), -2);
   EXPECT_EQ(f.Send(f.inst.Path("none/UndoData.ini"), 4, 1), -2);
   EXPECT_EQ(zv::dravel::SendPages(nullptr, "", undo4, 4, 1, false), -2);
+  {
+    bl::ShortLock lock(f.binder, 10);
+    EXPECT_EQ(zv::dravel::SendPages(nullptr, f.binder, undo4, 4, 1, true), -3);  // not a secured binder
+  }
   EXPECT_EQ(f.Send(test::WriteUndoData(f.inst.Path("u9"), Dropped("d", 4), 9), 4, 1), -12);
   {
     auto sender = zv::platform::HeldLock::TryAcquire(f.binder + "/~Write.Lock");
