@@ -93,6 +93,12 @@ std::vector<test::UndoPage> Dropped(const std::string& label, int n) {
   return pages;
 }
 
+std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
+  static const char* const kNames[] = {"Empty", "MultiFile", "SingleFile", "SecuredMultiFile", "SecuredSingleFile"};
+  const int at = static_cast<int>(info.param) - static_cast<int>(Kind::Empty);
+  return kNames[at];
+}
+
 class Sends : public ::testing::TestWithParam<Kind> {};
 
 }  // namespace
@@ -137,7 +143,8 @@ TEST_P(Sends, FrontAndBackKeepEveryPage) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Sends,
                          ::testing::Values(Kind::Empty, Kind::Multi, Kind::Single, Kind::SecuredMulti,
-                                           Kind::SecuredSingle));
+                                           Kind::SecuredSingle),
+                         KindName);
 
 // Every refusal leaves every file of the binder as it was.
 TEST(SendRefusals, ChangeNothing) {

@@ -77,6 +77,12 @@ Texts Pages(std::initializer_list<int> numbers) {
   return t;
 }
 
+std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
+  static const char* const kNames[] = {"MultiFile", "SingleFile", "SecuredSingleFile"};
+  const int at = static_cast<int>(info.param) - static_cast<int>(Kind::Multi);
+  return kNames[at];
+}
+
 class Deletion : public ::testing::TestWithParam<Kind> {};
 
 }  // namespace
@@ -151,7 +157,7 @@ TEST_P(Deletion, RefusalsLeaveEveryFileAsItWas) {
   EXPECT_EQ(zv::testing::ReadText(b.folder + "/Backup/B5.pdf"), "only copy");
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, Deletion, ::testing::Values(Kind::Multi, Kind::Single, Kind::SecuredSingle));
+INSTANTIATE_TEST_SUITE_P(Kinds, Deletion, ::testing::Values(Kind::Multi, Kind::Single, Kind::SecuredSingle), KindName);
 
 // Page numbers count every page but flag-2 ones, for search and deletion
 // alike; after a front insertion file ids are out of page order and no kept
@@ -183,7 +189,7 @@ TEST(Numbering, FlagTwoPagesAndFrontInsertedIds) {
 // kill -9 at each step: the next deletion or the next monitor import finds
 // the old or the new binder, never a mix, and no page is lost.
 TEST(Crash, KilledDeletionIsRolledBackOrFinished) {
-  for (Kind kind : {Kind::Multi, Kind::SecuredSingle}) {
+  for (Kind kind : {Kind::Multi, Kind::Single, Kind::SecuredSingle}) {
     for (const char* step : {"journal", "page-file", "committed"}) {
       if (kind == Kind::Multi && std::string(step) == "page-file") continue;
       SCOPED_TRACE(step);
