@@ -14,6 +14,7 @@
 // folder, page indexes lie within their files, the page count within 1 to
 // 5000.
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -31,6 +32,7 @@
 #include "imagelib/Pixmoor.h"
 #include "platform/filelock.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -39,6 +41,7 @@
 namespace zv::dravel {
 
 namespace bl = companion::binder;
+namespace ini = platform::ini;
 
 namespace {
 
@@ -209,6 +212,7 @@ class Send {
   std::vector<DroppedPage> dropped_;
   std::vector<int> newIds_;             // per dropped page, 0 for flag 2
   std::vector<std::string> copiedOcr_;  // OCR files written into the binder
+  std::vector<std::string> emptied_;    // EditInfo sections whose keys moved on
   std::map<int, int> oldPlaces_;        // single file: entry -> place
   int oldFilePages_ = 0;                // single file: pages in it
 };
@@ -362,6 +366,19 @@ int Send::Merge(const bl::BinderSummary& b) {
         stale.emplace_back(section, m.oldKey);
       }
     }
+    // The per-page EditInfo<n> sections follow their pages, highest first.
+    std::map<int, std::string, std::greater<>> edits;
+    for (const auto& name : tmp.Sections())
+      if (auto page = bl::ParseEditInfoSection(name)) edits.emplace(*page, name);
+    for (const auto& [page, name] : edits) {
+      const std::string target = bl::EditInfoSection(page + n);
+      for (const auto& [k, v] : tmp.Entries(name)) {
+        tmp.Set(target, k, v);
+        written.insert(platform::ToLowerAscii(target + "/" + k));
+        stale.emplace_back(name, k);
+      }
+      if (page <= n) emptied_.push_back(name);
+    }
   }
   if (!multi_) {
     // Old pages' places in the rebuilt page file.
@@ -452,6 +469,9 @@ int Send::Merge(const bl::BinderSummary& b) {
     SEND_LOG("Save temp ini file failed.");
     return -3;
   }
+  // Sections whose keys all moved on (no page takes their number now).
+  for (const auto& name : emptied_)
+    if (ini::KeyNames(tmpIni_, name).empty()) ini::DeleteSection(tmpIni_, name);
   SEND_LOG("Save tmp ini file successfully.");
   SEND_LOG("Ebook process successfully.");
   return 0;

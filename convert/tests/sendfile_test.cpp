@@ -109,6 +109,7 @@ TEST_P(Sends, FrontAndBackKeepEveryPage) {
   Fixture f(GetParam());
   const Texts old = GetParam() == Kind::Empty ? Texts{} : Labels("b", 1, 8);
   if (!old.empty()) ini::WriteString(f.ini, "OCRText", "Page1OCRTEXTCONTENT", "B_0001.txt");
+  if (!old.empty()) ini::WriteString(f.ini, "EditInfo2", "Mark", "b2");
   test::WriteText(f.binder + "/B_0001.txt", "a file of that name");
   auto undo = Dropped("d", 3);
   undo[0].ocr = "dropped text";
@@ -128,6 +129,8 @@ TEST_P(Sends, FrontAndBackKeepEveryPage) {
   EXPECT_EQ(test::ReadText(f.binder + "/" + ocr), "dropped text");
   if (!old.empty()) {
     EXPECT_EQ(ini::GetString(f.ini, "OCRText", "Page5OCRTEXTCONTENT"), "B_0001.txt");  // moved with its page
+    EXPECT_EQ(ini::GetString(f.ini, "EditInfo6", "Mark"), "b2");
+    EXPECT_FALSE(ini::SectionExists(f.ini, "EditInfo2"));
   }
   for (const auto& n : test::Names(f.binder)) {
     EXPECT_EQ(n.find("_tmp"), std::string::npos) << n;

@@ -87,15 +87,6 @@ struct Plan {
   int entries = 0;                    // page-list length before
 };
 
-// The page of an "EditInfo<n>" section, or 0.
-int EditInfoPage(std::string_view section) {
-  constexpr std::string_view kPrefix = "EditInfo";
-  if (section.size() <= kPrefix.size() || !platform::EqualsNoCase(section.substr(0, kPrefix.size()), kPrefix)) return 0;
-  const std::string_view digits = section.substr(kPrefix.size());
-  if (digits.front() == '0' || digits.find_first_not_of("0123456789") != std::string_view::npos) return 0;
-  return bl::ParseStrictInt(digits).value_or(0);
-}
-
 // The per-page "EditInfo<n>" sections follow their pages: those of removed
 // pages go, those after the range are renamed down (moved to the end of the
 // file with their keys; lines of other sections stay).
@@ -104,14 +95,14 @@ bool MoveEditInfo(const std::string& iniPath, const Plan& plan) {
   std::map<int, std::string> later;
   bool ok = true;
   for (const auto& name : ini::SectionNames(iniPath)) {
-    const int page = EditInfoPage(name);
+    const int page = bl::ParseEditInfoSection(name).value_or(0);
     if (page >= plan.firstEntry && page <= plan.lastEntry) ok = ini::DeleteSection(iniPath, name) && ok;
     if (page > plan.lastEntry) later.emplace(page, name);
   }
   for (const auto& [page, name] : later) {
     const auto entries = ini::SectionEntries(iniPath, name);
     ok = ini::DeleteSection(iniPath, name) && ok;
-    const std::string target = "EditInfo" + std::to_string(page - shift);
+    const std::string target = bl::EditInfoSection(page - shift);
     for (const auto& [k, v] : entries) ok = ini::WriteString(iniPath, target, k, v) && ok;
   }
   return ok;

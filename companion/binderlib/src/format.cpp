@@ -38,6 +38,21 @@ std::optional<ParsedPageKey> ParsePageKey(std::string_view key) {
   return parsed;
 }
 
+std::optional<int> ParseEditInfoSection(std::string_view section) {
+  constexpr std::string_view kPrefix = "EditInfo";
+  if (section.size() <= kPrefix.size() || !platform::EqualsNoCase(section.substr(0, kPrefix.size()), kPrefix))
+    return std::nullopt;
+  const std::string_view digits = section.substr(kPrefix.size());
+  if (digits.size() > 9 || digits.front() < '1' || digits.front() > '9' ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  int n = 0;
+  for (char c : digits) n = n * 10 + (c - '0');
+  return n;
+}
+
+std::string EditInfoSection(int page) { return "EditInfo" + std::to_string(page); }
+
 std::string Join(std::string_view folder, std::string_view name) {
   std::string out(folder);
   while (out.size() > 1 && out.back() == '/') out.pop_back();

@@ -102,6 +102,12 @@ struct ParsedPageKey {
 // leading zero); nullopt for any other key, "PageTotal" included.
 std::optional<ParsedPageKey> ParsePageKey(std::string_view key);
 
+// Per-page sections "EditInfo<n>" of a binder ini: the page number of such a
+// section name (case-insensitive, n >= 1 without sign or leading zero), or
+// nullopt; and the name for a page.
+std::optional<int> ParseEditInfoSection(std::string_view section);
+std::string EditInfoSection(int page);
+
 // ---- paths ----------------------------------------------------------------
 // Joins with "/" after trimming trailing "/" of `folder`.
 std::string Join(std::string_view folder, std::string_view name);
