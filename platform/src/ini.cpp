@@ -18,8 +18,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -32,6 +34,7 @@
 #include "platform/clock.h"
 #include "platform/filelock.h"
 #include "platform/fs.h"
+#include "platform/iocounts.h"
 #include "platform/paths.h"
 
 namespace zv::platform::ini {
@@ -97,6 +100,12 @@ bool Settled(const FileStamp& s, bool network) {
 struct CacheEntry {
   FileStamp stamp;
   std::shared_ptr<const Doc> doc;
+  // A file changed too recently to trust its stamp keeps the bytes it was
+  // parsed from: a later read that finds the same bytes takes the parse
+  // again instead of parsing anew (a big file written often, like the
+  // settings file during a batch, would otherwise be parsed for every key).
+  bool settled = true;
+  std::shared_ptr<const std::string> bytes;
 };
 
 struct Cache {
@@ -129,16 +138,35 @@ std::shared_ptr<const Doc> CachedDoc(const std::string& path, const FileStamp& s
   std::lock_guard<std::mutex> lock(c.mu);
   auto it = c.entries.find(path);
   if (it == c.entries.end()) return nullptr;
-  if (it->second.stamp == stamp) return it->second.doc;
-  c.entries.erase(it);
+  if (it->second.settled && it->second.stamp == stamp) return it->second.doc;
+  if (it->second.settled) c.entries.erase(it);
   return nullptr;
 }
 
-void StoreDoc(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc) {
+// The parse of exactly these bytes of the file, when the cache holds one.
+std::shared_ptr<const Doc> CachedParseOf(const std::string& path, std::string_view bytes) {
+  Cache& c = TheCache();
+  std::lock_guard<std::mutex> lock(c.mu);
+  auto it = c.entries.find(path);
+  if (it == c.entries.end() || !it->second.bytes || *it->second.bytes != bytes) return nullptr;
+  return it->second.doc;
+}
+
+void StoreEntry(const std::string& path, CacheEntry entry) {
   Cache& c = TheCache();
   std::lock_guard<std::mutex> lock(c.mu);
   if (c.entries.size() >= kMaxCachedFiles && !c.entries.count(path)) c.entries.erase(c.entries.begin());
-  c.entries[path] = CacheEntry{stamp, std::move(doc)};
+  c.entries[path] = std::move(entry);
+}
+
+void StoreDoc(const std::string& path, const FileStamp& stamp, std::shared_ptr<const Doc> doc) {
+  StoreEntry(path, CacheEntry{stamp, std::move(doc), true, nullptr});
+}
+
+// A parse whose stamp cannot be trusted yet, kept with its bytes.
+void StoreUnsettled(const std::string& path, std::shared_ptr<const Doc> doc, std::string bytes) {
+  StoreEntry(path,
+             CacheEntry{FileStamp{}, std::move(doc), false, std::make_shared<const std::string>(std::move(bytes))});
 }
 
 void ForgetDoc(const std::string& path) {
@@ -198,9 +226,15 @@ Loaded LoadDoc(const std::string& path) {
       return out;
     }
     Probe after = FromStat(::fstat(fd.get(), &st), st);
-    std::shared_ptr<const Doc> doc = Doc::Parse(bytes);
+    std::shared_ptr<const Doc> doc = CachedParseOf(path, bytes);
+    const bool known = doc != nullptr;
+    if (!doc) doc = Doc::Parse(bytes);
     if (after.kind == Kind::File && after.stamp == before.stamp) {
-      if (Settled(after.stamp, network)) StoreDoc(path, after.stamp, doc);
+      if (Settled(after.stamp, network)) {
+        StoreDoc(path, after.stamp, doc);
+      } else if (!known) {
+        StoreUnsettled(path, doc, std::move(bytes));
+      }
       out.doc = std::move(doc);
       return out;
     }
@@ -213,10 +247,35 @@ Loaded LoadDoc(const std::string& path) {
 
 // ------------------------------------------------------------------ paths
 
+// The canonical spelling of a folder: the path the kernel keeps for an open
+// handle on it (one readlink for the whole path), or realpath's answer
+// (a readlink per component) where /proc is not there to ask.
+std::optional<std::string> CanonicalFolder(const std::string& folder) {
+  platform::detail::UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd.get());
+  std::string buf(PATH_MAX, '\0');
+  const ssize_t n = ::readlink(link, buf.data(), buf.size());
+  if (n > 0 && static_cast<std::size_t>(n) < buf.size() && buf[0] == '/') {
+    buf.resize(static_cast<std::size_t>(n));
+    // A folder removed meanwhile reads " (deleted)": let realpath fail on it.
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (buf.size() < kDeleted.size() || buf.compare(buf.size() - kDeleted.size(), kDeleted.size(), kDeleted) != 0)
+      return buf;
+  }
+  char* real = ::realpath(folder.c_str(), nullptr);
+  if (!real) return std::nullopt;
+  std::string r = real;
+  std::free(real);
+  return r;
+}
+
 // The file a write really changes: a symbolic link is followed to its file,
 // and the folder is spelled canonically, so that every spelling of one file
 // shares one lock and one write group.
 std::string ResolveTarget(const std::string& file) {
+  platform::detail::NotePathResolution();
   struct stat st;
   if (::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (char* real = ::realpath(file.c_str(), nullptr)) {
@@ -228,11 +287,9 @@ std::string ResolveTarget(const std::string& file) {
   }
   std::string parent = ParentFolder(file);
   if (parent.empty()) parent = (!file.empty() && file[0] == '/') ? "/" : ".";
-  char* real = ::realpath(parent.c_str(), nullptr);
+  const std::optional<std::string> real = CanonicalFolder(parent);
   if (!real) return file;
-  std::string r = JoinPath(real, LastComponent(file));
-  std::free(real);
-  return r;
+  return JoinPath(*real, LastComponent(file));
 }
 
 // ------------------------------------------------------------------ locking
@@ -285,13 +342,55 @@ struct Group {
   std::unique_ptr<Doc> doc;
   bool dirty = false;
   bool readOnly = false;
+  // The folder the target lies in (device and inode) and its name: another
+  // spelling names this target when it is no link and names that folder
+  // and that name.
+  dev_t folderDev = 0;
+  ino_t folderIno = 0;
+  std::string name;
 };
 
 // Write groups belong to the thread that opened them; keyed by resolved target.
 thread_local std::unordered_map<std::string, Group> t_groups;
 
+// Device and inode of the folder a spelling's last component lies in.
+bool FolderIdentity(const std::string& file, dev_t& dev, ino_t& ino) {
+  std::string parent = ParentFolder(file);
+  if (parent.empty()) parent = (!file.empty() && file[0] == '/') ? "/" : ".";
+  struct stat st;
+  if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  dev = st.st_dev;
+  ino = st.st_ino;
+  return true;
+}
+
+// The open group of this thread that `file` names, if any. Every call looks
+// at the file system afresh (a link swapped meanwhile is noticed), but
+// cheaply: a spelling that is no link needs its folder's identity only when
+// its name is one of a group's, and only a link is resolved in full. With
+// `target` the resolved target is returned when it was worked out (empty
+// otherwise).
 Group* FindGroup(const std::string& file, std::string* target = nullptr) {
   if (t_groups.empty()) return nullptr;
+  struct stat st;
+  const bool link = ::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  if (!link) {
+    const std::string name = LastComponent(file);
+    bool named = false;
+    for (const auto& entry : t_groups) named = named || entry.second.name == name;
+    if (!named) return nullptr;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    if (FolderIdentity(file, dev, ino)) {
+      for (auto& [key, group] : t_groups) {
+        if (group.name == name && group.folderDev == dev && group.folderIno == ino) {
+          if (target) *target = key;
+          return &group;
+        }
+      }
+      return nullptr;
+    }
+  }
   std::string t = ResolveTarget(file);
   auto it = t_groups.find(t);
   if (target) *target = std::move(t);
@@ -337,10 +436,12 @@ bool Change(const std::string& file, bool createsFile, const std::function<bool(
   if (l.kind == Kind::Missing && !createsFile) return true;
   if (l.kind != Kind::File && l.kind != Kind::Missing) return false;
   if (l.kind == Kind::File && l.readOnly) return false;
-  Doc doc = l.doc ? Doc(*l.doc) : Doc();
-  if (!change(doc)) return true;  // nothing to do
-  bool ok = WriteFileAtomic(target, doc.Serialize());
+  std::unique_ptr<Doc> doc = l.doc ? std::make_unique<Doc>(*l.doc) : std::make_unique<Doc>();
+  if (!change(*doc)) return true;  // nothing to do
+  std::string bytes = doc->Serialize();
+  bool ok = WriteFileAtomic(target, bytes);
   ForgetDoc(target);
+  if (ok) StoreUnsettled(target, std::shared_ptr<const Doc>(std::move(doc)), std::move(bytes));
   return ok;
 }
 
@@ -434,24 +535,57 @@ bool BeginGroup(const std::string& file, int timeoutMs) {
   if (!lock.valid()) return false;
   Loaded l = LoadDoc(target);
   if (l.kind != Kind::File && l.kind != Kind::Missing) return false;
-  Group g{std::move(lock), l.doc ? std::make_unique<Doc>(*l.doc) : std::make_unique<Doc>(), false,
-          l.kind == Kind::File && l.readOnly};
+  Group g{std::move(lock),
+          l.doc ? std::make_unique<Doc>(*l.doc) : std::make_unique<Doc>(),
+          false,
+          l.kind == Kind::File && l.readOnly,
+          0,
+          0,
+          LastComponent(target)};
+  // Without the folder's identity the group is found by its full spelling.
+  if (!FolderIdentity(target, g.folderDev, g.folderIno)) g.name.clear();
   t_groups.emplace(std::move(target), std::move(g));
   return true;
 }
 
 bool InGroup(const std::string& file) { return FindGroup(file) != nullptr; }
 
-bool Flush(const std::string& file) {
+bool Flush(const std::string& file, FolderSync folderSync) {
   if (file.empty()) return false;
-  auto it = t_groups.empty() ? t_groups.end() : t_groups.find(ResolveTarget(file));
-  if (it == t_groups.end()) return true;  // nothing pending
+  std::string target;
+  if (!FindGroup(file, &target)) return true;  // nothing pending
+  auto it = t_groups.find(target);
+  if (it == t_groups.end()) return true;
   bool ok = true;
   if (it->second.dirty) {
-    ok = WriteFileAtomic(it->first, it->second.doc->Serialize());
+    std::string bytes = it->second.doc->Serialize();
+    ok = WriteFileAtomic(it->first, bytes, folderSync);
     ForgetDoc(it->first);
+    // The next read finds these bytes and takes this image instead of a parse.
+    if (ok) StoreUnsettled(it->first, std::shared_ptr<const Doc>(std::move(it->second.doc)), std::move(bytes));
   }
   t_groups.erase(it);  // releases the lock after the replacement
+  return ok;
+}
+
+bool FlushTogether(const std::vector<std::string>& files, FolderSync folderSync) {
+  bool ok = true;
+  std::vector<std::string> folders;
+  for (const std::string& file : files) {
+    std::string target;
+    Group* g = file.empty() ? nullptr : FindGroup(file, &target);
+    if (!g) continue;
+    const bool dirty = g->dirty;
+    if (!Flush(target, FolderSync::Later)) {
+      ok = false;
+    } else if (dirty) {
+      std::string folder = ParentFolder(target);
+      if (folder.empty()) folder = (!target.empty() && target[0] == '/') ? "/" : ".";
+      if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    }
+  }
+  if (folderSync == FolderSync::Now)
+    for (const std::string& folder : folders) SyncFolder(folder);
   return ok;
 }
 

@@ -12,6 +12,8 @@ std::atomic<std::int64_t> g_acquired{0};
 std::atomic<std::int64_t> g_settle{0};
 std::atomic<std::int64_t> g_busy{0};
 std::atomic<std::int64_t> g_replaced{0};
+std::atomic<std::int64_t> g_fsyncs{0};
+std::atomic<std::int64_t> g_resolutions{0};
 
 struct PerFile {
   std::mutex mutex;
@@ -30,6 +32,8 @@ IoCounts ReadIoCounts() {
   c.lockSettlePauses = g_settle.load();
   c.lockBusyPolls = g_busy.load();
   c.fileReplacements = g_replaced.load();
+  c.fsyncs = g_fsyncs.load();
+  c.pathResolutions = g_resolutions.load();
   return c;
 }
 
@@ -44,6 +48,8 @@ namespace detail {
 void NoteLockAcquired() { g_acquired.fetch_add(1, std::memory_order_relaxed); }
 void NoteLockSettlePause() { g_settle.fetch_add(1, std::memory_order_relaxed); }
 void NoteLockBusyPoll() { g_busy.fetch_add(1, std::memory_order_relaxed); }
+void NoteFsync() { g_fsyncs.fetch_add(1, std::memory_order_relaxed); }
+void NotePathResolution() { g_resolutions.fetch_add(1, std::memory_order_relaxed); }
 void NoteReplacement(const std::string& path) {
   g_replaced.fetch_add(1, std::memory_order_relaxed);
   PerFile& f = Files();

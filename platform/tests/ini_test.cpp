@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/filelock.h"
 #include "platform/fs.h"
+#include "platform/iocounts.h"
 #include "testing/files.h"
 #include "testing/temp_dir.h"
 
@@ -373,6 +374,41 @@ TEST_F(IniTest, WriteGroupFlushesOnScopeExit) {
     EXPECT_EQ(::access(file_.c_str(), F_OK), -1);  // created only at the flush
   }
   EXPECT_EQ(ReadText(file_), "[s]\nk=v\n");
+}
+
+TEST_F(IniTest, GroupIsFoundThroughLinksAndASwappedLinkIsNoticed) {
+  const std::string a = dir_ + "/a", b = dir_ + "/b", link = dir_ + "/link";
+  ASSERT_EQ(::mkdir(a.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(b.c_str(), 0755), 0);
+  WriteText(a + "/x.ini", "[s]\nk=a\n");
+  WriteText(b + "/x.ini", "[s]\nk=b\n");
+  ASSERT_EQ(::symlink(a.c_str(), link.c_str()), 0);
+  ASSERT_EQ(::symlink((a + "/x.ini").c_str(), (dir_ + "/file-link.ini").c_str()), 0);
+  ini::WriteGroup group(a + "/x.ini");
+  ASSERT_TRUE(group.ok());
+  EXPECT_TRUE(ini::InGroup(link + "/x.ini"));
+  EXPECT_TRUE(ini::InGroup(dir_ + "/file-link.ini"));
+  EXPECT_FALSE(ini::InGroup(b + "/x.ini"));
+  ASSERT_TRUE(ini::WriteString(link + "/x.ini", "s", "k", "via link"));
+  EXPECT_EQ(ReadText(a + "/x.ini"), "[s]\nk=a\n");  // pending in the group
+  // Reading other files in the meantime resolves none of their names in full.
+  const auto resolved = zv::platform::ReadIoCounts().pathResolutions;
+  EXPECT_EQ(ini::GetString(b + "/x.ini", "s", "k"), "b");
+  EXPECT_EQ(zv::platform::ReadIoCounts().pathResolutions, resolved);
+  // The link now names the other folder: its writes leave the group alone.
+  ASSERT_EQ(::unlink(link.c_str()), 0);
+  ASSERT_EQ(::symlink(b.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(ini::InGroup(link + "/x.ini"));
+  ASSERT_TRUE(ini::WriteString(link + "/x.ini", "s", "k", "swapped"));
+  EXPECT_EQ(ReadText(b + "/x.ini"), "[s]\nk=swapped\n");
+  EXPECT_TRUE(group.Commit());
+  EXPECT_EQ(ReadText(a + "/x.ini"), "[s]\nk=via link\n");
+  // A fresh file rewritten at once with other bytes of the same size is
+  // read anew, though its last parse is kept.
+  WriteText(b + "/x.ini", "[s]\nk=BBBBBBB\n");
+  EXPECT_EQ(ini::GetString(b + "/x.ini", "s", "k"), "BBBBBBB");
+  WriteText(b + "/x.ini", "[s]\nk=CCCCCCC\n");
+  EXPECT_EQ(ini::GetString(b + "/x.ini", "s", "k"), "CCCCCCC");
 }
 
 TEST_F(IniTest, CacheNeverServesAnOldVersion) {

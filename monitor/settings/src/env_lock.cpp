@@ -34,12 +34,12 @@ EnvLockGuard::EnvLockGuard(const std::string& folder, std::initializer_list<std:
 
 EnvLockGuard::~EnvLockGuard() { Commit(); }
 
-bool EnvLockGuard::Commit() {
+bool EnvLockGuard::Commit(platform::FolderSync folderSync) {
   if (done_) return ok_;
   done_ = true;
-  for (const std::string& f : files_) {
-    if (!platform::ini::Flush(f)) ok_ = false;
-  }
+  // The files are replaced in the order given; their folder is synced once
+  // after the last of them.
+  if (!platform::ini::FlushTogether(files_, folderSync)) ok_ = false;
   ReleaseEnvLock(handle_, folder_, lockName_);
   return ok_;
 }

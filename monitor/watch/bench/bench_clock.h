@@ -89,7 +89,8 @@ inline double Median(std::vector<double> v) {
 
 // Lock and replacement work between two readings, per import.
 struct IoPerImport {
-  double locks = 0, settlePauses = 0, busyPolls = 0, replacements = 0, settingsReplacements = 0, statusReplacements = 0;
+  double locks = 0, settlePauses = 0, busyPolls = 0, replacements = 0, settingsReplacements = 0, statusReplacements = 0,
+         fsyncs = 0, resolutions = 0;
 };
 
 inline IoPerImport PerImport(const platform::IoCounts& a, const platform::IoCounts& b, std::int64_t settingsA,
@@ -101,6 +102,8 @@ inline IoPerImport PerImport(const platform::IoCounts& a, const platform::IoCoun
   r.settlePauses = static_cast<double>(b.lockSettlePauses - a.lockSettlePauses) / n;
   r.busyPolls = static_cast<double>(b.lockBusyPolls - a.lockBusyPolls) / n;
   r.replacements = static_cast<double>(b.fileReplacements - a.fileReplacements) / n;
+  r.fsyncs = static_cast<double>(b.fsyncs - a.fsyncs) / n;
+  r.resolutions = static_cast<double>(b.pathResolutions - a.pathResolutions) / n;
   r.settingsReplacements = static_cast<double>(settingsB - settingsA) / n;
   r.statusReplacements = static_cast<double>(statusB - statusA) / n;
   return r;

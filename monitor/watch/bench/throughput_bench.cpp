@@ -62,6 +62,7 @@ void BM_FileTwoHundredWithoutPauses(benchmark::State& state) {
     frame.trayShown.store(shell.RestoreIcon());
     frame.watching.store(true);
 
+    const platform::IoCounts ioBefore = platform::ReadIoCounts();
     const auto start = std::chrono::steady_clock::now();
     WatchThreadStart(frame);
     int cycles = 0;
@@ -70,6 +71,7 @@ void BM_FileTwoHundredWithoutPauses(benchmark::State& state) {
       ++cycles;
     }
     const double engine = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const platform::IoCounts io = platform::ReadIoCounts();
     platform::SetClock(nullptr);  // qpdf's runs are waited for on the real clock
     const std::size_t filed = companion::binder::ReadBinder(inst.binder(), false).pages.size();
     if (filed != static_cast<std::size_t>(kFiles)) {
@@ -99,6 +101,13 @@ void BM_FileTwoHundredWithoutPauses(benchmark::State& state) {
         "%.1f files/s%s; engine/qpdf rate = %.2f (engine takes %.1fx qpdf's time)\n",
         kFiles, engine, cycles, rate, qpdf, qpdfRate, qpdfFailures ? " (some runs failed)" : "", rate / qpdfRate,
         engine / qpdf);
+    auto per = [&](std::int64_t after, std::int64_t before) { return static_cast<double>(after - before) / kFiles; };
+    std::printf(
+        "no pauses, per file: %.1f fsyncs, %.1f file replacements, %.1f lock files, %.1f ini paths resolved in "
+        "full (the machine is shared: rates scatter with its load, the ratio less)\n",
+        per(io.fsyncs, ioBefore.fsyncs), per(io.fileReplacements, ioBefore.fileReplacements),
+        per(io.lockAcquisitions, ioBefore.lockAcquisitions), per(io.pathResolutions, ioBefore.pathResolutions));
+    state.counters["fsyncs_per_file"] = per(io.fsyncs, ioBefore.fsyncs);
   }
 }
 BENCHMARK(BM_FileTwoHundredWithoutPauses)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -145,7 +154,7 @@ void MakeFullSizeSettings(const test::Installation& inst) {
 }
 
 struct FullSizeRun {
-  double msPerFile = 0, settingsPerImport = 0, locksPerImport = 0, settlePausesPerImport = 0;
+  double msPerFile = 0, settingsPerImport = 0, locksPerImport = 0, settlePausesPerImport = 0, fsyncsPerImport = 0;
   std::uint64_t settingsBytes = 0;
   int filed = 0;
 };
@@ -188,6 +197,7 @@ FullSizeRun FileBatch(bool fullSize, int files) {
     run.settingsPerImport = static_cast<double>(platform::ReplacementsOf(inst.settings()) - replacedBefore) / imports;
     run.locksPerImport = static_cast<double>(ioAfter.lockAcquisitions - ioBefore.lockAcquisitions) / imports;
     run.settlePausesPerImport = static_cast<double>(ioAfter.lockSettlePauses - ioBefore.lockSettlePauses) / imports;
+    run.fsyncsPerImport = static_cast<double>(ioAfter.fsyncs - ioBefore.fsyncs) / imports;
   }
   return run;
 }
@@ -207,14 +217,14 @@ void BM_FullSizeSettings(benchmark::State& state) {
     state.counters["full_ms_per_file"] = full.msPerFile;
     std::printf(
         "settings file %llu bytes: %.1f settings replacements, %.1f lock files (%.1f with the 100 ms "
-        "pause) per import, %.1f ms per file without pauses\n",
+        "pause), %.1f fsyncs per import, %.1f ms per file without pauses\n",
         static_cast<unsigned long long>(small.settingsBytes), small.settingsPerImport, small.locksPerImport,
-        small.settlePausesPerImport, small.msPerFile);
+        small.settlePausesPerImport, small.fsyncsPerImport, small.msPerFile);
     std::printf(
         "settings file %llu bytes: %.1f settings replacements, %.1f lock files (%.1f with the 100 ms "
-        "pause) per import, %.1f ms per file without pauses\n",
+        "pause), %.1f fsyncs per import, %.1f ms per file without pauses\n",
         static_cast<unsigned long long>(full.settingsBytes), full.settingsPerImport, full.locksPerImport,
-        full.settlePausesPerImport, full.msPerFile);
+        full.settlePausesPerImport, full.fsyncsPerImport, full.msPerFile);
     std::printf("full-size/test settings: replacements per import %s (%.1f vs %.1f); time per file x%.1f\n",
                 full.settingsPerImport == small.settingsPerImport ? "the same" : "DIFFER", full.settingsPerImport,
                 small.settingsPerImport, full.msPerFile / small.msPerFile);

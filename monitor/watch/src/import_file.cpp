@@ -259,7 +259,11 @@ int FinishImport(WatchFrame& frame, const FileJob& job) {
   }
   // Otherwise the window thread changed the cell and writes the file itself.
   ProfileWrite("work", kImportFlag, "0", frame.env.status);
-  guard.Commit();
+  // No folder sync: a crash that undoes these writes leaves what a crash
+  // just before them leaves (the entry in progress is settled at the next
+  // start, the status flags are set afresh there), and the next synced
+  // replacement of either file carries them to disk.
+  guard.Commit(platform::FolderSync::Later);
   return frame.status.load();
 }
 

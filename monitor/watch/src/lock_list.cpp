@@ -3,6 +3,7 @@
 #include "monitor/watch/folder_check.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "binderlib/binderini.h"
 #include "folder_check_internal.h"
@@ -11,6 +12,7 @@
 #include "monitor/watch/checks.h"
 #include "platform/attributes.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -138,6 +140,56 @@ void DropInProgressEntry(WatchFrame& frame, const std::string& path, const std::
 
 namespace {
 
+// Proof of the pages of imports in progress, noted once their insertion has
+// returned: a small file of the monitor's own beside the settings file,
+// section [Filed], keys Total and per record File<j>, Date<j> (the lock-list
+// identity), Binder<j>, Pages<j> and Stamp<j>. Written durably, so that a
+// crash after the insertion never makes the import run twice.
+struct FiledNote {
+  std::string file, date, binder;
+  int pages = -1;
+  std::int64_t stamp = -1;
+};
+
+constexpr const char* kFiledSection = "Filed";
+
+std::string FiledNotesPath(const WatchFrame& frame) {
+  return platform::JoinPath(platform::ParentFolder(frame.settingsFile), "~HopvaleFiled.ini");
+}
+
+std::vector<FiledNote> ReadFiledNotes(const WatchFrame& frame) {
+  const std::string f = FiledNotesPath(frame);
+  std::vector<FiledNote> notes;
+  const int total = platform::ini::GetInt(f, kFiledSection, "Total", 0);
+  for (int j = 1; j <= total && j <= 1000; ++j) {
+    const std::string J = std::to_string(j);
+    FiledNote n;
+    n.file = platform::ini::GetString(f, kFiledSection, "File" + J);
+    n.date = platform::ini::GetString(f, kFiledSection, "Date" + J);
+    n.binder = platform::ini::GetString(f, kFiledSection, "Binder" + J);
+    n.pages = platform::ini::GetInt(f, kFiledSection, "Pages" + J, -1);
+    n.stamp = std::atoll(platform::ini::GetString(f, kFiledSection, "Stamp" + J, "-1").c_str());
+    if (!n.file.empty()) notes.push_back(std::move(n));
+  }
+  return notes;
+}
+
+bool WriteFiledNotes(const WatchFrame& frame, const std::vector<FiledNote>& notes) {
+  const std::string f = FiledNotesPath(frame);
+  platform::ini::WriteGroup group(f);
+  bool ok = platform::ini::DeleteSection(f, kFiledSection);
+  ok = platform::ini::WriteInt(f, kFiledSection, "Total", static_cast<int>(notes.size())) && ok;
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    const std::string J = std::to_string(i + 1);
+    ok = platform::ini::WriteString(f, kFiledSection, "File" + J, notes[i].file) && ok;
+    ok = platform::ini::WriteString(f, kFiledSection, "Date" + J, notes[i].date) && ok;
+    ok = platform::ini::WriteString(f, kFiledSection, "Binder" + J, notes[i].binder) && ok;
+    ok = platform::ini::WriteInt(f, kFiledSection, "Pages" + J, notes[i].pages) && ok;
+    ok = platform::ini::WriteString(f, kFiledSection, "Stamp" + J, std::to_string(notes[i].stamp)) && ok;
+  }
+  return group.Commit() && ok;
+}
+
 // The pages of a binder keyed with an import time stamp ("<stamp>_<n>").
 int PagesWithStamp(const std::string& binder, const std::string& stamp) {
   const std::string b = platform::TrimTrailingSeparator(binder);
@@ -153,6 +205,7 @@ int PagesWithStamp(const std::string& binder, const std::string& stamp) {
 
 int RecoverInterruptedImports(WatchFrame& frame) {
   std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
+  const std::vector<FiledNote> notes = ReadFiledNotes(frame);
   const int previousTotal = static_cast<int>(entries.size());
   int settled = 0;
   std::vector<LockListEntry> kept;
@@ -169,6 +222,12 @@ int RecoverInterruptedImports(WatchFrame& frame) {
     // Only the import's own pages prove it: the binder and page count noted
     // once the insertion returned. Pages of the same second that another
     // computer or a send put there prove nothing.
+    for (const FiledNote& n : notes) {
+      if (n.date != e.date || !platform::EqualsNoCase(n.file, e.file)) continue;
+      e.binder = n.binder;
+      e.pages = n.pages;
+      e.result = static_cast<int>(n.stamp);
+    }
     const bool filed = !e.binder.empty() && e.pages > 0 && PagesWithStamp(e.binder, StampText(e.result)) == e.pages;
     if (filed) {
       ZV_WATCH_TRACE("Thread_FileCheck: interrupted import was filed; its source is handled - " + e.file);
@@ -186,21 +245,29 @@ int RecoverInterruptedImports(WatchFrame& frame) {
     WriteLockList(frame.settingsFile, kept, previousTotal);
     guard.Commit();
   }
+  // Every entry in progress is settled now: no note is needed any longer.
+  if (!notes.empty()) platform::RemoveFile(FiledNotesPath(frame));
   return settled;
 }
 
 bool NoteImportedPages(WatchFrame& frame, const std::string& path, const std::string& identity,
                        const std::string& binder, int pages, std::int64_t stamp) {
-  EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
-  std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
-  for (auto& e : entries) {
-    if (e.readState != kReadStateInProgress || e.date != identity || !platform::EqualsNoCase(e.file, path)) continue;
-    e.binder = binder;
-    e.pages = pages;
-    if (stamp >= 0) e.result = static_cast<int>(stamp);
-    const bool ok = WriteLockList(frame.settingsFile, entries, static_cast<int>(entries.size()));
-    return guard.Commit() && ok;
-  }
-  return false;
+  const std::vector<LockListEntry> entries = ReadLockList(frame.settingsFile);
+  const LockListEntry* mine = nullptr;
+  for (const auto& e : entries)
+    if (e.readState == kReadStateInProgress && e.date == identity && platform::EqualsNoCase(e.file, path)) mine = &e;
+  if (!mine) return false;
+  // The monitor's own file: no other program reads or writes it, so it takes
+  // no environment lock; the record of an import no longer in progress goes.
+  std::vector<FiledNote> notes;
+  for (const FiledNote& n : ReadFiledNotes(frame))
+    if (!platform::EqualsNoCase(n.file, path) || n.date != identity)
+      for (const auto& e : entries)
+        if (e.readState == kReadStateInProgress && e.date == n.date && platform::EqualsNoCase(e.file, n.file)) {
+          notes.push_back(n);
+          break;
+        }
+  notes.push_back({path, identity, binder, pages, stamp >= 0 ? stamp : static_cast<std::int64_t>(mine->result)});
+  return WriteFiledNotes(frame, notes);
 }
 }  // namespace zv::monitor

@@ -34,10 +34,18 @@ bool RenamePath(const std::string& from, const std::string& to, bool overwrite);
 bool CopyFile(const std::string& from, const std::string& to, bool overwrite, bool durable = true);
 
 std::optional<std::string> ReadFile(const std::string& path);
+// Whether a replacement syncs the folder after its rename. `Later`: the
+// caller syncs the folder itself once several files in it were replaced
+// (SyncFolder), or the change may be lost in a crash (the file is then whole,
+// old or new, never torn).
+enum class FolderSync { Now, Later };
+
 // Replaces the file atomically (sibling work file, fsync, rename, folder
 // fsync), keeping the old file's mode and, where permitted, owner and group.
 // Refuses a read-only target. Where no sibling can be made it writes in place.
-bool WriteFileAtomic(const std::string& path, std::string_view content);
+bool WriteFileAtomic(const std::string& path, std::string_view content, FolderSync folderSync = FolderSync::Now);
+// Syncs a folder: the renames made in it are then on disk.
+void SyncFolder(const std::string& folder);
 
 // One file of a batch for WriteNewFilesSynced.
 struct NewFile {

@@ -13,6 +13,8 @@ struct IoCounts {
   std::int64_t lockSettlePauses = 0;  // 100 ms pauses after a lock-file protocol attempt ended
   std::int64_t lockBusyPolls = 0;     // 100 ms pauses while a lock file was held by another
   std::int64_t fileReplacements = 0;  // whole files replaced by WriteFileAtomic
+  std::int64_t fsyncs = 0;            // fsync calls of the file functions (files and folders)
+  std::int64_t pathResolutions = 0;   // ini file names resolved to the file a write changes
 };
 
 IoCounts ReadIoCounts();
@@ -25,6 +27,8 @@ void NoteLockAcquired();
 void NoteLockSettlePause();
 void NoteLockBusyPoll();
 void NoteReplacement(const std::string& path);
+void NoteFsync();
+void NotePathResolution();
 }  // namespace detail
 
 }  // namespace zv::platform

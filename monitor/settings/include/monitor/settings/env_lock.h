@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/filelock.h"
+#include "platform/fs.h"
 
 namespace zv::monitor {
 
@@ -43,8 +44,11 @@ class EnvLockGuard {
   // ahead regardless, as every writer does).
   bool locked() const { return handle_.valid(); }
   // Flushes every group and releases the lock. True when every flush
-  // succeeded. Idempotent.
-  bool Commit();
+  // succeeded. Idempotent. The files' folder is synced once, after the last
+  // replacement; with FolderSync::Later not at all, for writes that a crash
+  // may undo without harm (the next synced replacement of the file carries
+  // them to disk too).
+  bool Commit(platform::FolderSync folderSync = platform::FolderSync::Now);
 
  private:
   std::string folder_;

@@ -35,9 +35,9 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
 
 // Crash safety: an import in progress is recorded in the lock list with
 // ReadState 1 before the insertion starts (together with the import's
-// status writes); once the insertion has returned, the entry also records
-// its import time (seconds) as its Result, the binder that took the pages
-// and their number (NoteImportedPages), and
+// status writes); once the insertion has returned, the import's time
+// (seconds), the binder that took the pages and their number are noted for
+// the entry (NoteImportedPages), and
 // it is removed once the source has been handled. At start an entry left
 // over by a crash is settled: only when its recorded binder holds exactly
 // the recorded number of pages keyed with that import's time stamp are the
@@ -49,10 +49,12 @@ int SetLockFileList(WatchFrame& frame, const std::string& path, int result, int 
 // entries settled.
 int RecoverInterruptedImports(WatchFrame& frame);
 
-// Records the binder and page count of an import in progress in its lock
-// list entry (the in-progress entry of `path` with that identity), and its
-// import time when `stamp` is not negative. False when there is no such
-// entry or it could not be written.
+// Records the binder and page count of an import in progress (the
+// in-progress lock-list entry of `path` with that identity), and its import
+// time when `stamp` is not negative (else the entry's Result), durably in
+// the monitor's own file "~HopvaleFiled.ini" beside the settings file: no
+// environment lock and no replacement of the shared settings file. False
+// when there is no such entry or the note could not be written.
 bool NoteImportedPages(WatchFrame& frame, const std::string& path, const std::string& identity,
                        const std::string& binder, int pages, std::int64_t stamp = -1);
 
