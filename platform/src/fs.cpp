@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -78,8 +79,11 @@ UniqueFd CreateSiblingWorkFile(const std::string& path, std::string& workPath) {
 
 // Every fsync of this file goes through here, so that benches can count them.
 int Fsync(int fd) {
-  detail::NoteFsync();
-  return ::fsync(fd);
+  const auto start = std::chrono::steady_clock::now();
+  const int rc = ::fsync(fd);
+  detail::NoteFsync(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count());
+  return rc;
 }
 
 void FsyncFolder(const std::string& dir) {
@@ -371,7 +375,7 @@ std::optional<std::string> ReadFile(const std::string& path) {
 }
 
 namespace {
-bool ReplaceWhole(const std::string& pathIn, std::string_view content, bool syncFolder) {
+bool ReplaceWhole(const std::string& pathIn, std::string_view content, Durability durability) {
   if (pathIn.empty()) return false;
   std::string path = pathIn;
   struct stat lst;
@@ -411,7 +415,7 @@ bool ReplaceWhole(const std::string& pathIn, std::string_view content, bool sync
 
   bool ok = detail::WriteAll(fd.get(), content);
   if (ok && exists) CopyOwnershipAndMode(fd.get(), old);
-  if (ok) ok = Fsync(fd.get()) == 0;
+  if (ok && durability != Durability::None) ok = Fsync(fd.get()) == 0;
   if (::close(fd.release()) != 0) ok = false;
   if (ok) {
     // Re-check: the file may have been made read-only while we wrote.
@@ -423,13 +427,13 @@ bool ReplaceWhole(const std::string& pathIn, std::string_view content, bool sync
     ::unlink(work.c_str());
     return false;
   }
-  if (syncFolder) FsyncFolder(FolderOf(path));
+  if (durability == Durability::Synced) FsyncFolder(FolderOf(path));
   return true;
 }
 }  // namespace
 
-bool WriteFileAtomic(const std::string& path, std::string_view content, FolderSync folderSync) {
-  const bool ok = ReplaceWhole(path, content, folderSync == FolderSync::Now);
+bool WriteFileAtomic(const std::string& path, std::string_view content, Durability durability) {
+  const bool ok = ReplaceWhole(path, content, durability);
   if (ok) detail::NoteReplacement(path);
   return ok;
 }

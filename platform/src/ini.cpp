@@ -550,7 +550,7 @@ bool BeginGroup(const std::string& file, int timeoutMs) {
 
 bool InGroup(const std::string& file) { return FindGroup(file) != nullptr; }
 
-bool Flush(const std::string& file, FolderSync folderSync) {
+bool Flush(const std::string& file, Durability durability) {
   if (file.empty()) return false;
   std::string target;
   if (!FindGroup(file, &target)) return true;  // nothing pending
@@ -559,7 +559,7 @@ bool Flush(const std::string& file, FolderSync folderSync) {
   bool ok = true;
   if (it->second.dirty) {
     std::string bytes = it->second.doc->Serialize();
-    ok = WriteFileAtomic(it->first, bytes, folderSync);
+    ok = WriteFileAtomic(it->first, bytes, durability);
     ForgetDoc(it->first);
     // The next read finds these bytes and takes this image instead of a parse.
     if (ok) StoreUnsettled(it->first, std::shared_ptr<const Doc>(std::move(it->second.doc)), std::move(bytes));
@@ -568,7 +568,7 @@ bool Flush(const std::string& file, FolderSync folderSync) {
   return ok;
 }
 
-bool FlushTogether(const std::vector<std::string>& files, FolderSync folderSync) {
+bool FlushTogether(const std::vector<std::string>& files, Durability durability) {
   bool ok = true;
   std::vector<std::string> folders;
   for (const std::string& file : files) {
@@ -576,7 +576,7 @@ bool FlushTogether(const std::vector<std::string>& files, FolderSync folderSync)
     Group* g = file.empty() ? nullptr : FindGroup(file, &target);
     if (!g) continue;
     const bool dirty = g->dirty;
-    if (!Flush(target, FolderSync::Later)) {
+    if (!Flush(target, durability == Durability::None ? Durability::None : Durability::FolderLater)) {
       ok = false;
     } else if (dirty) {
       std::string folder = ParentFolder(target);
@@ -584,7 +584,7 @@ bool FlushTogether(const std::vector<std::string>& files, FolderSync folderSync)
       if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
     }
   }
-  if (folderSync == FolderSync::Now)
+  if (durability == Durability::Synced)
     for (const std::string& folder : folders) SyncFolder(folder);
   return ok;
 }

@@ -1,5 +1,6 @@
 #include "ini_doc.h"
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -109,6 +110,29 @@ bool KeyTable::Insert(std::string_view key, std::uint32_t h, std::uint32_t line,
     }
     if (s.hash == h && EqualsNoCase(KeyNameOf(body[s.line - 1]), key)) return false;
   }
+}
+
+void KeyTable::EraseLine(std::string_view key, std::uint32_t line) {
+  if (slots_.empty()) return;
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = Hash(key) & mask;
+  while (slots_[i].line != 0 && slots_[i].line != line + 1) i = (i + 1) & mask;
+  if (slots_[i].line == line + 1) {
+    // Backward-shift deletion: entries after the hole that may live there
+    // move up, so every probe still meets its key before an empty slot.
+    for (std::size_t j = (i + 1) & mask; slots_[j].line != 0; j = (j + 1) & mask) {
+      const std::size_t home = slots_[j].hash & mask;
+      const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (!stays) {
+        slots_[i] = slots_[j];
+        i = j;
+      }
+    }
+    slots_[i] = Slot{};
+    --count_;
+  }
+  for (Slot& s : slots_)
+    if (s.line > line + 1) --s.line;
 }
 
 void KeyTable::Grow() {
@@ -230,11 +254,15 @@ void Doc::BuildKeyIndex(Section& s) {
   s.firstKeyLines.clear();
   s.firstKeyLines.reserve(s.body.size());
   s.lastKeyLine = -1;
+  s.repeatedKeys = false;
   for (std::size_t i = 0; i < s.body.size(); ++i) {
     std::string_view name, value;
     if (!ParseKey(s.body[i].text, name, value)) continue;
-    if (s.keys.Insert(name, static_cast<std::uint32_t>(i), s.body))
+    if (s.keys.Insert(name, static_cast<std::uint32_t>(i), s.body)) {
       s.firstKeyLines.push_back(static_cast<std::uint32_t>(i));
+    } else {
+      s.repeatedKeys = true;
+    }
     s.lastKeyLine = static_cast<std::int64_t>(i);
   }
   s.keysBuilt = true;
@@ -294,6 +322,7 @@ std::vector<std::pair<std::string, std::string>> Doc::Entries(std::string_view s
     s.keys.Reset(s.body.size());
     s.firstKeyLines.clear();
     s.lastKeyLine = -1;
+    s.repeatedKeys = false;
     out.reserve(s.body.size());
     std::vector<std::uint32_t>& lines = s.firstKeyLines;
     lines.reserve(s.body.size());
@@ -311,7 +340,10 @@ std::vector<std::pair<std::string, std::string>> Doc::Entries(std::string_view s
     if (!lines.empty()) s.lastKeyLine = lines.back();
     std::size_t kept = 0;
     for (std::size_t k = 0; k < lines.size(); ++k) {
-      if (!s.keys.Insert(out[k].first, hashes[k], lines[k], s.body)) continue;  // a repeat
+      if (!s.keys.Insert(out[k].first, hashes[k], lines[k], s.body)) {  // a repeat
+        s.repeatedKeys = true;
+        continue;
+      }
       if (kept != k) {
         lines[kept] = lines[k];
         out[kept] = std::move(out[k]);
@@ -389,8 +421,34 @@ bool Doc::RemoveKey(std::string_view section, std::string_view key) {
   Section& s = sections_[static_cast<std::size_t>(si)];
   std::int64_t ki = FindKeyLocked(s, key);
   if (ki < 0) return false;
+  if (s.repeatedKeys) {
+    // A later line of the same name comes into view: index afresh.
+    s.body.erase(s.body.begin() + ki);
+    s.keysBuilt = false;
+    return true;
+  }
+  // Keep the index: drop the line's slot and renumber the lines below it
+  // (a section of thousands of keys would otherwise be indexed anew for
+  // every key removed).
+  const auto line = static_cast<std::uint32_t>(ki);
+  {
+    std::string_view name, value;
+    ParseKey(s.body[line].text, name, value);
+    s.keys.EraseLine(name, line);
+  }
   s.body.erase(s.body.begin() + ki);
-  s.keysBuilt = false;
+  auto& firsts = s.firstKeyLines;
+  firsts.erase(std::remove(firsts.begin(), firsts.end(), line), firsts.end());
+  for (std::uint32_t& l : firsts)
+    if (l > line) --l;
+  if (s.lastKeyLine > ki) {
+    --s.lastKeyLine;
+  } else if (s.lastKeyLine == ki) {
+    std::int64_t i = ki - 1;
+    std::string_view name, value;
+    while (i >= 0 && !ParseKey(s.body[static_cast<std::size_t>(i)].text, name, value)) --i;
+    s.lastKeyLine = i;
+  }
   return true;
 }
 

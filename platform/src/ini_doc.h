@@ -93,6 +93,9 @@ class KeyTable {
   }
   // The same with the name's hash known (see Touch).
   bool Insert(std::string_view key, std::uint32_t hash, std::uint32_t line, const std::vector<Line>& body);
+  // Drops the slot of the key line `line` (named `key`), then renumbers the
+  // lines below it one up, as erasing that line from the body does.
+  void EraseLine(std::string_view key, std::uint32_t line);
   // Starts fetching the slot a hash lands in, so that inserts made a while
   // later do not each wait on memory. No effect on the contents.
   void Touch(std::uint32_t hash) const;
@@ -117,6 +120,7 @@ struct Section {
   KeyTable keys;
   std::vector<std::uint32_t> firstKeyLines;
   bool keysBuilt = false;
+  bool repeatedKeys = false;      // a key name stands on more than one line (valid while keysBuilt)
   std::int64_t lastKeyLine = -1;  // valid while keysBuilt
 };
 

@@ -13,6 +13,7 @@ std::atomic<std::int64_t> g_settle{0};
 std::atomic<std::int64_t> g_busy{0};
 std::atomic<std::int64_t> g_replaced{0};
 std::atomic<std::int64_t> g_fsyncs{0};
+std::atomic<std::int64_t> g_fsyncMicros{0};
 std::atomic<std::int64_t> g_resolutions{0};
 
 struct PerFile {
@@ -33,6 +34,7 @@ IoCounts ReadIoCounts() {
   c.lockBusyPolls = g_busy.load();
   c.fileReplacements = g_replaced.load();
   c.fsyncs = g_fsyncs.load();
+  c.fsyncMicros = g_fsyncMicros.load();
   c.pathResolutions = g_resolutions.load();
   return c;
 }
@@ -48,7 +50,10 @@ namespace detail {
 void NoteLockAcquired() { g_acquired.fetch_add(1, std::memory_order_relaxed); }
 void NoteLockSettlePause() { g_settle.fetch_add(1, std::memory_order_relaxed); }
 void NoteLockBusyPoll() { g_busy.fetch_add(1, std::memory_order_relaxed); }
-void NoteFsync() { g_fsyncs.fetch_add(1, std::memory_order_relaxed); }
+void NoteFsync(std::int64_t micros) {
+  g_fsyncs.fetch_add(1, std::memory_order_relaxed);
+  g_fsyncMicros.fetch_add(micros, std::memory_order_relaxed);
+}
 void NotePathResolution() { g_resolutions.fetch_add(1, std::memory_order_relaxed); }
 void NoteReplacement(const std::string& path) {
   g_replaced.fetch_add(1, std::memory_order_relaxed);

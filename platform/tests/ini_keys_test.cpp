@@ -67,3 +67,41 @@ TEST(IniKeys, NamesOfEveryLengthCaseFoldedButNotConfused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys removed one by one from a big section inside a group (where the
+// index is kept up to date rather than built again): every lookup, the
+// place of a new key and the bytes written agree with a fresh parse.
+TEST(IniKeys, RemovalsKeepEveryLookupRight) {
+  zv::testing::TempDir scratch;
+  const std::string file = scratch / "remove.ini";
+  ini::ClearCache();
+  std::string text = "[S]\n";
+  for (int i = 0; i < 300; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  text += "; trailing comment\n[T]\nrep=first\nx=1\nREP=second\n";
+  WriteText(file, text);
+  {
+    ini::WriteGroup group(file);
+    ASSERT_TRUE(group.ok());
+    for (int i = 0; i < 300; i += 3) ASSERT_TRUE(ini::DeleteKey(file, "S", "k" + std::to_string(i)));
+    ASSERT_TRUE(ini::DeleteKey(file, "S", "k299"));  // the last key line: new keys go after k298
+    ASSERT_TRUE(ini::WriteString(file, "S", "new", "n"));
+    ASSERT_TRUE(ini::DeleteKey(file, "T", "rep"));  // the repeat comes into view
+    EXPECT_EQ(ini::GetString(file, "T", "rep"), "second");
+    for (int i = 0; i < 300; ++i) {
+      const bool gone = i % 3 == 0 || i == 299;
+      EXPECT_EQ(ini::GetString(file, "S", "K" + std::to_string(i), "gone"), gone ? "gone" : std::to_string(i)) << i;
+    }
+    ASSERT_TRUE(group.Commit());
+  }
+  std::string expected = "[S]\n";
+  for (int i = 0; i < 299; ++i)
+    if (i % 3 != 0) expected += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  expected += "new=n\n; trailing comment\n[T]\nx=1\nREP=second\n";
+  EXPECT_EQ(zv::testing::ReadText(file), expected);
+  ini::ClearCache();
+  EXPECT_EQ(ini::KeyNames(file, "S").size(), 199u + 1u);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "monitor/settings/env_lock.h"
 
+#include "monitor/settings/env_files.h"
 #include "platform/ini.h"
 
 namespace zv::monitor {
@@ -34,12 +35,27 @@ EnvLockGuard::EnvLockGuard(const std::string& folder, std::initializer_list<std:
 
 EnvLockGuard::~EnvLockGuard() { Commit(); }
 
-bool EnvLockGuard::Commit(platform::FolderSync folderSync) {
+bool EnvLockGuard::Commit(platform::Durability durability) {
   if (done_) return ok_;
   done_ = true;
-  // The files are replaced in the order given; their folder is synced once
-  // after the last of them.
-  if (!platform::ini::FlushTogether(files_, folderSync)) ok_ = false;
+  // The files are replaced in the order given; the synced ones' folder is
+  // synced once, after the last of them. The status file holds per-run
+  // flags only, set afresh at every start: it is never synced.
+  const std::string status = EnvFiles::ForFolder(folder_).status;
+  std::vector<std::string> synced;
+  auto flushSynced = [&] {
+    if (!synced.empty() && !platform::ini::FlushTogether(synced, durability)) ok_ = false;
+    synced.clear();
+  };
+  for (const std::string& f : files_) {
+    if (f != status) {
+      synced.push_back(f);
+      continue;
+    }
+    flushSynced();
+    if (!platform::ini::Flush(f, platform::Durability::None)) ok_ = false;
+  }
+  flushSynced();
   ReleaseEnvLock(handle_, folder_, lockName_);
   return ok_;
 }

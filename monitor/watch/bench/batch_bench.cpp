@@ -62,10 +62,10 @@ void PrintPauses(const char* what, PauseRecorder& clock, std::int64_t from, std:
 void PrintIo(const char* what, const bench::IoPerImport& io) {
   std::printf(
       "%s: per import %.1f lock files taken (%.1f with the environment protocol's 100 ms pause, %.1f polls "
-      "of a busy lock), %.1f file replacements (settings file %.1f, status file %.1f), %.1f fsyncs, %.1f ini "
-      "paths resolved in full\n",
+      "of a busy lock), %.1f file replacements (settings file %.1f, status file %.1f), %.1f fsyncs taking "
+      "%.1f ms, %.1f ini paths resolved in full\n",
       what, io.locks, io.settlePauses, io.busyPolls, io.replacements, io.settingsReplacements, io.statusReplacements,
-      io.fsyncs, io.resolutions);
+      io.fsyncs, io.fsyncMs, io.resolutions);
 }
 
 void BM_BatchPerFile(benchmark::State& state) {

@@ -90,7 +90,7 @@ inline double Median(std::vector<double> v) {
 // Lock and replacement work between two readings, per import.
 struct IoPerImport {
   double locks = 0, settlePauses = 0, busyPolls = 0, replacements = 0, settingsReplacements = 0, statusReplacements = 0,
-         fsyncs = 0, resolutions = 0;
+         fsyncs = 0, fsyncMs = 0, resolutions = 0;
 };
 
 inline IoPerImport PerImport(const platform::IoCounts& a, const platform::IoCounts& b, std::int64_t settingsA,
@@ -103,6 +103,7 @@ inline IoPerImport PerImport(const platform::IoCounts& a, const platform::IoCoun
   r.busyPolls = static_cast<double>(b.lockBusyPolls - a.lockBusyPolls) / n;
   r.replacements = static_cast<double>(b.fileReplacements - a.fileReplacements) / n;
   r.fsyncs = static_cast<double>(b.fsyncs - a.fsyncs) / n;
+  r.fsyncMs = static_cast<double>(b.fsyncMicros - a.fsyncMicros) / 1000.0 / n;
   r.resolutions = static_cast<double>(b.pathResolutions - a.pathResolutions) / n;
   r.settingsReplacements = static_cast<double>(settingsB - settingsA) / n;
   r.statusReplacements = static_cast<double>(statusB - statusA) / n;

@@ -263,7 +263,7 @@ int FinishImport(WatchFrame& frame, const FileJob& job) {
   // just before them leaves (the entry in progress is settled at the next
   // start, the status flags are set afresh there), and the next synced
   // replacement of either file carries them to disk.
-  guard.Commit(platform::FolderSync::Later);
+  guard.Commit(platform::Durability::FolderLater);
   return frame.status.load();
 }
 

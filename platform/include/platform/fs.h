@@ -34,16 +34,18 @@ bool RenamePath(const std::string& from, const std::string& to, bool overwrite);
 bool CopyFile(const std::string& from, const std::string& to, bool overwrite, bool durable = true);
 
 std::optional<std::string> ReadFile(const std::string& path);
-// Whether a replacement syncs the folder after its rename. `Later`: the
-// caller syncs the folder itself once several files in it were replaced
-// (SyncFolder), or the change may be lost in a crash (the file is then whole,
-// old or new, never torn).
-enum class FolderSync { Now, Later };
+// How much of a replacement is on disk when it returns. `Synced`: the new
+// content and its name. `FolderLater`: the content, but not yet the rename:
+// the caller syncs the folder once for several files (SyncFolder), or a
+// crash may bring the old file back. `None`: nothing is synced, for files
+// set afresh at every start; after a crash such a file may be old, or empty
+// on some file systems. A file is never torn while the system runs.
+enum class Durability { Synced, FolderLater, None };
 
 // Replaces the file atomically (sibling work file, fsync, rename, folder
 // fsync), keeping the old file's mode and, where permitted, owner and group.
 // Refuses a read-only target. Where no sibling can be made it writes in place.
-bool WriteFileAtomic(const std::string& path, std::string_view content, FolderSync folderSync = FolderSync::Now);
+bool WriteFileAtomic(const std::string& path, std::string_view content, Durability durability = Durability::Synced);
 // Syncs a folder: the renames made in it are then on disk.
 void SyncFolder(const std::string& folder);
 

@@ -31,7 +31,7 @@
 
 namespace zv::platform::ini {
 
-using platform::FolderSync;
+using platform::Durability;
 
 std::string GetString(const std::string& file, std::string_view section, std::string_view key,
                       std::string_view defaultValue = {});
@@ -66,15 +66,15 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
 bool BeginGroup(const std::string& file, int timeoutMs = 60'000);
 bool InGroup(const std::string& file);
 // Commits an open group (or does nothing) and ends it. False when the commit
-// failed; the file is then unchanged. With FolderSync::Later the folder is
-// not synced after the replacement: the caller syncs it once for several
-// files (platform::SyncFolder), or accepts that a crash may undo the change.
-bool Flush(const std::string& file, FolderSync folderSync = FolderSync::Now);
+// failed; the file is then unchanged. `durability` as for
+// platform::WriteFileAtomic.
+bool Flush(const std::string& file, Durability durability = Durability::Synced);
 
 // Commits the open groups of several files, in the order given, and ends
 // them; each folder that received a replacement is synced once at the end
-// (FolderSync::Now) or not at all (Later). False when a commit failed.
-bool FlushTogether(const std::vector<std::string>& files, FolderSync folderSync = FolderSync::Now);
+// (Durability::Synced) or not at all (FolderLater); with None nothing is
+// synced. False when a commit failed.
+bool FlushTogether(const std::vector<std::string>& files, Durability durability = Durability::Synced);
 
 // RAII group: begins in the constructor, flushes in the destructor unless
 // Commit() was called.

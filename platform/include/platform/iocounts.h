@@ -14,6 +14,7 @@ struct IoCounts {
   std::int64_t lockBusyPolls = 0;     // 100 ms pauses while a lock file was held by another
   std::int64_t fileReplacements = 0;  // whole files replaced by WriteFileAtomic
   std::int64_t fsyncs = 0;            // fsync calls of the file functions (files and folders)
+  std::int64_t fsyncMicros = 0;       // the time those calls took
   std::int64_t pathResolutions = 0;   // ini file names resolved to the file a write changes
 };
 
@@ -27,7 +28,7 @@ void NoteLockAcquired();
 void NoteLockSettlePause();
 void NoteLockBusyPoll();
 void NoteReplacement(const std::string& path);
-void NoteFsync();
+void NoteFsync(std::int64_t micros);
 void NotePathResolution();
 }  // namespace detail
 

@@ -45,10 +45,11 @@ class EnvLockGuard {
   bool locked() const { return handle_.valid(); }
   // Flushes every group and releases the lock. True when every flush
   // succeeded. Idempotent. The files' folder is synced once, after the last
-  // replacement; with FolderSync::Later not at all, for writes that a crash
-  // may undo without harm (the next synced replacement of the file carries
-  // them to disk too).
-  bool Commit(platform::FolderSync folderSync = platform::FolderSync::Now);
+  // replacement; with Durability::FolderLater not at all, for writes that a
+  // crash may undo without harm (the next synced replacement of the file
+  // carries them to disk too). The status file of the folder (per-run flags,
+  // set afresh at every start) is never synced.
+  bool Commit(platform::Durability durability = platform::Durability::Synced);
 
  private:
   std::string folder_;
