@@ -376,19 +376,22 @@ Group* FindGroup(const std::string& file, std::string* target = nullptr) {
   const bool link = ::lstat(file.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
   if (!link) {
     const std::string name = LastComponent(file);
-    bool named = false;
-    for (const auto& entry : t_groups) named = named || entry.second.name == name;
-    if (!named) return nullptr;
+    bool named = false, unnamed = false;  // unnamed: a group to be found by its full spelling only
+    for (const auto& entry : t_groups) {
+      unnamed = unnamed || entry.second.name.empty();
+      named = named || entry.second.name == name;
+    }
+    if (!named && !unnamed) return nullptr;
     dev_t dev = 0;
     ino_t ino = 0;
-    if (FolderIdentity(file, dev, ino)) {
+    if (named && FolderIdentity(file, dev, ino)) {
       for (auto& [key, group] : t_groups) {
         if (group.name == name && group.folderDev == dev && group.folderIno == ino) {
           if (target) *target = key;
           return &group;
         }
       }
-      return nullptr;
+      if (!unnamed) return nullptr;
     }
   }
   std::string t = ResolveTarget(file);
