@@ -223,7 +223,8 @@ int RecoverInterruptedImports(WatchFrame& frame) {
     // once the insertion returned. Pages of the same second that another
     // computer or a send put there prove nothing.
     for (const FiledNote& n : notes) {
-      if (n.date != e.date || !platform::EqualsNoCase(n.file, e.file)) continue;
+      // A note older than the entry's claim is an earlier import's.
+      if (n.date != e.date || !platform::EqualsNoCase(n.file, e.file) || n.stamp < e.result) continue;
       e.binder = n.binder;
       e.pages = n.pages;
       e.result = static_cast<int>(n.stamp);
