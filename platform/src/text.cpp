@@ -1,4 +1,5 @@
-// UTF-8 stepping and cutting, display width, ASCII folding, user language.
+// UTF-8 stepping and cutting, display width, ASCII folding, placeholders,
+// user language.
 #include "platform/text.h"
 
 #include <algorithm>
@@ -198,6 +199,46 @@ std::size_t FindLastOfCodePoint(std::string_view s, std::string_view chars) {
     i += len;
   }
   return found;
+}
+
+std::string ReplaceFirst(std::string text, std::string_view marker, std::string_view value) {
+  if (marker.empty()) return text;
+  if (const std::size_t at = text.find(marker); at != std::string::npos) text.replace(at, marker.size(), value);
+  return text;
+}
+
+std::string ReplaceAll(std::string text, std::string_view marker, std::string_view value) {
+  if (marker.empty()) return text;
+  // The search goes on behind the inserted value, so a marker inside it stays.
+  for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size()))
+    text.replace(at, marker.size(), value);
+  return text;
+}
+
+std::string FillInOrder(std::string_view format, const std::vector<std::string>& values) {
+  std::string out;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%' || i + 1 >= format.size()) {
+      out += format[i];
+      continue;
+    }
+    if (format[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end < format.size() && format[end] >= '0' && format[end] <= '9') ++end;
+    if (end < format.size() && (format[end] == 's' || format[end] == 'd')) {
+      if (next < values.size()) out += values[next];
+      ++next;
+      i = end;
+    } else {
+      out += '%';
+    }
+  }
+  return out;
 }
 
 namespace {

@@ -84,6 +84,26 @@ TEST(CaseFolding, AsciiOnly) {
   EXPECT_LT(CompareNoCase("_", "a"), 0) << "folds to lower case, like the profile functions";
 }
 
+TEST(Placeholders, ValuesAreNeverSearchedAgain) {
+  EXPECT_EQ(ReplaceFirst("Error (%d) at %d", "%d", "7"), "Error (7) at %d");
+  EXPECT_EQ(ReplaceFirst("Function Error.", "%s", "x"), "Function Error.");
+  EXPECT_EQ(ReplaceFirst("Folder(%s)", "%s", "/in/%s%d"), "Folder(/in/%s%d)");
+  EXPECT_EQ(ReplaceFirst("a", "", "x"), "a");
+  // A title's line break shown as "..": every one, also when the value holds
+  // the marker again (no endless loop, no double replacement).
+  EXPECT_EQ(ReplaceAll("a\r\nb\r\n", "\r\n", ".."), "a..b..");
+  EXPECT_EQ(ReplaceAll("aba", "a", "aa"), "aabaa");
+  EXPECT_EQ(ReplaceAll("none", "\r\n", ".."), "none");
+  EXPECT_EQ(ReplaceAll("a", "", "x"), "a");
+}
+
+TEST(Placeholders, FillInOrderTakesValuesInTurn) {
+  EXPECT_EQ(FillInOrder("%03d: %s - Start Monitor <%s>\n", {"007", "2026/01/02 03:04:05", "/in/%s%d"}),
+            "007: 2026/01/02 03:04:05 - Start Monitor </in/%s%d>\n");
+  EXPECT_EQ(FillInOrder("%s - (%ds) %s", {"a"}), "a - (s) ") << "missing values are empty";
+  EXPECT_EQ(FillInOrder("100%% %x %", {"unused"}), "100% %x %");
+}
+
 TEST(FindLastOfCodePoint, IgnoresBytesInsideCharacters) {
   // 0x5C ("\") is the second byte of some double-byte characters in other
   // encodings; in UTF-8 continuation bytes are >= 0x80, but a search for a
