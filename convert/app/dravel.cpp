@@ -48,10 +48,7 @@ int Fail(const std::string& command, const std::string& reason) {
 // A title as lists show it: the two line-break bytes as "..".
 std::string ShownTitle(std::string title) {
   const std::string brk{binder::kTitleBreak1, binder::kTitleBreak2};
-  const std::string shown = dravel::Message(73);
-  for (std::size_t at = title.find(brk); at != std::string::npos; at = title.find(brk, at + shown.size()))
-    title.replace(at, brk.size(), shown);
-  return title;
+  return platform::ReplaceAll(std::move(title), brk, dravel::Message(73));
 }
 
 std::string Clean(const std::string& path) { return platform::TrimTrailingSeparator(path); }

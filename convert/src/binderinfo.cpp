@@ -18,11 +18,8 @@ namespace {
 
 // The two line-break bytes of a two-line title shown as ".." (message 73).
 std::string DisplayTitle(std::string title) {
-  const std::string shown = Message(73);
   const std::string brk{binder::kTitleBreak1, binder::kTitleBreak2};
-  for (std::size_t at = title.find(brk); at != std::string::npos; at = title.find(brk, at + shown.size()))
-    title.replace(at, brk.size(), shown);
-  return title;
+  return platform::ReplaceAll(std::move(title), brk, Message(73));
 }
 
 }  // namespace

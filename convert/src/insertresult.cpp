@@ -1,18 +1,13 @@
 // Results of the base library's insertion as the import reports them.
 #include "dravel/core.h"
+#include "platform/text.h"
 
 namespace zv::dravel {
-namespace {
 
-std::string Fill(std::string text, std::string_view marker, std::string_view value) {
-  if (const std::size_t at = text.find(marker); at != std::string::npos) text.replace(at, marker.size(), value);
-  return text;
+std::string FormatMessage(int id, int number) {
+  return platform::ReplaceFirst(Message(id), "%d", std::to_string(number));
 }
-
-}  // namespace
-
-std::string FormatMessage(int id, int number) { return Fill(Message(id), "%d", std::to_string(number)); }
-std::string FormatMessage(int id, std::string_view text) { return Fill(Message(id), "%s", text); }
+std::string FormatMessage(int id, std::string_view text) { return platform::ReplaceFirst(Message(id), "%s", text); }
 
 InsertReport ReportInsertResult(int r) {
   struct Row {

@@ -27,6 +27,7 @@
 #include "binderlib/locks.h"
 #include "companion/export_guard.h"
 #include "companion/services.h"
+#include "companion/strings.h"
 #include "companion/trace.h"
 #include "conversion/convert_pdf.h"
 #include "dravel/core.h"
@@ -201,7 +202,7 @@ class Pipeline {
       return FailExit(307000, Message(5));
     } catch (const std::exception& e) {
       Log(__LINE__, std::string("InsertFileToBinder: ") + e.what());
-      return FailExit(307000, FormatMessage(6, "InsertFileToBinder"));
+      return FailExit(307000, FormatMessage(companion::kDravelFunctionError, "InsertFileToBinder"));
     }
   }
 
@@ -248,7 +249,7 @@ class Pipeline {
     // extension after the last "." of the file name.
     const std::string name = platform::LastComponent(a_.source);
     const std::string ext = platform::ToLowerAscii(platform::Extension(name));
-    if (ext == "htm" || ext == "html") Refuse(300100, Message(22));
+    if (ext == "htm" || ext == "html") Refuse(300100, Message(companion::kDravelFileTypeRefused));
     isPdf_ = ext == "pdf";
     Step(__LINE__, "ExtString Check OK");
 
@@ -359,7 +360,7 @@ class Pipeline {
     auto check = reinterpret_cast<SecurityCheckPDFFunc>(dlsym(gantry, GANTRY_SECURITY_CHECK_NAME));
     if (check == nullptr) {
       dlclose(gantry);
-      Refuse(310209, FormatMessage(6, "SecurityCheckPDF"));
+      Refuse(310209, FormatMessage(companion::kDravelFunctionError, "SecurityCheckPDF"));
     }
     const int r = check(a_.source.c_str());
     dlclose(gantry);
@@ -373,15 +374,15 @@ class Pipeline {
         secured_ = r == GANTRY_PRINT_ALLOWED ? 0 : 1;
         if (a_.securedFlag != nullptr) *a_.securedFlag = secured_;
         if (a_.securePdfMode != 0) return;
-        const std::string message = Message(71);
+        const std::string message = Message(companion::kDravelPdfProtected);
         Step(__LINE__, Fmt("Zorvan_ConvertPDF() Error (Error Code=%d)\n\tErrorMsg=%s", 310205, message.c_str()));
         Refuse(310205, message);
       }
-      case GANTRY_E_UNSUPPORTED: Refuse(310201, Message(12));
-      case GANTRY_E_DAMAGED: Refuse(310202, FormatMessage(32, r));
-      case GANTRY_E_MISSING: Refuse(310203, Message(11));
-      case GANTRY_E_OTHER: Refuse(310204, Message(22));
-      default: Refuse(310209, FormatMessage(6, "SecurityCheckPDF"));
+      case GANTRY_E_UNSUPPORTED: Refuse(310201, Message(companion::kDravelFileUnsupported));
+      case GANTRY_E_DAMAGED: Refuse(310202, FormatMessage(companion::kDravelParameterError, r));
+      case GANTRY_E_MISSING: Refuse(310203, Message(companion::kDravelFileMissing));
+      case GANTRY_E_OTHER: Refuse(310204, Message(companion::kDravelFileTypeRefused));
+      default: Refuse(310209, FormatMessage(companion::kDravelFunctionError, "SecurityCheckPDF"));
     }
   }
 

@@ -22,4 +22,13 @@ std::string LoadString(StringTable table, int id);
 std::string LoadString(StringTable table, int id, Language language);
 bool HasString(StringTable table, int id);
 
+// Ids of the Dravel table that the monitor shows as well (the verdicts of
+// the PDF security check, which both run).
+inline constexpr int kDravelFunctionError = 6;  // "%s": the function
+inline constexpr int kDravelFileMissing = 11;
+inline constexpr int kDravelFileUnsupported = 12;
+inline constexpr int kDravelFileTypeRefused = 22;
+inline constexpr int kDravelParameterError = 32;  // "%d": the code
+inline constexpr int kDravelPdfProtected = 71;
+
 }  // namespace zv::companion

@@ -2,10 +2,10 @@
 
 #include <ctime>
 
-#include "companion/strings.h"
 #include "dravel/dravel.h"
 #include "log_file.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/text_ids.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
@@ -122,8 +122,6 @@ void WriteImpLogLine(const LogContext& context, int kind, std::string_view text)
 
 void WriteImpLogImport(const LogContext& context, const ImpLogRecord& record) {
   if (!LogOn(context)) return;
-  using companion::LoadString;
-  using companion::StringTable;
   std::string line = detail::FormatTime("%Y/%m/%d %H:%M:%S", detail::LocalTime(record.impTime));
   line += ",IMP,";
   line += detail::OneLine(record.name);
@@ -132,7 +130,7 @@ void WriteImpLogImport(const LogContext& context, const ImpLogRecord& record) {
   line += ',';
   line += detail::OneLine(record.srcFile);
   line += ',';
-  line += LoadString(StringTable::Monitor, record.success ? 20117 : 20118);
+  line += MonitorText(record.success ? kIdsImpLogOk : kIdsImpLogNg);
   line += ',';
   line += detail::OneLine(record.binder);
   line += ',';

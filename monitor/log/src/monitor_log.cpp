@@ -1,11 +1,13 @@
 #include "monitor/log/monitor_log.h"
 
+#include <cstdio>
 #include <vector>
 
-#include "companion/strings.h"
 #include "log_file.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/text_ids.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace zv::monitor {
 
@@ -13,40 +15,13 @@ namespace {
 
 constexpr const char* kMonitorLogName = "Hopvale.log";
 
-// Fills a monitor-log string: the first "%03d" (or "%d") with the setting
-// number, the first "%s" with the time, the rest in order. Only these two
-// conversions occur in the log's strings; the table text is never handed to
-// printf, so a changed translation cannot read stray arguments.
-std::string Fill(const std::string& format, const std::vector<std::string>& texts, int number) {
-  std::string out;
-  std::size_t next = 0;
-  bool numberUsed = false;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] != '%' || i + 1 >= format.size()) {
-      out += format[i];
-      continue;
-    }
-    if (format.compare(i, 4, "%03d") == 0 && !numberUsed) {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "%03d", number);
-      out += buf;
-      numberUsed = true;
-      i += 3;
-    } else if (format[i + 1] == 's' || format[i + 1] == 'd') {
-      out += next < texts.size() ? texts[next] : std::string();
-      ++next;
-      i += 1;
-    } else if (format[i + 1] == '%') {
-      out += '%';
-      i += 1;
-    } else {
-      out += format[i];
-    }
-  }
-  return out;
+// The setting number as the log's lines show it ("%03d", the first
+// conversion of each of their texts).
+std::string SettingNumberText(int number) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%03d", number);
+  return buf;
 }
-
-std::string Text(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
 }  // namespace
 
@@ -87,22 +62,28 @@ void MonitorLog::Put(const std::string& line) {
 
 void MonitorLog::WriteStartMonitor(int settingNumber, std::int64_t unixSeconds, const std::string& folder) {
   if (!IsOpen()) return;
-  Put(Fill(Text(20076), {LogTimeText(unixSeconds), folder}, settingNumber));
+  Put(platform::FillInOrder(MonitorText(kIdsLogStartMonitor),
+                            {SettingNumberText(settingNumber), LogTimeText(unixSeconds), folder}));
 }
 
 void MonitorLog::WriteStopMonitor(int settingNumber, std::int64_t unixSeconds, std::int64_t elapsedSeconds) {
   if (!IsOpen()) return;
-  Put(Fill(Text(20077), {LogTimeText(unixSeconds), std::to_string(elapsedSeconds)}, settingNumber));
+  Put(platform::FillInOrder(
+      MonitorText(kIdsLogStopMonitor),
+      {SettingNumberText(settingNumber), LogTimeText(unixSeconds), std::to_string(elapsedSeconds)}));
 }
 
 void MonitorLog::WriteStartReading(int settingNumber, std::int64_t unixSeconds, const std::string& binder) {
   if (!IsOpen()) return;
-  Put(Fill(Text(20078), {LogTimeText(unixSeconds), binder}, settingNumber));
+  Put(platform::FillInOrder(MonitorText(kIdsLogStartReading),
+                            {SettingNumberText(settingNumber), LogTimeText(unixSeconds), binder}));
 }
 
 void MonitorLog::WriteFinishedReading(int settingNumber, std::int64_t unixSeconds, std::int64_t elapsedSeconds) {
   if (!IsOpen()) return;
-  Put(Fill(Text(20080), {LogTimeText(unixSeconds), std::to_string(elapsedSeconds)}, settingNumber));
+  Put(platform::FillInOrder(
+      MonitorText(kIdsLogFinishedReading),
+      {SettingNumberText(settingNumber), LogTimeText(unixSeconds), std::to_string(elapsedSeconds)}));
 }
 
 }  // namespace zv::monitor

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "companion/strings.h"
 #include "log_file.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/text_ids.h"
 #include "platform/attributes.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
@@ -18,8 +18,6 @@ namespace {
 constexpr std::size_t kRecordMax = 2047;  // a record line fits a 2,048-byte buffer
 constexpr std::string_view kListName = "ImpResult.csv";
 constexpr std::string_view kWorkName = "~ImpResult.csv.tmp";
-
-std::string Text(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
 bool NeedsQuotes(std::string_view field, char delimiter) {
   for (char c : field) {
@@ -41,11 +39,11 @@ std::string CsvField(std::string_view field, char delimiter) {
 
 std::string PatternText(int pattern) {
   switch (pattern) {
-    case kPatternTargetFolder: return Text(57671);
-    case kPatternFax: return Text(57672);
-    case kPatternFaxOther: return Text(57673);
-    case kPatternSortFolder: return Text(63266);
-    default: return Text(57674);
+    case kPatternTargetFolder: return MonitorText(kIdsPatternTargetFolder);
+    case kPatternFax: return MonitorText(kIdsPatternFax);
+    case kPatternFaxOther: return MonitorText(kIdsPatternFaxOther);
+    case kPatternSortFolder: return MonitorText(kIdsPatternSortFolder);
+    default: return MonitorText(kIdsUnknown);
   }
 }
 
@@ -110,7 +108,7 @@ std::string ResultListRecord(const ImpResultRow& row, char delimiter) {
   const std::string fields[] = {
       row.date,
       row.time,
-      Text(row.result != 0 ? 57669 : 57670),
+      MonitorText(row.result != 0 ? kIdsResultOk : kIdsResultNg),
       row.sourcePath,
       row.actualBinder,
       row.destination,
@@ -171,7 +169,7 @@ int WriteImpResultList(const std::string& folder, const std::string& settingsFil
   const std::string list = platform::JoinPath(folder, kListName);
   const std::string work = platform::JoinPath(folder, kWorkName);
 
-  std::string content = Text(57675);
+  std::string content = MonitorText(kIdsResultListHeader);
   content += '\n';
   content += record;
   content += '\n';

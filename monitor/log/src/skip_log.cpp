@@ -1,8 +1,8 @@
 #include "monitor/log/skip_log.h"
 
-#include "companion/strings.h"
 #include "companion/trace.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/text_ids.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -15,22 +15,14 @@ constexpr std::size_t kTextMax = 259;       // text without a path
 constexpr std::size_t kPathTextMax = 1023;  // text filled with a path
 constexpr std::string_view kSkipSuffix = "_skip";
 
-// The message with its first "%s" replaced by the path. The path is inserted
-// as text, never used as a format.
-std::string FillPath(const std::string& text, const std::string& path) {
-  std::size_t pos = text.find("%s");
-  if (pos == std::string::npos) return text;
-  return text.substr(0, pos) + path + text.substr(pos + 2);
-}
-
 }  // namespace
 
-std::string SkipCodeText(int code) { return companion::LoadString(companion::StringTable::Monitor, code); }
+std::string SkipCodeText(int code) { return MonitorText(code); }
 
 std::string SkipLogLine(int code, int setting, const std::string* path) {
   std::string text = SkipCodeText(code);
   if (path != nullptr) {
-    text = std::string(platform::Utf8CutBytes(FillPath(text, *path), kPathTextMax));
+    text = std::string(platform::Utf8CutBytes(platform::ReplaceFirst(text, "%s", *path), kPathTextMax));
   } else {
     text = std::string(platform::Utf8CutBytes(text, kTextMax));
   }

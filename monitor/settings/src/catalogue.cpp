@@ -6,11 +6,11 @@
 
 #include "companion/common.h"
 #include "companion/services.h"
-#include "companion/strings.h"
 #include "companion/trace.h"
 #include "monitor/settings/env_lock.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
+#include "monitor/settings/text_ids.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -19,14 +19,7 @@ namespace zv::monitor {
 
 namespace {
 
-constexpr int kMsgRecipientsUnreadable = 63246;
-constexpr int kMsgProductName = 20010;
-constexpr int kMsgVersion = 20018;
-constexpr int kMsgSuccessFolder = 57705;
-constexpr int kMsgFailFolder = 57706;
 constexpr const char* kAuto = "AutoFileRead";
-
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
 std::string Text(const std::string& file, std::string_view section, std::string_view key, std::string_view def = {}) {
   return std::string(platform::Trim(ProfileRead(section, key, def, file)));
@@ -83,8 +76,8 @@ std::string Cut(std::string_view s, std::size_t maxBytes) { return std::string(p
 
 MonitorOptions ReadMonitorOptions(const std::string& f, std::string_view userName) {
   MonitorOptions o;
-  o.productName = Text(f, "Product", "ProductName", Res(kMsgProductName));
-  o.version = Text(f, "Product", "Version", Res(kMsgVersion));
+  o.productName = Text(f, "Product", "ProductName", MonitorText(kIdsProductName));
+  o.version = Text(f, "Product", "Version", MonitorText(kIdsVersionDefault));
   o.user = std::string(platform::CutDisplayWidth(Text(f, "Product", "User"), 20));
   o.company = Text(f, "Product", "Company");
   o.hostName = Text(f, "Product", "HostName");
@@ -147,9 +140,9 @@ MonitorOptions ReadMonitorOptions(const std::string& f, std::string_view userNam
 }
 
 int ValidateSettingCounts(const MonitorOptions& o) {
-  if (o.setTotal < 0) return 20099;
-  if (o.setTotalMax <= 0) return 20098;
-  if (o.faxSetTotalMax <= 0) return 20100;
+  if (o.setTotal < 0) return kIdsSettingsUnreadable;
+  if (o.setTotalMax <= 0) return kIdsSetTotalMaxInvalid;
+  if (o.faxSetTotalMax <= 0) return kIdsFaxSetTotalMaxInvalid;
   return 0;
 }
 
@@ -158,8 +151,8 @@ SettingContext DefaultSettingContext(std::string workDeskFolder) {
   c.workDeskFolder = std::move(workDeskFolder);
   c.viewerCurrentFolder = companion::ReadViewerFolders().currentFolder;
   c.userSettingsFile = companion::UserSettingsPath();
-  const std::string success = Res(kMsgSuccessFolder);
-  const std::string fail = Res(kMsgFailFolder);
+  const std::string success = MonitorText(kIdsSuccessFolderName);
+  const std::string fail = MonitorText(kIdsFailFolderName);
   if (!success.empty()) c.successName = success;
   if (!fail.empty()) c.failName = fail;
   return c;
@@ -276,7 +269,7 @@ bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options, co
   const int count = std::clamp(options.setTotal, 0, capacity);
   for (int n = 1; n <= count; ++n) {
     if (!ReadAutoFileSetting(env.settings, n, options, context, settings[n - 1])) {
-      const std::string text = Res(kMsgRecipientsUnreadable);
+      const std::string text = MonitorText(kIdsRecipientsUnreadable);
       ZV_TRACE("_Hopvale", "ReadAutoFileSettings: setting " + std::to_string(n) + ": " + text);
       companion::ComShowMessageBox(text, options.productName, companion::kMbIconWarning);
       // The file has been read as far as it can be. A raised flag would have
@@ -333,8 +326,8 @@ bool WriteDefaultSettings(const std::string& file) {
     ok = ProfileWrite(section, key, value, file) && ok;
   };
 
-  S("Product", "ProductName", Res(kMsgProductName));
-  S("Product", "Version", Res(kMsgVersion));
+  S("Product", "ProductName", MonitorText(kIdsProductName));
+  S("Product", "Version", MonitorText(kIdsVersionDefault));
   S("Product", "User", "");
   S("Product", "Company", "");
   // The computer that owns the file: result files and the link folders'

@@ -1,11 +1,11 @@
 #include <ostream>
 
 #include "companion/services.h"
-#include "companion/strings.h"
 #include "monitor/settings/catalogue.h"
 #include "monitor/settings/env_files.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
+#include "monitor/settings/text_ids.h"
 #include "monitor/settings/tools.h"
 #include "platform/filelock.h"
 #include "platform/fs.h"
@@ -16,8 +16,6 @@
 namespace zv::monitor {
 
 namespace {
-
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
 // The write-permission probe: "~.tmp" held with no sharing, then removed.
 bool FolderWritable(const std::string& folder) {
@@ -88,7 +86,7 @@ int RunInstallationCheck(const std::vector<std::string>& args, std::ostream& out
     out << "Product: " << o.productName << ' ' << o.version << ", host " << o.hostName << '\n';
     out << "SetTotal: " << o.setTotal << ", SetTotalMax: " << o.setTotalMax
         << ", FaxMonitor SetTotalMax: " << o.faxSetTotalMax << '\n';
-    if (const int msg = ValidateSettingCounts(o); msg != 0) problems.push_back(Res(msg));
+    if (const int msg = ValidateSettingCounts(o); msg != 0) problems.push_back(MonitorText(msg));
     const int state = GetMonitorState(env);
     out << "Monitor state: " << state << " (" << StateWord(state) << "), MonitorStatus " << o.monitorStatus << '\n';
 
@@ -97,7 +95,7 @@ int RunInstallationCheck(const std::vector<std::string>& args, std::ostream& out
     for (int n = 1; n <= count; ++n) {
       AutoFileSetting s;
       if (!ReadAutoFileSetting(env.settings, n, o, context, s)) {
-        out << "Setting " << n << ": " << Res(63246) << '\n';
+        out << "Setting " << n << ": " << MonitorText(kIdsRecipientsUnreadable) << '\n';
         continue;
       }
       out << "Setting " << n << ": " << (s.check == 1 ? "enabled" : "disabled") << ", name \"" << s.setName
@@ -117,7 +115,8 @@ int RunInstallationCheck(const std::vector<std::string>& args, std::ostream& out
     out << "Registration " << exe << ": " << (path ? *path : std::string("(none)")) << (present ? "" : " (missing)")
         << '\n';
     if (!present) {
-      problems.push_back(std::string(exe) == "Zorvan.exe" ? Res(57683) : Res(20097));
+      problems.push_back(std::string(exe) == "Zorvan.exe" ? MonitorText(kIdsViewerNotInstalled)
+                                                          : MonitorText(kIdsSuiteNotInstalled));
     }
   }
 

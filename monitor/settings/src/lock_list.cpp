@@ -17,7 +17,7 @@ std::vector<LockListEntry> ReadLockList(const std::string& f) {
     e.file = ProfileRead(kLockListSection, Key("File", j), "", f);
     e.date = std::string(platform::Utf8CutBytes(ProfileRead(kLockListSection, Key("Date", j), "", f), 23));
     e.result = ProfileRead(kLockListSection, Key("Result", j), -9, f);
-    e.readState = ProfileRead(kLockListSection, Key("ReadState", j), 3, f);
+    e.readState = ProfileRead(kLockListSection, Key("ReadState", j), kReadStateDone, f);
     e.binder = ProfileRead(kLockListSection, Key("Binder", j), "", f);
     e.pages = ProfileRead(kLockListSection, Key("Pages", j), -1, f);
     entries.push_back(std::move(e));

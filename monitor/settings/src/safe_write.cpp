@@ -3,9 +3,9 @@
 #include <exception>
 
 #include "companion/common.h"
-#include "companion/strings.h"
 #include "companion/trace.h"
 #include "monitor/settings/env_lock.h"
+#include "monitor/settings/text_ids.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
@@ -15,8 +15,6 @@
 namespace zv::monitor {
 
 namespace {
-
-constexpr int kMsgCannotSave = 20037;
 
 // Copies `from` to `to` (overwriting) and confirms the copy: up to 3 tries 1 s
 // apart, then after 100 ms up to 3 checks 1 s apart that the copy is there.
@@ -44,8 +42,7 @@ bool CopyConfirmed(const std::string& from, const std::string& to) {
 
 void ReportFailure(const std::string& file, const std::string& why) {
   ZV_TRACE("_Hopvale", "SafeWriteSettings: " + why + " (" + file + ")");
-  companion::ComShowMessage(companion::LoadString(companion::StringTable::Monitor, kMsgCannotSave),
-                            companion::kMbIconWarning);
+  companion::ComShowMessage(MonitorText(kIdsCannotSave), companion::kMbIconWarning);
 }
 
 }  // namespace

@@ -35,22 +35,22 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 void BuildTrayMenu(QMenu& menu, int status, bool impListEnabled) {
   menu.clear();
-  QAction* setting = AddCommand(menu, Q(UiString(kCmdSetting)), kCmdSetting);
+  QAction* setting = AddCommand(menu, Q(MonitorText(kIdsMenuSetting)), kCmdSetting);
   menu.setDefaultAction(setting);
-  if (impListEnabled) AddCommand(menu, Q(UiString(kCmdFileList)), kCmdFileList);
+  if (impListEnabled) AddCommand(menu, Q(MonitorText(kIdsMenuFileList)), kCmdFileList);
   menu.addSeparator();
   const bool watching = status == 0 || status == 3 || status == 4;
-  AddCommand(menu, Q(UiString(kCmdStart)), kCmdStart)->setEnabled(status == 1);
-  AddCommand(menu, Q(UiString(kCmdStop)), kCmdStop)->setEnabled(watching);
-  AddCommand(menu, Q(UiString(kIdsExit)), kCmdExit);
+  AddCommand(menu, Q(MonitorText(kIdsMenuStart)), kCmdStart)->setEnabled(status == 1);
+  AddCommand(menu, Q(MonitorText(kIdsMenuStop)), kCmdStop)->setEnabled(watching);
+  AddCommand(menu, Q(MonitorText(kIdsExit)), kCmdExit);
   menu.addSeparator();
-  AddCommand(menu, Q(UiString(kIdsVersionInformation)), kCmdAbout);
+  AddCommand(menu, Q(MonitorText(kIdsVersionInformation)), kCmdAbout);
 }
 
 CVersionDlg::CVersionDlg(const std::string& productName, const std::string& version, const std::string& user,
                          const std::string& company, QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(Q(UiString(kIdsVersionInformation)));
+  setWindowTitle(Q(MonitorText(kIdsVersionInformation)));
   auto* layout = new QVBoxLayout(this);
   auto* icon = new QLabel(this);
   icon->setPixmap(LoadTrayIcon(kIconUser).pixmap(48, 48));
@@ -107,7 +107,7 @@ bool CMainFrame::OnCreate(bool startWatch) {
     if (!tray_.available()) {
       Trace("CMainFrame::OnCreate: no system tray on this desktop; running without a tray icon");
     } else if (!serviceMode()) {
-      companion::ComShowMessage(UiString(kIdsTrayFailed), companion::kMbOk);
+      companion::ComShowMessage(MonitorText(kIdsTrayFailed), companion::kMbOk);
       return false;
     }
   }

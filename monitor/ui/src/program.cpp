@@ -13,7 +13,6 @@
 
 #include "companion/common.h"
 #include "companion/services.h"
-#include "companion/strings.h"
 #include "companion/trace.h"
 #include "dravel/dravel.h"
 #include "monitor/log/imp_log.h"
@@ -21,6 +20,7 @@
 #include "monitor/settings/env_lock.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
+#include "monitor/settings/text_ids.h"
 #include "monitor/ui/instance_channel.h"
 #include "monitor/ui/message_box.h"
 #include "monitor/ui/tray_app.h"
@@ -36,7 +36,6 @@ namespace zv::monitor::ui {
 
 namespace {
 
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 void Trace(const std::string& text) { ZV_TRACE("_Hopvale", text); }
 
 sigset_t StopSignalSet() {
@@ -160,7 +159,7 @@ int HopvaleMain(int argc, char** argv) {
 
   const EnvFiles env = EnvFiles::Default();
   MonitorOptions options = ReadMonitorOptions(env.settings, platform::UserName());
-  companion::SetApplicationCaption(options.productName.empty() ? Res(20010) : options.productName);
+  companion::SetApplicationCaption(options.productName.empty() ? MonitorText(kIdsProductName) : options.productName);
 
   // On a desktop the start-up messages are boxes; without one they go to the
   // trace log and standard error.
@@ -173,7 +172,7 @@ int HopvaleMain(int argc, char** argv) {
       InstallQtMessageBoxHook();
   }
   auto refuse = [&](int id) {
-    companion::ComShowMessage(Res(id), companion::kMbOk);
+    companion::ComShowMessage(MonitorText(id), companion::kMbOk);
     companion::SetMessageBoxHook(nullptr);
     return 1;
   };
@@ -187,7 +186,8 @@ int HopvaleMain(int argc, char** argv) {
   options = ReadMonitorOptions(env.settings, platform::UserName());
   if (const int id = ValidateSettingCounts(options); id != 0) return refuse(id);
   if (options.checkCommonUser == 1 && companion::ComUserRights() == 2) {
-    companion::ComShowMessageBox(Res(20101), Res(20102), companion::kMbOk | companion::kMbIconStop);
+    companion::ComShowMessageBox(MonitorText(kIdsRestrictedUser), MonitorText(kIdsStartupErrorCaption),
+                                 companion::kMbOk | companion::kMbIconStop);
     companion::SetMessageBoxHook(nullptr);
     return 1;
   }

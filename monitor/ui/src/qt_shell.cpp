@@ -82,7 +82,7 @@ void QtShell::OnBlinkTick() {
   tray_.SetIcon(next);
   ++blinkSwitches_;
   if (next == kIconImporting && blinkSwitches_ == 1 && BalloonsOn(showBalloon_.load()))
-    ShowBalloonNow(UiString(kIdsBalloonText), UiString(kIdsImportStarted), timeBalloon_.load());
+    ShowBalloonNow(MonitorText(kIdsBalloonText), MonitorText(kIdsImportStarted), timeBalloon_.load());
   if (blinkSwitches_ >= kBlinkSwitches) blinkTimer_.stop();
 }
 

@@ -64,7 +64,7 @@ void SessionGuard::Update(bool importing) {
   }
   if (!held_.empty() || refused_) return;
   for (const char* mode : {"block", "delay"}) {
-    if (inhibitor_->Acquire("shutdown:sleep", "Hopvale", UiString(kIdsQueryEnd), mode)) {
+    if (inhibitor_->Acquire("shutdown:sleep", "Hopvale", MonitorText(kIdsQueryEnd), mode)) {
       held_ = mode;
       Trace(std::string("SessionGuard: shut-down inhibitor held (") + mode + ")");
       return;
@@ -78,7 +78,7 @@ void SessionGuard::Update(bool importing) {
 bool SessionGuard::AllowSessionEnd(bool mayInteract) {
   if (GetMonitorState(env_) != 1) return true;
   if (mayInteract)
-    companion::ComShowMessageBox(UiString(kIdsQueryEnd), UiString(kIdsQueryEndCaption),
+    companion::ComShowMessageBox(MonitorText(kIdsQueryEnd), MonitorText(kIdsQueryEndCaption),
                                  companion::kMbOk | companion::kMbIconWarning | companion::kMbTopMost);
   Trace("SessionGuard: log-off refused while files are imported");
   return false;

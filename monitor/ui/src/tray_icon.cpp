@@ -2,6 +2,7 @@
 
 #include "companion/trace.h"
 #include "monitor/settings/catalogue.h"
+#include "monitor/settings/status.h"
 #include "monitor/ui/tray_app.h"
 #include "monitor/watch/shell.h"
 #include "platform/clock.h"
@@ -38,11 +39,11 @@ QIcon LoadTrayIcon(int iconId) {
 
 int StatusIconId(int status, bool serviceMode) {
   switch (status) {
-    case 0:
-    case 3:
-    case 4: return serviceMode ? kIconOnlineService : kIconOnline;
-    case 1: return kIconOffline;
-    case 2: return kIconImporting;
+    case kStatusOnline:
+    case kStatusFaxWatch:
+    case kStatusSortWatch: return serviceMode ? kIconOnlineService : kIconOnline;
+    case kStatusStopped: return kIconOffline;
+    case kStatusImporting: return kIconImporting;
     default: return kIconError;
   }
 }

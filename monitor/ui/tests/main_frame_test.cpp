@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "support/ui_fakes.h"
 
+using namespace zv::monitor;
 using namespace zv::monitor::ui;
 using zv::monitor::ui::test::FakeTrayBackend;
 using zv::monitor::ui::test::ProgramFolder;

@@ -7,6 +7,7 @@
 #include "monitor/ui/qt_shell.h"
 #include "support/ui_fakes.h"
 
+using namespace zv::monitor;
 using namespace zv::monitor::ui;
 using zv::monitor::ui::test::FakeTrayBackend;
 using zv::monitor::ui::test::ProgramFolder;

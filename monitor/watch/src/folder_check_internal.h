@@ -6,13 +6,11 @@
 #include <string>
 
 #include "monitor/settings/catalogue.h"
+#include "monitor/settings/lock_list.h"
 #include "monitor/watch/engine.h"
 #include "platform/paths.h"
 
 namespace zv::monitor {
-
-constexpr int kReadStateInProgress = 1;
-constexpr int kReadStateDone = 3;
 
 inline std::string Join(const std::string& a, const std::string& b) { return platform::JoinPath(a, b); }
 

@@ -10,7 +10,6 @@
 #include "binderlib/binderini.h"
 #include "companion/common.h"
 #include "companion/services.h"
-#include "companion/strings.h"
 #include "dravel/dravel.h"
 #include "dravel/pipeline.h"
 #include "folder_check_internal.h"
@@ -20,6 +19,7 @@
 #include "monitor/settings/lock_list.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
+#include "monitor/settings/text_ids.h"
 #include "monitor/watch/checks.h"
 #include "monitor/watch/workdesk.h"
 #include "platform/attributes.h"
@@ -34,8 +34,6 @@
 namespace zv::monitor {
 
 namespace {
-
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
 void Copy(char* dst, const std::string& src) {
   std::string_view cut = platform::Utf8CutBytes(src, DRAVEL_PATH_MAX - 1);
@@ -285,7 +283,7 @@ struct Insertion {
 
 // The host name the import's log records carry.
 std::string ImportHostName(const AutoFileSetting& s) {
-  std::string hostName = Res(57674);
+  std::string hostName = MonitorText(kIdsUnknown);
   if (s.workDesk != 1 && !s.linkFolder.empty())
     hostName = ProfileRead("Product", "HostName", hostName, ResultAreaCopyPath(s.linkFolder));
   return hostName;
@@ -303,12 +301,12 @@ void AnnounceImport(WatchFrame& frame, const FileJob& job) {
       for (int i = 0; i < 5; ++i) platform::SleepMs(200);
     } else {
       for (int i = 0; i < 3; ++i) {
-        shell->SetIcon(20008);
+        shell->SetIcon(kIconBlink);
         platform::SleepMs(500);
-        shell->SetIcon(20121);
+        shell->SetIcon(kIconImporting);
         platform::SleepMs(500);
         if (i == 0 && frame.options.showBalloon != 0)
-          shell->ShowBalloon(Res(63259), Res(63257), frame.options.timeBalloon);
+          shell->ShowBalloon(MonitorText(kIdsBalloonText), MonitorText(kIdsImportStarted), frame.options.timeBalloon);
       }
     }
   }
@@ -340,7 +338,7 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
     pages = desk.pages;
     Copy(message, desk.message);
   } else if (!ResolveLinkFolder(s, linkFolder, linkName)) {
-    Copy(message, Res(20133));
+    Copy(message, MonitorText(kIdsSourceNotLibraryRoot));
     result = -1;
   } else {
     const std::string attach = BuildAttachInfo(s, job.name);
@@ -423,7 +421,7 @@ void WriteImportLogs(WatchFrame& frame, const FileJob& job, const std::string& h
     row.result = rec.result;
     row.sourcePath = Join(job.targetFolder, job.name);
     row.actualBinder = actualBinder;
-    row.destination = s.workDesk == 1 ? Res(57681) : std::string(title);
+    row.destination = s.workDesk == 1 ? MonitorText(kIdsWorkArea) : std::string(title);
     row.errorText = message;
     row.code = errorCode;
     row.pattern = job.n > 10000 ? kPatternFax : (job.n < 0 ? kPatternFaxOther : kPatternTargetFolder);
@@ -479,7 +477,8 @@ void EndImport(WatchFrame& frame, const FileJob& job, int result) {
     if (frame.options.showBalloon != 0 && result != DRAVEL_INSERT_SKIPPED) {
       // The balloon invites the user to switch notices off; what went wrong
       // with which file is in the logs.
-      shell->ShowBalloon(Res(63259), Res(result == 0 ? 63258 : 63260), frame.options.timeBalloon);
+      shell->ShowBalloon(MonitorText(kIdsBalloonText),
+                         MonitorText(result == 0 ? kIdsImportSucceeded : kIdsImportFailed), frame.options.timeBalloon);
     }
   }
 }

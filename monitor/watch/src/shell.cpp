@@ -2,24 +2,21 @@
 // show) and the status words of the tray.
 #include "monitor/watch/shell.h"
 
-#include "companion/strings.h"
+#include "monitor/settings/status.h"
+#include "monitor/settings/text_ids.h"
 #include "monitor/watch/checks.h"
 #include "platform/text.h"
 
 namespace zv::monitor {
 
-namespace {
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
-}  // namespace
-
 std::string StatusWord(int status) {
   switch (status) {
-    case 0: return Res(20012);
-    case 1: return Res(20011);
-    case 2: return Res(20022);
-    case 3: return Res(20025);
-    case 4: return Res(63265);
-    default: return Res(20023);
+    case kStatusOnline: return MonitorText(kIdsStatusOnline);
+    case kStatusStopped: return MonitorText(kIdsStatusOffline);
+    case kStatusImporting: return MonitorText(kIdsStatusImporting);
+    case kStatusFaxWatch: return MonitorText(kIdsStatusFaxWatch);
+    case kStatusSortWatch: return MonitorText(kIdsStatusSortWatch);
+    default: return MonitorText(kIdsStatusError);
   }
 }
 

@@ -4,8 +4,8 @@
 
 #include "companion/common.h"
 #include "companion/services.h"
-#include "companion/strings.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/text_ids.h"
 #include "monitor/watch/checks.h"
 #include "monitor/watch/folder_check.h"
 #include "monitor/watch/workdesk.h"
@@ -18,8 +18,6 @@ namespace zv::monitor {
 
 namespace {
 
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
-
 // The registered program of an App Paths entry, when that file exists.
 std::string RegisteredProgram(const char* exe) {
   const auto path = platform::registry::AppPath(exe);
@@ -31,12 +29,12 @@ std::string RegisteredProgram(const char* exe) {
 }  // namespace
 
 int CheckSuiteInstallation() {
-  if (RegisteredProgram("ZorvanPersonalBrennic.exe").empty()) return 20097;
+  if (RegisteredProgram("ZorvanPersonalBrennic.exe").empty()) return kIdsSuiteNotInstalled;
   const std::string viewer = RegisteredProgram("Zorvan.exe");
-  if (viewer.empty()) return 57683;
+  if (viewer.empty()) return kIdsViewerNotInstalled;
   const int check = companion::CheckViewer(viewer);
-  if (check == 0) return 63243;
-  if (check == -1 || check == -9) return 57683;
+  if (check == 0) return kIdsViewerVersionUnusable;
+  if (check == -1 || check == -9) return kIdsViewerNotInstalled;
   return 0;
 }
 
@@ -65,14 +63,14 @@ DropResult CopyDroppedFile(const EnvFiles& env, const MonitorOptions& options, c
   std::string folder = ProfileRead("AutoFileRead", "TarFolder" + std::to_string(index + 1), "", ini);
   companion::ComTrimBackslash(folder);
   const int style = companion::kMbOk | companion::kMbIconStop;
-  const std::string caption = options.productName.empty() ? Res(20010) : options.productName;
+  const std::string caption = options.productName.empty() ? MonitorText(kIdsProductName) : options.productName;
   if (folder.empty()) {
-    companion::ComShowMessageBox(Res(20020), caption, style);
+    companion::ComShowMessageBox(MonitorText(kIdsDropNoMonitoredFolder), caption, style);
     return DropResult::NoTargetFolder;
   }
   if (!platform::Exists(path)) return DropResult::SourceMissing;
   if (!platform::IsFolder(folder)) {
-    companion::ComShowMessageBox(Res(20019), caption, style);
+    companion::ComShowMessageBox(MonitorText(kIdsDropMonitoredFolderMissing), caption, style);
     return DropResult::TargetMissing;
   }
   // A document of that name may still wait for its import: it keeps its
@@ -90,7 +88,7 @@ DropResult CopyDroppedFile(const EnvFiles& env, const MonitorOptions& options, c
     if (!platform::Exists(destination)) break;
   }
   ZV_WATCH_TRACE("CopyDroppedFile: the copy failed - " + path + " -> " + folder);
-  companion::ComShowMessageBox(Res(20021), caption, style);
+  companion::ComShowMessageBox(MonitorText(kIdsDropFailed), caption, style);
   return DropResult::Failed;
 }
 

@@ -8,6 +8,7 @@
 #include "companion/strings.h"
 #include "dravel/dravel.h"
 #include "imagelib/Pixmoor.h"
+#include "monitor/settings/text_ids.h"
 #include "monitor/watch/checks.h"
 #include "pdfsecurity/Gantry.h"
 #include "platform/clock.h"
@@ -21,14 +22,7 @@ namespace zv::monitor {
 
 namespace {
 
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 std::string Dravel(int id) { return companion::LoadString(companion::StringTable::Dravel, id); }
-
-std::string Fill(std::string text, const char* placeholder, const std::string& value) {
-  const auto pos = text.find(placeholder);
-  if (pos != std::string::npos) text.replace(pos, 2, value);
-  return text;
-}
 
 // A library loaded by name from the viewer's folder, unloaded at scope end.
 class Loaded {
@@ -64,7 +58,7 @@ bool ImportLibraryPresent() {
 std::string RefusedBySecurityCheck(const std::string& source) {
   Loaded gantry("Gantry.DLL");
   auto check = gantry.Get<SecurityCheckPDFFunc>(GANTRY_SECURITY_CHECK_NAME);
-  if (check == nullptr) return Fill(Res(57684), "%s", "Gantry.DLL");
+  if (check == nullptr) return platform::ReplaceFirst(MonitorText(kIdsCannotLoadLibrary), "%s", "Gantry.DLL");
   const int r = check(source.c_str());
   ZV_WATCH_TRACE("WorkDesk: SecurityCheckPDF() return value is " + std::to_string(r));
   switch (r) {
@@ -73,12 +67,13 @@ std::string RefusedBySecurityCheck(const std::string& source) {
     // nothing it cannot show unchanged.
     case GANTRY_PRINT_ALLOWED:
     case GANTRY_PRINT_DENIED:
-    case GANTRY_PASSWORD_NEEDED: return Dravel(71);
-    case GANTRY_E_UNSUPPORTED: return Dravel(12);
-    case GANTRY_E_DAMAGED: return Fill(Dravel(32), "%d", std::to_string(r));
-    case GANTRY_E_MISSING: return Dravel(11);
-    case GANTRY_E_OTHER: return Dravel(22);
-    default: return Fill(Dravel(6), "%s", "SecurityCheckPDF");
+    case GANTRY_PASSWORD_NEEDED: return Dravel(companion::kDravelPdfProtected);
+    case GANTRY_E_UNSUPPORTED: return Dravel(companion::kDravelFileUnsupported);
+    case GANTRY_E_DAMAGED:
+      return platform::ReplaceFirst(Dravel(companion::kDravelParameterError), "%d", std::to_string(r));
+    case GANTRY_E_MISSING: return Dravel(companion::kDravelFileMissing);
+    case GANTRY_E_OTHER: return Dravel(companion::kDravelFileTypeRefused);
+    default: return platform::ReplaceFirst(Dravel(companion::kDravelFunctionError), "%s", "SecurityCheckPDF");
   }
 }
 
@@ -106,13 +101,13 @@ WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
   }
   // 1, 2: the import library.
   if (!ImportLibraryPresent()) {
-    out.message = Res(57683);
+    out.message = MonitorText(kIdsViewerNotInstalled);
     return out;
   }
   Loaded pinfold("Pinfold.DLL");
   auto import = pinfold.Get<WorkDesk_ImportFileFunc>(PINFOLD_IMPORTFILE_NAME);
   if (import == nullptr) {
-    out.message = Fill(Res(57684), "%s", "Pinfold.DLL");
+    out.message = platform::ReplaceFirst(MonitorText(kIdsCannotLoadLibrary), "%s", "Pinfold.DLL");
     return out;
   }
   // 3: the image library's session for the import.
@@ -120,7 +115,7 @@ WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
   auto initialize = pixmoor.Get<ImageIO_InitializeFunc>(IMAGEIO_INITIALIZE_NAME);
   auto uninitialize = pixmoor.Get<ImageIO_UnInitializeFunc>(IMAGEIO_UNINITIALIZE_NAME);
   if (initialize == nullptr || uninitialize == nullptr || initialize(request.owner, "ZorvanService", 0) == 0) {
-    out.message = Fill(Res(57685), "%d", "-1");
+    out.message = platform::ReplaceFirst(MonitorText(kIdsWorkAreaImportFailed), "%d", "-1");
     return out;
   }
   // 4: a print copy belongs to printing, which the monitor does not do yet.
@@ -150,7 +145,8 @@ WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
   if (out.libraryResult > 0) {
     out.result = 0;
   } else {
-    out.message = Fill(Res(57685), "%d", std::to_string(out.libraryResult));
+    out.message =
+        platform::ReplaceFirst(MonitorText(kIdsWorkAreaImportFailed), "%d", std::to_string(out.libraryResult));
   }
   return out;
 }

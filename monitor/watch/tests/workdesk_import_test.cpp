@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "companion/strings.h"
+#include "monitor/settings/text_ids.h"
 #include "monitor/watch/workdesk.h"
 #include "platform/clock.h"
 #include "platform/filelock.h"
@@ -20,8 +21,6 @@ using test::Installation;
 namespace pf = platform;
 
 const std::string kCorpus = std::string(ZV_CORPUS_DIR) + "/";
-
-std::string Res(int id) { return companion::LoadString(companion::StringTable::Monitor, id); }
 
 class WorkDesk : public ::testing::Test {
  protected:
@@ -146,7 +145,7 @@ TEST_F(WorkDesk, MissingLibrariesEndTheImportWithTheirMessages) {
   EXPECT_EQ(o.result, -1);
   EXPECT_EQ(o.message, "Program could not load the DLL. (Pinfold.DLL)");
   ASSERT_TRUE(pf::RemoveFile(Viewer("libpinfold.so")));
-  EXPECT_EQ(Import(source).message, Res(57683));
+  EXPECT_EQ(Import(source).message, MonitorText(kIdsViewerNotInstalled));
   EXPECT_EQ(PdfsOnDesk(), 0);
 }
 

@@ -27,13 +27,13 @@ class MonitorLog {
   void Close();
   bool IsOpen() const;
 
-  // String 20076: "NNN: <time> - Start Monitor <folder>".
+  // kIdsLogStartMonitor: "NNN: <time> - Start Monitor <folder>".
   void WriteStartMonitor(int settingNumber, std::int64_t unixSeconds, const std::string& folder);
-  // String 20077: "NNN: <time> - Stop Monitor <seconds>" (elapsed seconds).
+  // kIdsLogStopMonitor: "NNN: <time> - Stop Monitor <seconds>" (elapsed seconds).
   void WriteStopMonitor(int settingNumber, std::int64_t unixSeconds, std::int64_t elapsedSeconds);
-  // String 20078: "NNN:    <time> - Start reading file <target binder> ".
+  // kIdsLogStartReading: "NNN:    <time> - Start reading file <target binder> ".
   void WriteStartReading(int settingNumber, std::int64_t unixSeconds, const std::string& binder);
-  // String 20080: "NNN:    <time> - Finished reading (<seconds>s)".
+  // kIdsLogFinishedReading: "NNN:    <time> - Finished reading (<seconds>s)".
   void WriteFinishedReading(int settingNumber, std::int64_t unixSeconds, std::int64_t elapsedSeconds);
 
  private:

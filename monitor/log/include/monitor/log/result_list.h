@@ -30,7 +30,7 @@ struct ImpResultRow {
   int result = 0;            // non-zero: success
   std::string sourcePath;    // source folder + "/" + file name
   std::string actualBinder;  // the import record's ActualBinder
-  std::string destination;   // "WorkArea" (string 57681) or the binder title, may be empty
+  std::string destination;   // "WorkArea" (kIdsWorkArea) or the binder title, may be empty
   std::string errorText;     // the import's last error message, may be empty
   int code = 0;              // error code of the insertion
   int pattern = kPatternTargetFolder;

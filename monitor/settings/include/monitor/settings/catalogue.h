@@ -15,8 +15,8 @@ namespace zv::monitor {
 // [FaxMonitor], clamped as the monitor uses them.
 struct MonitorOptions {
   // [Product]
-  std::string productName;  // default resource 20010
-  std::string version;      // default resource 20018
+  std::string productName;  // default kIdsProductName
+  std::string version;      // default kIdsVersionDefault
   std::string user;         // at most 20 characters
   std::string company;
   std::string hostName;
@@ -74,8 +74,9 @@ struct MonitorOptions {
 MonitorOptions ReadMonitorOptions(const std::string& settingsFile, std::string_view userName);
 
 // Start-up validity of the general values: 0 when usable, else the message
-// id of the first fault (20099 SetTotal unreadable, 20098 SetTotalMax not
-// positive, 20100 fax SetTotalMax not positive).
+// id of the first fault (kIdsSettingsUnreadable: SetTotal unreadable,
+// kIdsSetTotalMaxInvalid: SetTotalMax not positive,
+// kIdsFaxSetTotalMaxInvalid: fax SetTotalMax not positive).
 int ValidateSettingCounts(const MonitorOptions& options);
 
 // One auto-file setting in memory. Fax settings and sort-folder links are
@@ -119,8 +120,8 @@ struct AutoFileSetting {
 struct SettingContext {
   std::string workDeskFolder;           // empty when the work desk is unknown
   std::string viewerCurrentFolder;      // the viewer's [Folder] CurrentFolder
-  std::string successName = "Success";  // resource 57705
-  std::string failName = "Fail";        // resource 57706
+  std::string successName = "Success";  // kIdsSuccessFolderName
+  std::string failName = "Fail";        // kIdsFailFolderName
   bool detectNetwork = true;            // fill the network flags
   // The per-user settings file where the work-desk refresh points work-desk
   // settings at this user's work desk ([AutoFileRead] TarBinder<N>); its
@@ -142,10 +143,11 @@ bool ReadAutoFileSetting(const std::string& settingsFile, int n, const MonitorOp
 // Reads settings 1 to min(SetTotal, SetTotalMax) into `settings` (grown to
 // SetTotalMax when smaller) and then writes [Option] Modified=0 under the
 // environment lock. Reading stops at a setting whose recipient list has an
-// empty name: that setting and the rest keep their old values, message 63246
-// is shown under the product-name caption (exclamation icon) and traced,
-// Modified is cleared all the same (the file is only read, and the message
-// shown, again once a writer raises it) and the result is false.
+// empty name: that setting and the rest keep their old values,
+// kIdsRecipientsUnreadable is shown under the product-name caption
+// (exclamation icon) and traced, Modified is cleared all the same (the file
+// is only read, and the message shown, again once a writer raises it) and the
+// result is false.
 bool ReadAutoFileSettings(const EnvFiles& env, const MonitorOptions& options, const SettingContext& context,
                           std::vector<AutoFileSetting>& settings);
 

@@ -10,11 +10,17 @@ namespace zv::monitor {
 
 inline constexpr const char* kLockListSection = "FileLockList";
 
+// ReadState<j> of an entry.
+enum LockListReadState : int {
+  kReadStateInProgress = 1,  // the import is under way (its pages may be in)
+  kReadStateDone = 3,        // imported; the source awaits moving or deleting
+};
+
 struct LockListEntry {
-  std::string file;   // full path
-  std::string date;   // the file's creation time, decimal seconds (<= 23 characters)
-  int result = -9;    // the import result
-  int readState = 3;  // the monitor always writes 3
+  std::string file;  // full path
+  std::string date;  // the file's creation time, decimal seconds (<= 23 characters)
+  int result = -9;   // the import result
+  int readState = kReadStateDone;
   // An import in progress, once its pages are in: the binder that took them
   // and their number (keys Binder<j> and Pages<j>; readers that do not know
   // them pass over them). Empty and -1 when not known.

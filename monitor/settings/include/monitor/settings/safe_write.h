@@ -16,7 +16,7 @@ namespace zv::monitor {
 //  3. commits by renaming "<file>.new" over `file` in one step, so the
 //     settings file is never missing, not even after a crash.
 // A settings file that cannot be replaced (read-only, or the rename fails)
-// stays as it was. On any failure "<file>.new" is deleted, message 20037 is
+// stays as it was. On any failure "<file>.new" is deleted, kIdsCannotSave is
 // shown (exclamation icon) and the result is false. "<file>.bak" is kept.
 bool SafeWriteSettings(const std::string& file, const std::function<bool(const std::string& newFile)>& writeSection);
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "monitor/settings/text_ids.h"
 #include "monitor/ui/qt_shell.h"
 #include "monitor/ui/tray_icon.h"
 #include "monitor/watch/engine.h"
@@ -17,13 +18,13 @@
 
 namespace zv::monitor::ui {
 
-// Menu commands.
-inline constexpr int kCmdStop = 40001;
-inline constexpr int kCmdStart = 40002;
-inline constexpr int kCmdSetting = 40003;
-inline constexpr int kCmdFileList = 40005;
-inline constexpr int kCmdExit = 0xE141;
-inline constexpr int kCmdAbout = 0xE140;
+// Menu commands: each is the id of its menu item's text.
+inline constexpr int kCmdStop = kIdsMenuStop;
+inline constexpr int kCmdStart = kIdsMenuStart;
+inline constexpr int kCmdSetting = kIdsMenuSetting;
+inline constexpr int kCmdFileList = kIdsMenuFileList;
+inline constexpr int kCmdExit = kIdsExit;                 // 0xE141
+inline constexpr int kCmdAbout = kIdsVersionInformation;  // 0xE140
 
 // Fills the tray menu in its order ("Setting..." as the default item,
 // "File List...", separator, "Start", "Stop", "Exit", separator, "Version
@@ -58,7 +59,7 @@ class CMainFrame : public QWidget, public TrayOwner {
 
   // Shows the tray icon and starts watching (when `startWatch`). False when
   // the icon could not be shown although a notification area exists and the
-  // monitor is not in service mode (message 57731 was shown).
+  // monitor is not in service mode (kIdsTrayFailed was shown).
   bool OnCreate(bool startWatch = true);
   void OnCommand(int id);
   // StopWatch and the work-desk refresh; runs once.

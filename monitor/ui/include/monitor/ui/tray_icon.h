@@ -10,24 +10,18 @@
 #include <string>
 
 #include "monitor/settings/env_files.h"
+#include "monitor/watch/shell.h"
 
 namespace zv::monitor::ui {
 
-// Icon resource ids of the monitor statuses and of the blinking.
-inline constexpr int kIconOnlineService = 20003;
-inline constexpr int kIconBlink = 20008;
-inline constexpr int kIconOffline = 20120;
-inline constexpr int kIconImporting = 20121;
-inline constexpr int kIconOnline = 20122;
-inline constexpr int kIconError = 20123;
-inline constexpr int kIconUser = 20001;  // the program's own icon (balloons)
 // Icon identifier of the tray icon and its menu.
 inline constexpr int kTrayIconId = 20003;
 
 // The image of an icon id (an empty icon for an unknown id).
 QIcon LoadTrayIcon(int iconId);
-// Icon id of a monitor status: the online icon for 0, 3 and 4 (20003 in
-// service mode, else 20122), 20120 for 1, 20121 for 2, 20123 otherwise.
+// Icon id (kIcon..., monitor/watch/shell.h) of a monitor status: the online
+// icon for 0, 3 and 4 (kIconOnlineService in service mode, else kIconOnline),
+// kIconOffline for 1, kIconImporting for 2, kIconError otherwise.
 int StatusIconId(int status, bool serviceMode);
 // Tooltip text: product name + " - " + status word.
 std::string StatusTooltip(const std::string& productName, int status);

@@ -12,6 +12,15 @@
 
 namespace zv::monitor {
 
+// Icon ids of the monitor statuses, of the blinking and of the program.
+inline constexpr int kIconOnlineService = 20003;  // online in service mode
+inline constexpr int kIconBlink = 20008;          // the blink's other image
+inline constexpr int kIconOffline = 20120;
+inline constexpr int kIconImporting = 20121;
+inline constexpr int kIconOnline = 20122;
+inline constexpr int kIconError = 20123;
+inline constexpr int kIconUser = 20001;  // the program's own icon (balloons)
+
 class WatchShell {
  public:
   virtual ~WatchShell() = default;
@@ -24,7 +33,7 @@ class WatchShell {
   // blink timer cannot be set (the engine then blinks by hand).
   virtual bool StartBlink() = 0;
   virtual void StopBlink() = 0;
-  // One hand-made blink step: icon 20008 or 20121.
+  // One hand-made blink step: kIconBlink or kIconImporting.
   virtual void SetIcon(int iconId) = 0;
   // Balloon with text and title, hidden after `seconds`.
   virtual void ShowBalloon(const std::string& text, const std::string& title, int seconds) = 0;

@@ -12,9 +12,9 @@
 namespace zv::monitor {
 
 // The registered suite program and viewer, and whether the viewer can be
-// used. 0 when all is well, else the id of the message to show: 20097 (no
-// suite program), 57683 (no viewer, or the viewer check answered -1 or -9),
-// 63243 (the viewer's version cannot be used).
+// used. 0 when all is well, else the id of the message to show:
+// kIdsSuiteNotInstalled, kIdsViewerNotInstalled (no viewer, or the viewer
+// check answered -1 or -9), kIdsViewerVersionUnusable.
 int CheckSuiteInstallation();
 
 // The command line after the program name.
@@ -27,10 +27,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 enum class DropResult {
   Copied,          // the file is in the drop setting's target folder
-  NoTargetFolder,  // the setting has no target folder (message 20020)
+  NoTargetFolder,  // the setting has no target folder (kIdsDropNoMonitoredFolder)
   SourceMissing,   // nothing to copy; nothing reported
-  TargetMissing,   // the target folder does not exist (message 20019)
-  Failed,          // the copy failed (message 20021)
+  TargetMissing,   // the target folder does not exist (kIdsDropMonitoredFolderMissing)
+  Failed,          // the copy failed (kIdsDropFailed)
 };
 
 // Copies a file handed over on the command line into the target folder of

@@ -23,7 +23,7 @@ inline constexpr std::int64_t kWorkDeskRetryLimitMs = 10 * 60 * 1'000;
 // The work-desk folder from the locator library; empty when it cannot be
 // loaded or knows none. `loaded` (may be null) becomes false when the library
 // could not be loaded or lacks its entry point: the start-up then reports
-// 57684 with "Tarnwick.dll".
+// kIdsCannotLoadLibrary with "Tarnwick.dll".
 std::string GetWorkDeskFolder(bool* loaded = nullptr);
 
 struct WorkDeskRequest {
