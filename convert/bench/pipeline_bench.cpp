@@ -9,8 +9,6 @@
 // `qpdf --split-pages` of the same file, both as processes (start included),
 // with the ratio and where the insertion's time goes (in-process steps).
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +27,8 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "store/store.h"
+#include "testing/installation.h"
+#include "testing/scoped_env.h"
 
 namespace fs = std::filesystem;
 namespace pf = zv::platform;
@@ -71,21 +72,18 @@ bool MakeFaxTiff(const std::string& dir) {
   return Run(join + " '" + g_tiff + "'");
 }
 
-// A private installation: program, viewer and temporary folders and a store.
+// A private installation (the shared test support's) with a store; the
+// pauses of the import scaled away for this process and the programs it runs.
+std::unique_ptr<zv::testing::Installation> g_installation;
+std::unique_ptr<zv::testing::ScopedEnv> g_timescale;
+
 bool Setup() {
-  char base[] = "/tmp/zv-pipeline-bench-XXXXXX";
-  if (mkdtemp(base) == nullptr) return false;
-  g_root = base;
-  for (const char* d : {"program", "viewer", "tmp", "cfg", "link", "tiff"}) pf::MakeFolders(g_root + "/" + d);
-  setenv(pf::kProgramDirVar, (g_root + "/program").c_str(), 1);
-  setenv("ZORVAN_VIEWER_DIR", (g_root + "/viewer").c_str(), 1);
-  setenv("TMPDIR", (g_root + "/tmp").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (g_root + "/cfg").c_str(), 1);
-  setenv("ZORVAN_REGISTRY_MACHINE", (g_root + "/registry-machine.ini").c_str(), 1);
-  setenv("ZORVAN_REGISTRY_USER", (g_root + "/registry-user.ini").c_str(), 1);
-  setenv("ZV_TEST_TIMESCALE", "1000", 1);
-  if (symlink(ZV_PIXMOOR_LIB, (g_root + "/viewer/libPixmoor.so").c_str()) != 0) return false;
-  if (symlink(ZV_GANTRY_LIB, (g_root + "/viewer/libGantry.so").c_str()) != 0) return false;
+  g_installation = std::make_unique<zv::testing::Installation>();
+  g_timescale = std::make_unique<zv::testing::ScopedEnv>("ZV_TEST_TIMESCALE", "1000");
+  g_root = g_installation->root();
+  for (const char* d : {"link", "tiff"}) pf::MakeFolders(g_root + "/" + d);
+  g_installation->LinkIntoViewer("libPixmoor.so", ZV_PIXMOOR_LIB);
+  g_installation->LinkIntoViewer("libGantry.so", ZV_GANTRY_LIB);
   const auto lib = zv::store::CreateLibrary(g_root + "/link", "Lib");
   if (!lib.ok()) return false;
   const auto cab = zv::store::CreateCabinet(lib.path, "Cab");
@@ -257,11 +255,11 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (!Setup()) {
     std::fprintf(stderr, "pipeline_bench: cannot make the fax TIFF or the store (pdftoppm, ppm2tiff, tiffcp?)\n");
-    if (!g_root.empty()) pf::RemoveTree(g_root);
     return 0;
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  pf::RemoveTree(g_root);
+  g_timescale.reset();
+  g_installation.reset();
   return 0;
 }
