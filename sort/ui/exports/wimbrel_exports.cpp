@@ -71,7 +71,7 @@ int FromBinderToFolderBody(const char* link, const char* sortFolder, const char*
   }
   sort::ui::BinderSelectionDialog dialog(run, sort::LoadBinderTree(run.linkFolder, run.linkName));
   dialog.exec();
-  return dialog.result();
+  return dialog.made();
 }
 
 int FromFolderToBinderBody(const char* link, const char* sortFolder, const char* name, WimbrelWindow owner) {

@@ -149,6 +149,13 @@ BinderSelectionDialog::BinderSelectionDialog(const sort::Run& run, sort::BinderT
   }
   root->setExpanded(true);
   connect(view_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* it, int) { Changed(it); });
+  // A click on the label or the icon opens or closes the item; a click on
+  // the check box only ticks it.
+  connect(view_, &QTreeWidget::itemPressed, this,
+          [this](QTreeWidgetItem* it, int) { pressedState_ = it->checkState(0); });
+  connect(view_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* it, int) {
+    if (it->checkState(0) == pressedState_ && it->childCount() > 0) it->setExpanded(!it->isExpanded());
+  });
   connect(view_, &QTreeWidget::itemExpanded, this,
           [open](QTreeWidgetItem* it) { it->setIcon(0, it->data(0, kLevel).toInt() == 3 ? it->icon(0) : open); });
   connect(view_, &QTreeWidget::itemCollapsed, this, [closed](QTreeWidgetItem* it) {

@@ -41,7 +41,7 @@ class BinderSelectionDialog : public QDialog {
  public:
   BinderSelectionDialog(const sort::Run& run, sort::BinderTree tree, QWidget* parent = nullptr);
   // 1 once the folders were made (the dialog then closes with OK).
-  int result() const { return made_; }
+  int made() const { return made_; }
   QTreeWidget* tree() const { return view_; }
   QPushButton* okButton() const { return ok_; }
   QPushButton* selectAllButton() const { return all_; }
@@ -60,6 +60,7 @@ class BinderSelectionDialog : public QDialog {
   QPushButton* all_ = nullptr;
   QPushButton* none_ = nullptr;
   bool propagating_ = false;
+  Qt::CheckState pressedState_ = Qt::Unchecked;
   int made_ = 0;
 };
 
