@@ -2,9 +2,12 @@
 // linking walk, on a private installation.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "binderlib/folderlist.h"
 #include "binderlib/format.h"
 #include "companion/common.h"
+#include "companion/strings.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -24,7 +27,11 @@ class RecordingUi : public Ui {
     messages.push_back(text);
     return answer;
   }
+  void ProgressOpen(const std::string&, int) override {
+    if (betweenPasses) betweenPasses();
+  }
   void ProgressStep(const std::string&, int, int) override { ++steps; }
+  std::function<void()> betweenPasses;  // runs after the check pass
   void ShowFolderErrors(const std::string& text, const std::string&) override { messages.push_back(text); }
   int answer = companion::kIdOk;
   int steps = 0;
@@ -127,6 +134,32 @@ TEST_F(SortCore, ACabinetOfTwentyBindersTakesExactlyOneMore) {
   EXPECT_EQ(FromFolderToBinder(run).result, 1) << ui.All();
   EXPECT_EQ(Titles(cab).size(), 21u);
   ExpectSound();
+}
+
+TEST_F(SortCore, ALimitReachedByAnotherWriterAfterTheCheckIsReported) {
+  const std::string cab = inst.AddCabinet(link, "Lib", "Cab");
+  for (int i = 1; i <= 19; ++i) inst.AddBinder(cab, "B" + std::to_string(i));
+  Mk("Lib/Cab/Mine");
+  ui.betweenPasses = [&] {
+    inst.AddBinder(cab, "Theirs1");
+    inst.AddBinder(cab, "Theirs2");
+  };
+  const Outcome o = FromFolderToBinder(run);
+  EXPECT_EQ(o.result, 0);
+  EXPECT_NE(o.failure.find("(21)"), std::string::npos) << o.failure;
+  EXPECT_EQ(Titles(cab).size(), 21u);
+  ExpectSound();
+}
+
+TEST_F(SortCore, ARefusedFolderNameEndsTheRunWithTheErrorList) {
+  Mk("A library name that is far longer than forty columns/Cab/B");
+  Mk("Fine/Cab/B");
+  Mk("Fine/Cab/Fail");  // a result folder: passed over without a report
+  EXPECT_EQ(FromFolderToBinder(run).result, 0);
+  EXPECT_TRUE(platform::IsFile(FolderErrorListPath()));
+  EXPECT_NE(ui.All().find(companion::LoadString(companion::StringTable::SortFolder, 15)), std::string::npos);
+  EXPECT_FALSE(platform::Exists(link + "/Fine"));
+  EXPECT_EQ(zv::testing::Lines(zv::testing::ReadText(FolderErrorListPath())).size(), 3u);
 }
 
 TEST_F(SortCore, FullRunIsSoundAndTheSecondRunCreatesNothing) {
