@@ -83,12 +83,15 @@ int FromFolderToBinderBody(const char* link, const char* sortFolder, const char*
   sort::Run run = MakeRun(link, sortFolder, name);
   Screen screen;
   if (!screen.usable()) return sort::FromFolderToBinder(run).result;  // the default answers
+  // The windows stay above the caller's window: a hidden parent made
+  // transient for it.
+  std::unique_ptr<QWindow> foreign;
   QWidget parent;
   if (owner != 0) {
     parent.winId();
-    if (QWindow* w = QWindow::fromWinId(owner); w != nullptr && parent.windowHandle() != nullptr) {
-      parent.windowHandle()->setTransientParent(w);
-    }
+    foreign.reset(QWindow::fromWinId(owner));
+    if (foreign != nullptr && parent.windowHandle() != nullptr)
+      parent.windowHandle()->setTransientParent(foreign.get());
   }
   sort::ui::QtUi ui(owner != 0 ? &parent : nullptr);
   run.ui = &ui;
