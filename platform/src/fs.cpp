@@ -233,6 +233,8 @@ bool IsFolder(const std::string& path) {
   return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
+bool MayWriteFolder(const std::string& path) { return IsFolder(path) && ::access(path.c_str(), W_OK | X_OK) == 0; }
+
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return std::nullopt;

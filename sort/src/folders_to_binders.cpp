@@ -5,6 +5,8 @@
 // creating anything; the create pass carries the plan out through the store,
 // whose creation functions check the limits again under the parent's lock.
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 
 #include "binderlib/format.h"
 #include "companion/common.h"
@@ -120,6 +122,7 @@ class Walker {
   }
 
   const std::vector<Step>& steps() const { return steps_; }
+  const std::string& failure() const { return failure_; }
 
   // The create pass. False when a step failed (reported).
   bool Create(Outcome& out) {
@@ -164,6 +167,13 @@ class Walker {
     const int count = static_cast<int>(known.names.size()) + 1;
     if (count > Limit(kind)) {
       LimitReached(kind, parent, sortFolder);
+      return false;
+    }
+    // A folder that may not be written would hold the creation in the
+    // store's lock wait for many minutes and then fail: it is refused now,
+    // before anything is made.
+    if (platform::IsFolder(parent) && !platform::MayWriteFolder(parent)) {
+      Failed({kind, parent, name, title, sortFolder}, store::CreateStatus::WriteFailed, EACCES);
       return false;
     }
     known.names.push_back(name);
@@ -220,8 +230,64 @@ class Walker {
     return false;
   }
 
+  // Traces and shows a creation that failed (or would fail).
+  void Failed(const Step& s, store::CreateStatus status, int code) {
+    const std::string why = std::string(store::CreateStatusText(status));
+    const std::string item = Join(s.parent, s.name);
+    switch (s.kind) {
+      case Kind::Library:
+        if (status == store::CreateStatus::MissingParent)
+          ZV_SORT_TRACE(run_, "CreateLib: szLinkPath is not exist or not accessed ! szLinkPath = " + s.parent +
+                                  " , szLibName = " + s.name);
+        else if (status == store::CreateStatus::LockFailed)
+          ZV_SORT_TRACE(
+              run_, "CreateLib: Make Libary Lock File False! szLinkPath = " + s.parent + " , szLibName = " + s.name);
+        else
+          ZV_SORT_TRACE(run_, "CreateLib: Libary CreateDirectory(" + item +
+                                  ") False LastError = " + std::to_string(code) + " szLinkPath = " + s.parent +
+                                  " , szLibName = " + s.name + " (" + why + ")");
+        break;
+      case Kind::Cabinet:
+        if (status == store::CreateStatus::MissingParent)
+          ZV_SORT_TRACE(run_, "CreateCab: szLibPath is not exist or not accessed ! szLibPath = " + s.parent +
+                                  " , szCabName = " + s.name);
+        else if (status == store::CreateStatus::LockFailed)
+          ZV_SORT_TRACE(
+              run_, "CreateCab: Make Cabniet Lock File False! szLibPath = " + s.parent + " , szCabName = " + s.name);
+        else
+          ZV_SORT_TRACE(run_, "CreateCab: Cabniet CreateDirectory(" + item +
+                                  ") False LastError = " + std::to_string(code) + " szLibPath = " + s.parent +
+                                  " , szCabName = " + s.name + " (" + why + ")");
+        break;
+      case Kind::Binder:
+        if (status == store::CreateStatus::MissingParent)
+          ZV_SORT_TRACE(run_, "CreateBinder: szCabPath is not exist or not accessed ! BinderTitle = " + s.title +
+                                  " , szCabName = " + s.parent);
+        else if (status == store::CreateStatus::LockFailed)
+          ZV_SORT_TRACE(run_, "CreateBinder: Make Binder Lock File False! szCabPath = " + s.parent +
+                                  " , BinderTitle = " + s.title);
+        else
+          ZV_SORT_TRACE(run_, "CreateBinder: CreateBinder2 False! LastError = " + std::to_string(code) +
+                                  " szCabPath = " + s.parent + " , BinderTitle = " + s.title + " (" + why + ")");
+        break;
+    }
+    if (status == store::CreateStatus::Exists) {
+      Show(Format(kChangedMeanwhile, item));
+    } else {
+      const int id = s.kind == Kind::Library   ? kLibraryFailed
+                     : s.kind == Kind::Cabinet ? kCabinetFailed
+                                               : kBinderFailed;
+      Show(Format(id, code, item));
+    }
+  }
+
   bool CreateOne(const Step& s, std::string& made, Outcome& out) {
     store::CreateResult r;
+    if (platform::IsFolder(s.parent) && !platform::MayWriteFolder(s.parent)) {
+      Failed(s, store::CreateStatus::WriteFailed, EACCES);
+      out.failure = failure_;
+      return false;
+    }
     if (s.kind == Kind::Binder) {
       bl::BinderDescription d;
       d.title = s.title;
@@ -246,53 +312,7 @@ class Walker {
     const int code = r.status == store::CreateStatus::WriteFailed && platform::LastFsError()
                          ? platform::LastFsError().code
                          : static_cast<int>(r.status);
-    const std::string why = std::string(store::CreateStatusText(r.status));
-    const std::string item = Join(s.parent, s.name);
-    switch (s.kind) {
-      case Kind::Library:
-        if (r.status == store::CreateStatus::MissingParent)
-          ZV_SORT_TRACE(run_, "CreateLib: szLinkPath is not exist or not accessed ! szLinkPath = " + s.parent +
-                                  " , szLibName = " + s.name);
-        else if (r.status == store::CreateStatus::LockFailed)
-          ZV_SORT_TRACE(
-              run_, "CreateLib: Make Libary Lock File False! szLinkPath = " + s.parent + " , szLibName = " + s.name);
-        else
-          ZV_SORT_TRACE(run_, "CreateLib: Libary CreateDirectory(" + item +
-                                  ") False LastError = " + std::to_string(code) + " szLinkPath = " + s.parent +
-                                  " , szLibName = " + s.name + " (" + why + ")");
-        break;
-      case Kind::Cabinet:
-        if (r.status == store::CreateStatus::MissingParent)
-          ZV_SORT_TRACE(run_, "CreateCab: szLibPath is not exist or not accessed ! szLibPath = " + s.parent +
-                                  " , szCabName = " + s.name);
-        else if (r.status == store::CreateStatus::LockFailed)
-          ZV_SORT_TRACE(
-              run_, "CreateCab: Make Cabniet Lock File False! szLibPath = " + s.parent + " , szCabName = " + s.name);
-        else
-          ZV_SORT_TRACE(run_, "CreateCab: Cabniet CreateDirectory(" + item +
-                                  ") False LastError = " + std::to_string(code) + " szLibPath = " + s.parent +
-                                  " , szCabName = " + s.name + " (" + why + ")");
-        break;
-      case Kind::Binder:
-        if (r.status == store::CreateStatus::MissingParent)
-          ZV_SORT_TRACE(run_, "CreateBinder: szCabPath is not exist or not accessed ! BinderTitle = " + s.title +
-                                  " , szCabName = " + s.parent);
-        else if (r.status == store::CreateStatus::LockFailed)
-          ZV_SORT_TRACE(run_, "CreateBinder: Make Binder Lock File False! szCabPath = " + s.parent +
-                                  " , BinderTitle = " + s.title);
-        else
-          ZV_SORT_TRACE(run_, "CreateBinder: CreateBinder2 False! LastError = " + std::to_string(code) +
-                                  " szCabPath = " + s.parent + " , BinderTitle = " + s.title + " (" + why + ")");
-        break;
-    }
-    if (r.status == store::CreateStatus::Exists) {
-      Show(Format(kChangedMeanwhile, item));
-    } else {
-      const int id = s.kind == Kind::Library   ? kLibraryFailed
-                     : s.kind == Kind::Cabinet ? kCabinetFailed
-                                               : kBinderFailed;
-      Show(Format(id, code, item));
-    }
+    Failed(s, r.status, code);
     out.failure = failure_;
     return false;
   }
@@ -322,7 +342,7 @@ Outcome FromFolderToBinder(const Run& run, bool ask) {
   }
   Walker walker(run);
   if (!walker.Plan()) {
-    out.failure = "check pass stopped";
+    out.failure = walker.failure();
     return out;
   }
   if (OpenFolderErrorList(run) == 0) {

@@ -4,10 +4,13 @@
 
 #include <functional>
 
+#include <unistd.h>
 #include "binderlib/folderlist.h"
 #include "binderlib/format.h"
 #include "companion/common.h"
 #include "companion/strings.h"
+
+#include "platform/attributes.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -225,6 +228,21 @@ TEST_F(SortCore, AFailureMidwayKeepsWhatWasMadeAndLeavesNoLock) {
   EXPECT_TRUE(platform::IsFolder(link + "/Lib/CabA/First"));
   EXPECT_FALSE(platform::Exists(bad + "/~Write.Locked"));
   EXPECT_FALSE(platform::Exists(bad + "/Folder.Locked"));
+}
+
+TEST_F(SortCore, AFolderThatMayNotBeWrittenIsRefusedBeforeAnythingIsMade) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write every folder";
+  const std::string cab = inst.AddCabinet(link, "Lib", "Cab");
+  Mk("Lib/Cab/Mine");
+  Mk("Lib/New/Binder");
+  ASSERT_TRUE(platform::SetReadOnly(cab, true));
+  const Outcome o = FromFolderToBinder(run);  // at once, not after the lock waits
+  platform::SetReadOnly(cab, false);
+  EXPECT_EQ(o.result, 0);
+  EXPECT_NE(o.failure.find("(ErrCode=13)"), std::string::npos) << o.failure;
+  EXPECT_NE(o.failure.find(cab + "/Mine"), std::string::npos) << o.failure;
+  EXPECT_FALSE(platform::Exists(link + "/Lib/New"));
+  EXPECT_FALSE(platform::Exists(cab + "/~Write.Locked"));
 }
 
 TEST_F(SortCore, BindersToFoldersSkipsOverflowAndSecuredBindersAndLinksBack) {

@@ -15,6 +15,9 @@ bool Exists(const std::string& path);  // follows symbolic links
 bool IsSymlink(const std::string& path);
 bool IsFile(const std::string& path);
 bool IsFolder(const std::string& path);
+// True when this process may create and delete entries in the folder (its
+// own permissions, the file system's read-only state included).
+bool MayWriteFolder(const std::string& path);
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // Creates the folder and its missing parents; true when it exists afterwards.
