@@ -249,6 +249,12 @@ bool MakeFolder(const std::string& path) {
   return (error == EEXIST && IsFolder(p)) || detail::FsFailed("create folder", p, error == EEXIST ? ENOTDIR : error);
 }
 
+bool MakeNewFolder(const std::string& path) {
+  if (path.empty()) return detail::FsFailed("create folder", path, EINVAL);
+  const std::string p = TrimTrailingSeparator(path);
+  return ::mkdir(p.c_str(), 0777) == 0 || detail::FsFailed("create folder", p, errno);
+}
+
 bool MakeFolders(const std::string& path) {
   if (path.empty()) return detail::FsFailed("create folder", path, EINVAL);
   std::string p = TrimTrailingSeparator(path);
