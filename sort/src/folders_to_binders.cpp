@@ -158,6 +158,7 @@ class Walker {
     // link folder's own result folder, a stray copy) or a binder of another
     // title. It is never adopted.
     if (FindNoCase(known.onDisk, name) || FindNoCase(known.names, name)) {
+      if (ListedMeanwhile(kind, parent, known, name, title, path)) return true;
       const std::string foreign = Join(parent, name);
       ZV_SORT_TRACE(run_,
                     "FromFolderToBinder: not a store item, run ended: " + foreign + " SortFolder = " + sortFolder);
@@ -181,6 +182,26 @@ class Walker {
     steps_.push_back({kind, parent, name, title, sortFolder});
     path = Join(parent, name);
     return true;
+  }
+
+  // Another program may be making that very item: its folder is there
+  // before its name is listed. Give its list update a moment.
+  bool ListedMeanwhile(Kind kind, const std::string& parent, Known& known, const std::string& name,
+                       const std::string& title, std::string& path) {
+    const bool binder = kind == Kind::Binder;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      platform::SleepMs(100);
+      const Known fresh = KnownItems(parent, kind);
+      if (auto i = FindNoCase(binder ? fresh.titles : fresh.names, binder ? title : name)) {
+        known.names.push_back(fresh.names[*i]);
+        if (binder) known.titles.push_back(fresh.titles[*i]);
+        path = Join(parent, fresh.names[*i]);
+        return true;
+      }
+      // Still not listed, or listed as a binder of another title: no wait.
+      if (FindNoCase(fresh.names, name) || !FindNoCase(fresh.onDisk, name)) break;
+    }
+    return false;
   }
 
   static int Limit(Kind kind) {
@@ -222,12 +243,15 @@ class Walker {
   // listed now (give its list update a moment) and the walk goes on with it.
   bool MadeMeanwhile(const Step& s) {
     for (int attempt = 0; attempt < 20; ++attempt) {
-      const Known k = KnownItems(s.parent, s.kind);
-      const bool binder = s.kind == Kind::Binder;
-      if (FindNoCase(binder ? k.titles : k.names, binder ? s.title : s.name)) return true;
+      if (Listed(s)) return true;
       platform::SleepMs(100);
     }
     return false;
+  }
+  bool Listed(const Step& s) const {
+    const Known k = KnownItems(s.parent, s.kind);
+    const bool binder = s.kind == Kind::Binder;
+    return FindNoCase(binder ? k.titles : k.names, binder ? s.title : s.name).has_value();
   }
 
   // Traces and shows a creation that failed (or would fail).
@@ -303,6 +327,8 @@ class Walker {
       return true;
     }
     if (r.status == store::CreateStatus::Exists && MadeMeanwhile(s)) return true;
+    // A full level that already lists the item: the other program made it.
+    if (r.status == store::CreateStatus::LimitReached && Listed(s)) return true;
     if (r.status == store::CreateStatus::LimitReached) {
       // Another writer filled the level after the check pass.
       LimitReached(s.kind, s.parent, s.sortFolder);

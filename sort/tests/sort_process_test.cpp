@@ -52,32 +52,43 @@ TEST(SortProcess, TheCommandBuildsBothWaysAndNeverWritesTheLinkFolderForFolders)
   EXPECT_EQ(store::CheckStore(link), linkTree);
 }
 
-TEST(SortProcess, TwoProgramsBuildingTheSameTreeAtOnceMakeEachItemOnce) {
+TEST(SortProcess, ProgramsBuildingTheSameTreeAtOnceMakeEachItemOnceAndRemoveNothing) {
   t::Installation inst;
   const std::string link = inst.AddLinkFolder("Local");
   for (int i = 1; i <= 4; ++i) inst.AddCabinet(link, "Old" + std::to_string(i), "Cab");
   const std::string sortFolder = inst.Path("sort");
   for (const char* lib : {"LibA", "LibB"})
-    for (const char* cab : {"C1", "C2", "C3"})
-      for (int b = 1; b <= 6; ++b)
-        platform::MakeFolders(sortFolder + "/" + lib + "/" + cab + "/Binder " + std::to_string(b));
+    for (int cab = 1; cab <= 8; ++cab)
+      for (int b = 1; b <= 3; ++b)
+        platform::MakeFolders(sortFolder + "/" + lib + "/C" + std::to_string(cab) + "/Binder " + std::to_string(b));
+  const std::string trace = inst.Path("trace");
+  inst.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", trace}});
   const std::string tool = std::string(ZV_TEST_TOOLS_DIR) + "/sort_export_tool";
   std::vector<platform::Process> children;
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < 3; ++i) {
     children.push_back(
         platform::Process::Spawn(tool, {ZV_WIMBREL_LIB, "from-folder", link, sortFolder, "Local"}, {}, ChildEnv(inst)));
   }
   for (auto& c : children) EXPECT_EQ(c.Wait(120'000), 0);
+  // Each run ended as a success (or found the other had made everything).
+  std::string all;
+  for (auto& n : t::Names(trace)) all += t::ReadText(trace + "/" + n);
+  auto count = [&](const std::string& what) {
+    int n = 0;
+    for (std::size_t at = all.find(what); at != std::string::npos; at = all.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Create Target Folders Success!") + count("No Target to Create!"), 3) << all;
 
   EXPECT_EQ(store::CheckStore(link), std::vector<std::string>{});
   EXPECT_EQ(store::ListLibraries(link).children.size(), 6u);
   for (const char* lib : {"LibA", "LibB"}) {
     const auto cabs = store::ListCabinets(link + "/" + lib).children;
-    EXPECT_EQ(cabs.size(), 3u) << lib;
+    EXPECT_EQ(cabs.size(), 8u) << lib;
     for (auto& cab : cabs) {
       std::set<std::string> titles;
       for (auto& b : store::ListBindersWithInfo(cab.path)) EXPECT_TRUE(titles.insert(b.title).second) << b.title;
-      EXPECT_EQ(titles.size(), 6u) << cab.path;
+      EXPECT_EQ(titles.size(), 3u) << cab.path;
     }
   }
 }
