@@ -21,4 +21,7 @@ extern const std::size_t kMonitorStringsCount;
 extern const StringEntry kDravelStrings[];
 extern const std::size_t kDravelStringsCount;
 
+extern const StringEntry kSortFolderStrings[];
+extern const std::size_t kSortFolderStringsCount;
+
 }  // namespace zv::companion::detail

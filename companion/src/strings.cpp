@@ -18,9 +18,9 @@ std::span<const detail::StringEntry> TableOf(StringTable table) {
   switch (table) {
     case StringTable::Monitor: return {detail::kMonitorStrings, detail::kMonitorStringsCount};
     case StringTable::Dravel: return {detail::kDravelStrings, detail::kDravelStringsCount};
+    case StringTable::SortFolder: return {detail::kSortFolderStrings, detail::kSortFolderStringsCount};
     case StringTable::ImportList:
     case StringTable::KeywordPage:
-    case StringTable::SortFolder:
     case StringTable::SendFile: break;
   }
   return {};

@@ -233,6 +233,8 @@ bool IsFolder(const std::string& path) {
   return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
+bool MayWriteFolder(const std::string& path) { return IsFolder(path) && ::access(path.c_str(), W_OK | X_OK) == 0; }
+
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   struct stat st;
   if (!StatPath(path, st) || S_ISDIR(st.st_mode)) return std::nullopt;
@@ -245,6 +247,12 @@ bool MakeFolder(const std::string& path) {
   if (::mkdir(p.c_str(), 0777) == 0) return true;
   const int error = errno;
   return (error == EEXIST && IsFolder(p)) || detail::FsFailed("create folder", p, error == EEXIST ? ENOTDIR : error);
+}
+
+bool MakeNewFolder(const std::string& path) {
+  if (path.empty()) return detail::FsFailed("create folder", path, EINVAL);
+  const std::string p = TrimTrailingSeparator(path);
+  return ::mkdir(p.c_str(), 0777) == 0 || detail::FsFailed("create folder", p, errno);
 }
 
 bool MakeFolders(const std::string& path) {

@@ -101,7 +101,7 @@ int CreateBinder2(const std::string& cabinetFolder, const BinderDescription& d, 
   if (static_cast<int>(list.names.size()) >= kMaxBinders) return kCreateLimit;
   const std::string folder = Join(cabinetFolder, name);
   if (platform::Exists(folder)) return kCreateExists;
-  if (!platform::MakeFolder(folder)) return kCreateWriteFailed;
+  if (!platform::MakeNewFolder(folder)) return platform::Exists(folder) ? kCreateExists : kCreateWriteFailed;
 
   const bool secured = !d.password.empty();
   if (!WriteBinderIni(folder, d) || !platform::WriteFileAtomic(MainPageFilePath(folder, secured), "")) {

@@ -1,8 +1,12 @@
 #include "store/store.h"
 
+#include <cerrno>
+#include <random>
+
 #include "binderlib/format.h"
 #include "binderlib/locks.h"
 #include "platform/fs.h"
+#include "platform/fs_error.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -65,14 +69,32 @@ CreateResult CreateLevel(const std::string& parent, Level parentLevel, Level chi
   }
   const std::string path = bl::Join(parent, name);
   if (platform::Exists(path)) return {CreateStatus::Exists, {}};
-  if (!platform::MakeFolder(path)) return {CreateStatus::WriteFailed, {}};
-  if (!bl::WriteNewFolderIni(path, childLevel, templateIni)) {
-    platform::RemoveTree(path);
+  // The new level is made complete under a hidden work name and then put in
+  // place in one rename that never replaces anything: another creator of the
+  // same name sees either nothing or a level with its Folder.ini, so nobody
+  // writes into a level whose Folder.ini is yet to be written over it, and
+  // nobody takes another process's new folder for its own.
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  const std::string work = bl::Join(parent, ".~" + name + "." + std::to_string(random()) + ".new");
+  if (!platform::MakeNewFolder(work)) return {CreateStatus::WriteFailed, {}};
+  if (!bl::WriteNewFolderIni(work, childLevel, templateIni)) {
+    platform::RemoveTree(work);
     return {CreateStatus::WriteFailed, {}};
+  }
+  if (!platform::RenamePath(work, path, false)) {
+    const bool taken = platform::LastFsError().code == EEXIST;
+    platform::RemoveTree(work);
+    return {taken ? CreateStatus::Exists : CreateStatus::WriteFailed, {}};
   }
   const auto a = bl::AppendChild(parent, parentLevel, name);
   if (a != bl::AppendResult::Ok) {
-    platform::RemoveTree(path);  // only the folder made above
+    // Removed again only while it holds nothing but its own list files: a
+    // level another program has begun to fill meanwhile stays.
+    bool untouched = true;
+    for (const auto& e : platform::ListFolder(path).value_or(std::vector<platform::DirEntry>{})) {
+      untouched = untouched && (e.name == bl::kFolderIni || e.name == bl::kFolderDat || e.name.starts_with("."));
+    }
+    if (untouched) platform::RemoveTree(path);
     return {FromAppend(a), {}};
   }
   r.status = CreateStatus::Ok;

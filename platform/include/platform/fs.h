@@ -15,11 +15,18 @@ bool Exists(const std::string& path);  // follows symbolic links
 bool IsSymlink(const std::string& path);
 bool IsFile(const std::string& path);
 bool IsFolder(const std::string& path);
+// True when this process may create and delete entries in the folder (its
+// own permissions, the file system's read-only state included).
+bool MayWriteFolder(const std::string& path);
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool MakeFolders(const std::string& path);
-bool MakeFolder(const std::string& path);    // one level
+bool MakeFolder(const std::string& path);  // one level
+// One level, made by this call: false when anything stands there already
+// (LastFsError() says "File exists"), so a caller never takes another
+// process's new folder for its own.
+bool MakeNewFolder(const std::string& path);
 bool RemoveFile(const std::string& path);    // true when gone afterwards
 bool RemoveFolder(const std::string& path);  // empty folder only
 // Deletes a folder with everything in it (or a file); never follows symbolic
