@@ -70,6 +70,29 @@ std::string UserSettingsPath() {
   return platform::JoinPath(platform::JoinPath(appData, "zorvan"), "UserSettings.ini");
 }
 
+bool IsValidUserName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7f) return false;
+    if (std::string_view("\\/:,'?\"<>|*").find(static_cast<char>(c)) != std::string_view::npos) return false;
+  }
+  const std::size_t width = platform::DisplayWidth(name);
+  return width >= 1 && width <= 20;
+}
+
+std::string ThisUserName() {
+  const std::string userFile = UserSettingsPath();
+  if (!userFile.empty()) {
+    std::string user(platform::Trim(platform::ini::GetString(userFile, "Product", "User")));
+    if (!user.empty()) return IsValidUserName(user) ? user : std::string();
+  }
+  const std::string program = platform::ProgramFolder();
+  if (program.empty()) return {};
+  std::string user(
+      platform::Trim(platform::ini::GetString(platform::JoinPath(program, "EnvSetInfo.ini"), "Product", "User")));
+  return IsValidUserName(user) ? user : std::string();
+}
+
 ViewerFolders ReadViewerFolders() {
   ViewerFolders f;
   std::string file = ViewerFolderListPath();

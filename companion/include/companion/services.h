@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace zv::companion {
 
@@ -38,6 +39,17 @@ ViewerFolders ReadViewerFolders();
 // The viewer check: 0 the viewer version cannot be used, -1 or -9 no usable
 // viewer, anything else usable.
 int CheckViewer(const std::string& viewerPath);
+
+// A user name that may become part of a file name ("ImpListData_<user>.ini"):
+// 1 to 20 display columns, no control character, none of \ / : , ' ? " < > | *,
+// and not "." or "..". Every path built from a user name is checked first.
+bool IsValidUserName(std::string_view name);
+
+// Whose name "this user" is: [Product] User of the user settings file (one
+// program folder serves every user of a computer), else [Product] User of
+// EnvSetInfo.ini in the program folder. Empty when neither holds a valid
+// name (blanks around it removed).
+std::string ThisUserName();
 
 // The message-pumping wait of the lock protocols: a plain sleep here.
 void ServicesWait(int ms);

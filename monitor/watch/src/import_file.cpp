@@ -112,7 +112,7 @@ std::string ResolveRecipients(WatchFrame& frame, const AutoFileSetting& setting,
       break;
     }
     case 2: {
-      const std::string user = ProfileRead("Product", "User", "", companion::UserSettingsPath());
+      const std::string user = companion::ThisUserName();
       if (user.empty()) {
         ZV_WATCH_TRACE("The [Product]User value is blank in envsetinfo.ini.");
         noticeDue = false;
