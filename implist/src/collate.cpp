@@ -136,21 +136,32 @@ std::string CleanFolder(std::string_view f) {
 }
 
 // The link folder of a record when it is one of this installation's and
-// answers in time; "" otherwise (`unreachable` tells the two apart).
-std::string OwnLinkFolder(const SurveyConfig& c, const Record& r, bool& unreachable) {
+// answered the probe of this pass; "" otherwise (`unreachable` tells the two
+// apart).
+std::string OwnLinkFolder(const SurveyConfig& c, const std::vector<std::string>& answering, const Record& r,
+                          bool& unreachable) {
   unreachable = false;
   const std::string path = CleanFolder(r.Get("LinkFolderPath"));
   if (path.empty()) return {};
   for (const auto& l : c.linkFolders)
     if (!l.empty() && l == path) {
-      if (platform::ProbePath(l, platform::NetworkProbeLimitMs()) == platform::PathReach::Unreachable ||
-          !platform::IsFolder(l)) {
-        unreachable = true;
-        return {};
-      }
-      return l;
+      unreachable = std::find(answering.begin(), answering.end(), l) == answering.end();
+      return unreachable ? std::string() : l;
     }
   return {};
+}
+
+// The link folders that answer within the network time limit (a dead share
+// must not hang the pass).
+std::vector<std::string> AnsweringLinkFolders(const SurveyConfig& c) {
+  std::vector<std::string> out;
+  for (const auto& l : c.linkFolders)
+    if (!l.empty() && platform::ProbePath(l, platform::NetworkProbeLimitMs()) != platform::PathReach::Unreachable &&
+        platform::IsFolder(l))
+      out.push_back(l);
+    else if (!l.empty())
+      ZV_IMPLIST_TRACE("Link folder does not answer - " + l);
+  return out;
 }
 
 // Appends the records of `batch` missing from `file` inside one write group;
@@ -260,6 +271,7 @@ int Transport(const SurveyConfig& c, const std::atomic<bool>& stop, PassResult& 
   std::map<std::pair<std::string, std::string>, Inbox> inboxes;
   std::vector<const Record*> local;
   std::vector<std::size_t> localItems;
+  const std::vector<std::string> answering = AnsweringLinkFolders(c);
   for (std::size_t i = 0; i < pending.size(); ++i) {
     Pending& p = pending[i];
     if (p.drop) continue;
@@ -270,7 +282,7 @@ int Transport(const SurveyConfig& c, const std::atomic<bool>& stop, PassResult& 
       continue;
     }
     bool unreachable = false;
-    const std::string link = OwnLinkFolder(c, p.record, unreachable);
+    const std::string link = OwnLinkFolder(c, answering, p.record, unreachable);
     std::vector<std::string> keep;
     for (const auto& u : p.owed) {
       if (!companion::IsValidUserName(u)) {
@@ -381,12 +393,8 @@ int Drain(const SurveyConfig& c, const std::atomic<bool>& stop, PassResult& resu
     return 1;
   }
   const std::string local = platform::JoinPath(c.rslt(), "ImpListData.ini");
-  for (const auto& link : c.linkFolders) {
-    if (link.empty() || stop.load()) continue;
-    if (platform::ProbePath(link, platform::NetworkProbeLimitMs()) == platform::PathReach::Unreachable) {
-      ZV_IMPLIST_TRACE("ServFileToImpListDataEx:  folder err. " + link);
-      continue;
-    }
+  for (const auto& link : AnsweringLinkFolders(c)) {
+    if (stop.load()) break;
     const std::string rslt = platform::JoinPath(link, "Rslt");
     if (!platform::IsFolder(rslt)) {
       ZV_IMPLIST_TRACE("ServFileToImpListDataEx:  folder err.");
@@ -618,9 +626,8 @@ PassResult RunPass(const SurveyConfig& c, const std::atomic<bool>& stop) {
 int DeleteNonRefListData(const SurveyConfig& c, const std::atomic<bool>& stop) {
   if (c.fileHoldPeriodDays <= 0) return 0;
   int removed = 0;
-  for (const auto& link : c.linkFolders) {
-    if (link.empty() || stop.load()) continue;
-    if (platform::ProbePath(link, platform::NetworkProbeLimitMs()) == platform::PathReach::Unreachable) continue;
+  for (const auto& link : AnsweringLinkFolders(c)) {
+    if (stop.load()) break;
     const std::string rslt = platform::JoinPath(link, "Rslt");
     auto entries = platform::ListFolder(rslt);
     if (!entries) continue;

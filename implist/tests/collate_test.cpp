@@ -255,5 +255,84 @@ TEST_F(CollatePass, CaseVariantsOfAnInbox) {
   EXPECT_EQ(Imports(link_ + "/Rslt/ImpListData_hanako.ini"), (std::map<std::string, int>{{":f1", 1}}));
 }
 
+// A record of `days` days ago (plus `minutes`) in a list file.
+void Aged(const std::string& file, int days, int minutes, const std::string& name) {
+  Record r;
+  const std::time_t t = static_cast<std::time_t>(platform::UnixSeconds() - days * 86400 - minutes * 60 - 60);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
+  r.keys = {{"Time", buf}, {"HostName", "fs"}, {"File", name}, {"Name", name}};
+  ASSERT_FALSE(AppendRecord(file, r, 1).empty());
+}
+
+std::set<std::string> Files(const std::string& file) {
+  std::set<std::string> out;
+  for (const auto& [k, n] : Imports(file)) out.insert(k.substr(1));
+  return out;
+}
+
+TEST_F(CollatePass, TrimmingAndAgeing) {
+  const std::string local = Local();
+  {
+    ini::WriteGroup g(local);
+    for (int k = 0; k < 120; ++k) Aged(local, 0, k, "r" + std::to_string(k));
+  }
+  EXPECT_EQ(CleanupListDataIni(local, 0, 50), 0);
+  EXPECT_EQ(CleanupListDataIni(local, 50, 1501), 0);
+  ASSERT_EQ(CleanupListDataIni(local, 50, 50), 1);
+  std::set<std::string> newest;
+  for (int k = 0; k < 50; ++k) newest.insert("r" + std::to_string(k));
+  EXPECT_EQ(Files(local), newest);
+
+  // Inboxes: this user's own period; other users' never below 60 days.
+  const std::string own = link_ + "/Rslt/ImpListData_Taro.ini", other = link_ + "/Rslt/ImpListData_Hanako.ini";
+  Aged(own, 10, 0, "own10");
+  Aged(own, 40, 0, "own40");
+  Aged(other, 40, 0, "other40");
+  Aged(other, 70, 0, "other70");
+  ini::WriteInt(inst_.program() + "/Quibbin.ini", "ImpListSettings", "FileHoldPeriod", 0);
+  EXPECT_EQ(DeleteNonRefListData(SurveyConfig::Load(), stop_), 0);  // 0 keeps
+  ini::WriteInt(inst_.program() + "/Quibbin.ini", "ImpListSettings", "FileHoldPeriod", 30);
+  EXPECT_EQ(DeleteNonRefListData(SurveyConfig::Load(), stop_), 2);
+  EXPECT_EQ(Files(own), std::set<std::string>{"own10"});
+  EXPECT_EQ(Files(other), std::set<std::string>{"other40"});
+
+  Aged(local, 31, 0, "old");
+  EXPECT_EQ(CleanImpListData(SurveyConfig::Load()), 1);
+  EXPECT_EQ(Files(local), newest);
+
+  Record sent, imported;
+  sent.keys = {{"ImpMode", "1"}, {"SetNumber", "7"}};
+  imported.keys = {{"ImpMode", "0"}, {"SetNumber", "3"}};
+  EXPECT_TRUE(RecordShown(sent, ""));
+  EXPECT_TRUE(RecordShown(imported, "1,3,"));
+  EXPECT_FALSE(RecordShown(imported, "1,33,"));
+}
+
+// The worker loop announces news, runs a pass at once when asked, and a
+// stop ends it promptly even while it waits for an inbox lock.
+TEST_F(CollatePass, SurveyLoopAnnouncesAndStopsPromptly) {
+  ini::WriteInt(inst_.program() + "/Quibbin.ini", "ImpListSettings", "LockInterVal", 60);
+  Result(StampAt(0), "Taro,", link_, "f1");
+  std::atomic<int> news{0};
+  std::atomic<bool> runNow{false};
+  SurveyHooks hooks{[] { return true; }, [&](const PassResult& r) { news += r.taken; }, &runNow};
+  std::thread worker([&] { RunFileSurvey(stop_, hooks); });
+  for (int i = 0; i < 100 && news == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(news, 1);
+
+  platform::HeldLock held = platform::HeldLock::TryAcquire(link_ + "/Rslt/~ImpListData_Hanako.Locked");
+  Result(StampAt(1), "Hanako,", link_, "f2");
+  runNow = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  const std::int64_t before = platform::SteadyMs();
+  stop_ = true;
+  worker.join();
+  EXPECT_LT(platform::SteadyMs() - before, 1500);
+  EXPECT_EQ(Files(inst_.program() + "/Rslt/ListData.ini"), std::set<std::string>{"f2"});  // still owed
+}
+
 }  // namespace
 }  // namespace zv::implist
