@@ -59,7 +59,7 @@ static void* MyLoadLibraryBody(const char* name) {
   }
   platform::SharedLibrary library = platform::SharedLibrary::Open(path);
   if (!library) ZV_DRAVEL_TRACE("MyLoadLibrary: " + library.error());
-  // The caller owns the handle from here (it closes it with dlclose).
+  // The caller owns the handle from here (platform::SharedLibrary::Adopt closes it).
   return library.Release();
 }
 

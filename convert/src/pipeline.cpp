@@ -9,7 +9,6 @@
 // Every exit deletes the work files this call made (the work copy in
 // AutoImpInfo/$Hopvale and the PDF made from it); the print copy survives
 // only a successful import, for the caller to print and delete.
-#include <dlfcn.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -33,10 +32,12 @@
 #include "dravel/core.h"
 #include "dravel/pipeline.h"
 #include "dravel/search.h"
+#include "image_library.h"
 #include "imagelib/Pixmoor.h"
 #include "pdfsecurity/Gantry.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -122,48 +123,6 @@ struct Refusal {
 };
 // The binder is open or busy: the import is skipped and tried again later.
 struct SkipImport {};
-
-// The image library as loaded for one call.
-class ImageLibrary {
- public:
-  ImageLibrary() = default;
-  ImageLibrary(const ImageLibrary&) = delete;
-  ImageLibrary& operator=(const ImageLibrary&) = delete;
-  ~ImageLibrary() { Unload(); }
-
-  bool Load() {
-    handle_ = MyLoadLibrary("Pixmoor.dll");
-    if (handle_ == nullptr) return false;
-    initialize = reinterpret_cast<ImageIO_InitializeFunc>(dlsym(handle_, IMAGEIO_INITIALIZE_NAME));
-    uninitialize = reinterpret_cast<ImageIO_UnInitializeFunc>(dlsym(handle_, IMAGEIO_UNINITIALIZE_NAME));
-    getFileInfo = reinterpret_cast<ImageIO_GetFileInfoFunc>(dlsym(handle_, IMAGEIO_GETFILEINFO_NAME));
-    checkSupport = reinterpret_cast<ImageIO_CheckSupportFunc>(dlsym(handle_, IMAGEIO_CHECKSUPPORT_NAME));
-    getSaveFuncInfo = reinterpret_cast<ImageIO_GetSaveFuncInfoFunc>(dlsym(handle_, IMAGEIO_GETSAVEFUNCINFO_NAME));
-    saveFileName = reinterpret_cast<ImageIO_SaveFileNameFunc>(dlsym(handle_, IMAGEIO_SAVEFILENAME_NAME));
-    return initialize && uninitialize && getFileInfo && checkSupport && getSaveFuncInfo && saveFileName;
-  }
-  bool Initialize(void* owner) {
-    initialised_ = initialize(owner, "Corvane ", 0) != 0;
-    return initialised_;
-  }
-  void Unload() {
-    if (initialised_ && uninitialize) uninitialize();
-    initialised_ = false;
-    if (handle_ != nullptr) dlclose(handle_);
-    handle_ = nullptr;
-  }
-
-  ImageIO_InitializeFunc initialize = nullptr;
-  ImageIO_UnInitializeFunc uninitialize = nullptr;
-  ImageIO_GetFileInfoFunc getFileInfo = nullptr;
-  ImageIO_CheckSupportFunc checkSupport = nullptr;
-  ImageIO_GetSaveFuncInfoFunc getSaveFuncInfo = nullptr;
-  ImageIO_SaveFileNameFunc saveFileName = nullptr;
-
- private:
-  void* handle_ = nullptr;
-  bool initialised_ = false;
-};
 
 struct Args {
   void* owner;
@@ -273,7 +232,7 @@ class Pipeline {
 
     // 5: the image library's session.
     Step(__LINE__, "ImageIO_Initialize() start");
-    if (!image_.Initialize(a_.owner)) {
+    if (!image_.Initialize(a_.owner, "Corvane ")) {
       Step(__LINE__, "ImageIO_Initialize() Error");
       Refuse(300200, Message(36));
     }
@@ -355,15 +314,12 @@ class Pipeline {
   }
 
   void CheckPdfSecurity() {
-    void* gantry = MyLoadLibrary("Gantry.DLL");
-    if (gantry == nullptr) Refuse(310111, FormatMessage(70, "Gantry.DLL"));
-    auto check = reinterpret_cast<SecurityCheckPDFFunc>(dlsym(gantry, GANTRY_SECURITY_CHECK_NAME));
-    if (check == nullptr) {
-      dlclose(gantry);
-      Refuse(310209, FormatMessage(companion::kDravelFunctionError, "SecurityCheckPDF"));
-    }
+    auto gantry = platform::SharedLibrary::Adopt(MyLoadLibrary("Gantry.DLL"));
+    if (!gantry) Refuse(310111, FormatMessage(70, "Gantry.DLL"));
+    const auto check = gantry.Symbol<SecurityCheckPDFFunc>(GANTRY_SECURITY_CHECK_NAME);
+    if (check == nullptr) Refuse(310209, FormatMessage(companion::kDravelFunctionError, "SecurityCheckPDF"));
     const int r = check(a_.source.c_str());
-    dlclose(gantry);
+    gantry.Close();
     Step(__LINE__, Fmt("SecurityCheckPDF() return value is %d", r));
     switch (r) {
       case GANTRY_NO_SECURITY: return;

@@ -29,6 +29,7 @@
 #include "dravel/core.h"
 #include "dravel/dravel.h"
 #include "dravel/send.h"
+#include "image_library.h"
 #include "imagelib/Pixmoor.h"
 #include "platform/filelock.h"
 #include "platform/fs.h"
@@ -62,57 +63,42 @@ constexpr const char* kSufEBookName = "EBookName";
 constexpr const char* kCopiedPageKeys[] = {bl::kSufInsProdFlg,  bl::kSufContent,       bl::kSufContentFlag,
                                            bl::kSufContentType, bl::kSufContentNoPage, bl::kSufContentText};
 
-// The image library, loaded and initialised for one call.
-class ImageLibrary {
+// The image library with the send-file log lines around its loading and
+// its session.
+class SendImageLibrary {
  public:
   int Load() {
-    lib_ = platform::SharedLibrary::Adopt(MyLoadLibrary("Pixmoor.dll"));
-    if (!lib_ || !lib_.Bind(IMAGEIO_INITIALIZE_NAME, init_) || !lib_.Bind(IMAGEIO_UNINITIALIZE_NAME, uninit_) ||
-        !lib_.Bind(IMAGEIO_GETFILEINFO_NAME, info_) || !lib_.Bind(IMAGEIO_CHECKSUPPORT_NAME, support_) ||
-        !lib_.Bind(IMAGEIO_GETSAVEFUNCINFO_NAME, saveInfo_) || !lib_.Bind(IMAGEIO_SAVEFILENAME_NAME, save_)) {
+    if (!lib_.Load()) {
       SEND_LOG("Load pixmoor.dll failed.");
-      lib_.Close();
       return -103;
     }
     SEND_LOG("Load pixmoor.dll succeed.");
     return 0;
   }
   int Initialize(void* owner) {
-    if (init_(owner, "Corvane", 0) != 1) {
+    if (!lib_.Initialize(owner, "Corvane")) {
       SEND_LOG("Initial pixmoor.dll failed.");
       return -102;
     }
     SEND_LOG("Initial pixmoor.dll succeed.");
-    initialized_ = true;
     return 0;
   }
   // Pages of a file, or the image library's negative code.
   int PageCount(const std::string& path) const {
     ImageIOFileInfo info{};
     info.structSize = sizeof info;
-    const int rc = info_(path.c_str(), 0, &info);
+    const int rc = lib_.getFileInfo(path.c_str(), 0, &info);
     return rc == IMAGEIO_OK ? info.pageCount : rc;
   }
-  ~ImageLibrary() {
-    if (initialized_) {
-      uninit_();
-      SEND_LOG("Uninitial pixmoor.dll.");
-    }
-    if (lib_) {
-      lib_.Close();
-      SEND_LOG("Unload pixmoor.dll.");
-    }
+  ~SendImageLibrary() {
+    const bool initialised = lib_.initialised(), loaded = lib_.loaded();
+    lib_.Unload();
+    if (initialised) SEND_LOG("Uninitial pixmoor.dll.");
+    if (loaded) SEND_LOG("Unload pixmoor.dll.");
   }
 
  private:
-  platform::SharedLibrary lib_;
-  ImageIO_InitializeFunc init_ = nullptr;
-  ImageIO_UnInitializeFunc uninit_ = nullptr;
-  ImageIO_GetFileInfoFunc info_ = nullptr;
-  ImageIO_CheckSupportFunc support_ = nullptr;
-  ImageIO_GetSaveFuncInfoFunc saveInfo_ = nullptr;
-  ImageIO_SaveFileNameFunc save_ = nullptr;
-  bool initialized_ = false;
+  ImageLibrary lib_;
 };
 
 // A plain name of a regular file inside `folder` (no path, no link).
@@ -204,7 +190,7 @@ class Send {
   int count_;
   bool front_, secured_;
   std::string password_;
-  ImageLibrary image_;
+  SendImageLibrary image_;
   SendLock lock_;
   bool locked_ = false;
   std::string iniPath_, mainPdf_, tmpIni_, tmpPdf_, backupPdf_, hollow_;
@@ -668,7 +654,7 @@ int FileTotalPage(const std::string& path) {
     SEND_LOG("FileName parameter input error.");
     return -2;
   }
-  ImageLibrary image;
+  SendImageLibrary image;
   if (int rc = image.Load()) return rc;
   if (int rc = image.Initialize(nullptr)) return rc;
   const int pages = image.PageCount(path);

@@ -2,8 +2,6 @@
 // libraries of the viewer's program folder.
 #include "monitor/watch/workdesk.h"
 
-#include <dlfcn.h>
-
 #include "companion/services.h"
 #include "companion/strings.h"
 #include "dravel/dravel.h"
@@ -13,6 +11,7 @@
 #include "pdfsecurity/Gantry.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/library.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "workdesk/Pinfold.h"
@@ -25,23 +24,7 @@ namespace {
 std::string Dravel(int id) { return companion::LoadString(companion::StringTable::Dravel, id); }
 
 // A library loaded by name from the viewer's folder, unloaded at scope end.
-class Loaded {
- public:
-  explicit Loaded(const char* name) : handle_(MyLoadLibrary(name)) {}
-  ~Loaded() {
-    if (handle_ != nullptr) dlclose(handle_);
-  }
-  Loaded(const Loaded&) = delete;
-  Loaded& operator=(const Loaded&) = delete;
-  explicit operator bool() const { return handle_ != nullptr; }
-  template <typename F>
-  F Get(const char* symbol) const {
-    return handle_ == nullptr ? nullptr : reinterpret_cast<F>(dlsym(handle_, symbol));
-  }
-
- private:
-  void* handle_;
-};
+platform::SharedLibrary LoadFromViewer(const char* name) { return platform::SharedLibrary::Adopt(MyLoadLibrary(name)); }
 
 // The import library must lie in the viewer's folder as a file of its own
 // (any case of the name, as the loader accepts it).
@@ -56,8 +39,8 @@ bool ImportLibraryPresent() {
 // The secured-PDF check of a PDF source: empty when it may go on, else the
 // message of the refusal.
 std::string RefusedBySecurityCheck(const std::string& source) {
-  Loaded gantry("Gantry.DLL");
-  auto check = gantry.Get<SecurityCheckPDFFunc>(GANTRY_SECURITY_CHECK_NAME);
+  const auto gantry = LoadFromViewer("Gantry.DLL");
+  auto check = gantry.Symbol<SecurityCheckPDFFunc>(GANTRY_SECURITY_CHECK_NAME);
   if (check == nullptr) return platform::ReplaceFirst(MonitorText(kIdsCannotLoadLibrary), "%s", "Gantry.DLL");
   const int r = check(source.c_str());
   ZV_WATCH_TRACE("WorkDesk: SecurityCheckPDF() return value is " + std::to_string(r));
@@ -80,8 +63,8 @@ std::string RefusedBySecurityCheck(const std::string& source) {
 }  // namespace
 
 std::string GetWorkDeskFolder(bool* loaded) {
-  Loaded tarnwick("Tarnwick.dll");
-  auto get = tarnwick.Get<GetWorkDeskFolderFunc>(TARNWICK_GETWORKDESKFOLDER_NAME);
+  const auto tarnwick = LoadFromViewer("Tarnwick.dll");
+  auto get = tarnwick.Symbol<GetWorkDeskFolderFunc>(TARNWICK_GETWORKDESKFOLDER_NAME);
   if (loaded != nullptr) *loaded = get != nullptr;
   if (get == nullptr) return {};
   char folder[TARNWICK_PATH_MAX] = {0};
@@ -104,16 +87,16 @@ WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
     out.message = MonitorText(kIdsViewerNotInstalled);
     return out;
   }
-  Loaded pinfold("Pinfold.DLL");
-  auto import = pinfold.Get<WorkDesk_ImportFileFunc>(PINFOLD_IMPORTFILE_NAME);
+  const auto pinfold = LoadFromViewer("Pinfold.DLL");
+  auto import = pinfold.Symbol<WorkDesk_ImportFileFunc>(PINFOLD_IMPORTFILE_NAME);
   if (import == nullptr) {
     out.message = platform::ReplaceFirst(MonitorText(kIdsCannotLoadLibrary), "%s", "Pinfold.DLL");
     return out;
   }
   // 3: the image library's session for the import.
-  Loaded pixmoor("Pixmoor.dll");
-  auto initialize = pixmoor.Get<ImageIO_InitializeFunc>(IMAGEIO_INITIALIZE_NAME);
-  auto uninitialize = pixmoor.Get<ImageIO_UnInitializeFunc>(IMAGEIO_UNINITIALIZE_NAME);
+  const auto pixmoor = LoadFromViewer("Pixmoor.dll");
+  auto initialize = pixmoor.Symbol<ImageIO_InitializeFunc>(IMAGEIO_INITIALIZE_NAME);
+  auto uninitialize = pixmoor.Symbol<ImageIO_UnInitializeFunc>(IMAGEIO_UNINITIALIZE_NAME);
   if (initialize == nullptr || uninitialize == nullptr || initialize(request.owner, "ZorvanService", 0) == 0) {
     out.message = platform::ReplaceFirst(MonitorText(kIdsWorkAreaImportFailed), "%d", "-1");
     return out;
