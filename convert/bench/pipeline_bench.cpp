@@ -28,6 +28,7 @@
 #include "platform/paths.h"
 #include "store/store.h"
 #include "testing/installation.h"
+#include "testing/median.h"
 #include "testing/scoped_env.h"
 
 namespace fs = std::filesystem;
@@ -152,11 +153,7 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
   return std::chrono::duration<double>(b - a).count();
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
+using zv::testing::Median;
 
 // Times of the insertion's steps, in the order they are reported.
 std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> g_steps;

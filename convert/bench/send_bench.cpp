@@ -17,6 +17,7 @@
 #include "platform/ini.h"
 #include "testing/files.h"
 #include "testing/installation.h"
+#include "testing/median.h"
 #include "testing/pdf.h"
 #include "testing/undo_data.h"
 
@@ -24,17 +25,7 @@ namespace bl = zv::companion::binder;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-namespace {
-
-template <typename F>
-double MedianMs(int runs, F&& once) {
-  std::vector<double> ms;
-  for (int i = 0; i < runs; ++i) ms.push_back(once());
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main() {
   zv::testing::Installation inst;
@@ -56,7 +47,7 @@ int main() {
   zv::testing::MakePdf(drop, 100, "d");
   const std::string copy = cab + "/Work";
 
-  const double ours = MedianMs(5, [&] {
+  const double ours = zv::testing::MedianOf(5, [&] {
     fs::remove_all(copy);
     fs::create_directory(copy);
     fs::copy_file(binder + "/Big.ini", copy + "/Work.ini");
@@ -68,7 +59,7 @@ int main() {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
   });
   const std::string in = binder + "/Big.pdf", out = inst.Path("out.pdf");
-  const double qpdf = MedianMs(5, [&] {
+  const double qpdf = zv::testing::MedianOf(5, [&] {
     const auto t0 = Clock::now();
     zv::testing::RunProgram("qpdf", {"--empty", "--pages", in, drop, "--", out});
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();

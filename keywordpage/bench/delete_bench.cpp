@@ -15,6 +15,7 @@
 #include "platform/ini.h"
 #include "testing/files.h"
 #include "testing/installation.h"
+#include "testing/median.h"
 #include "testing/pdf.h"
 
 namespace bl = zv::companion::binder;
@@ -26,14 +27,6 @@ namespace {
 // Time of each step of the last deletion.
 std::vector<std::pair<std::string, Clock::time_point>> g_steps;
 void OnStep(const char* step) { g_steps.emplace_back(step, Clock::now()); }
-
-template <typename F>
-double MedianMs(int runs, F&& once) {
-  std::vector<double> ms;
-  for (int i = 0; i < runs; ++i) ms.push_back(once());
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
-}
 
 }  // namespace
 
@@ -50,7 +43,7 @@ int main() {
   zv::keywordpage::SetDeleteStepHook(OnStep);
   const std::string main = bl::MainPageFilePath(copy, false);
 
-  const double ours = MedianMs(5, [&] {
+  const double ours = zv::testing::MedianOf(5, [&] {
     fs::remove_all(copy);
     fs::create_directory(copy);
     fs::copy_file(binder + "/Big.ini", copy + "/Work.ini");
@@ -63,7 +56,7 @@ int main() {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
   });
   const std::string in = binder + "/Big.pdf", out = inst.Path("out.pdf");
-  const double qpdf = MedianMs(5, [&] {
+  const double qpdf = zv::testing::MedianOf(5, [&] {
     const auto t0 = Clock::now();
     zv::testing::RunProgram("qpdf", {in, "--pages", in, "1-2,5-z", "--", out});
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();

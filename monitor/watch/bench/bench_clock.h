@@ -16,6 +16,7 @@
 #include "monitor/watch/engine.h"
 #include "platform/clock.h"
 #include "platform/iocounts.h"
+#include "testing/median.h"
 
 namespace zv::monitor::bench {
 
@@ -81,11 +82,7 @@ struct RunningEngine {
   WatchThread watch;
 };
 
-inline double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
+using zv::testing::Median;
 
 // Lock and replacement work between two readings, per import.
 struct IoPerImport {
