@@ -22,7 +22,6 @@
 #include "monitor/settings/status.h"
 #include "monitor/settings/text_ids.h"
 #include "monitor/ui/instance_channel.h"
-#include "monitor/ui/message_box.h"
 #include "monitor/ui/tray_app.h"
 #include "monitor/watch/checks.h"
 #include "monitor/watch/engine.h"
@@ -31,6 +30,7 @@
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/single_instance.h"
+#include "ui/common/message_box.h"
 
 namespace zv::monitor::ui {
 
@@ -118,7 +118,8 @@ int RunHeadlessMonitor(int argc, char** argv, const HeadlessStartup& startup) {
   if (!temp.empty()) companion::ComRemoveTree(platform::JoinPath(temp, "Hopvale"));
 
   const EnvFiles env = frame.env;
-  InstanceServer server([env](const std::string& request) { HeadlessRequest(env, request); });
+  zv::ui::InstanceServer server(kTraceTag, MonitorRequests(),
+                                [env](const std::string& request) { HeadlessRequest(env, request); });
   server.Listen(startup.socketName);
 
   if (shell.RestoreIcon()) {
@@ -169,7 +170,7 @@ int HopvaleMain(int argc, char** argv) {
     gui = std::make_unique<QApplication>(argc, argv);
     const QString platformName = QGuiApplication::platformName();
     if (platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal"))
-      InstallQtMessageBoxHook();
+      zv::ui::InstallQtMessageBoxHook(kTraceTag);
   }
   auto refuse = [&](int id) {
     companion::ComShowMessage(MonitorText(id), companion::kMbOk);

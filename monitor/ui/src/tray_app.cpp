@@ -13,8 +13,8 @@
 #include "companion/trace.h"
 #include "monitor/ui/instance_channel.h"
 #include "monitor/ui/main_frame.h"
-#include "monitor/ui/message_box.h"
 #include "monitor/ui/session_guard.h"
+#include "ui/common/message_box.h"
 
 static void InitHopvaleUiResources() { Q_INIT_RESOURCE(hopvale_ui); }
 
@@ -61,13 +61,14 @@ int RunTrayApplication(int argc, char** argv, const TrayStartup& startup) {
   // traces the text and takes the default button.
   const QString platform = QGuiApplication::platformName();
   const bool boxes = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
-  if (boxes) InstallQtMessageBoxHook();
+  if (boxes) zv::ui::InstallQtMessageBoxHook(kTraceTag);
 
   int rc = 0;
   {
     CMainFrame frame(startup.programFolder, std::make_unique<QtTrayBackend>());
     companion::SetApplicationCaption(frame.watchFrame().productName);
-    InstanceServer server([&frame](const std::string& request) { frame.OnInstanceRequest(request); });
+    zv::ui::InstanceServer server(kTraceTag, MonitorRequests(),
+                                  [&frame](const std::string& request) { frame.OnInstanceRequest(request); });
     server.Listen(startup.socketName);
     if (!frame.OnCreate()) {
       companion::SetMessageBoxHook(nullptr);
@@ -123,7 +124,7 @@ int RunSecondInstance(int argc, char** argv, const std::string& socketName, bool
   std::unique_ptr<QCoreApplication> app;
   if (QCoreApplication::instance() == nullptr) app = std::make_unique<QCoreApplication>(argc, argv);
   const char* request = settingsRequest ? kRequestSettings : kRequestRaise;
-  if (!SendInstanceRequest(socketName, request))
+  if (!zv::ui::SendInstanceRequest(socketName, request))
     Trace(std::string("Hopvale: the running instance did not answer the request \"") + request + "\"");
   return 0;
 }

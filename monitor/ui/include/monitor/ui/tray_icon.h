@@ -1,16 +1,15 @@
 // The notification-area icon of the monitor: CTrayIcon on a tray backend
-// (QSystemTrayIcon on a desktop, a scripted one in the tests).
+// (ui/common/tray_backend.h).
 #pragma once
 
 #include <QIcon>
 #include <QObject>
-#include <QString>
-#include <QSystemTrayIcon>
 #include <memory>
 #include <string>
 
 #include "monitor/settings/env_files.h"
 #include "monitor/watch/shell.h"
+#include "ui/common/tray_backend.h"
 
 namespace zv::monitor::ui {
 
@@ -26,42 +25,10 @@ int StatusIconId(int status, bool serviceMode);
 // Tooltip text: product name + " - " + status word.
 std::string StatusTooltip(const std::string& productName, int status);
 
-// What the user did with the icon.
-enum class TrayEvent { RightClick, LeftClick, LeftDoubleClick, BalloonClick, Other };
-
-// The shell's notification area as CTrayIcon uses it.
-class TrayBackend : public QObject {
-  Q_OBJECT
- public:
-  // A notification area exists at all.
-  virtual bool Available() const = 0;
-  virtual bool Add(const QIcon& icon, const QString& tooltip) = 0;
-  virtual bool Modify(const QIcon& icon, const QString& tooltip) = 0;
-  // The last failed Add or Modify failed by a time-out of the shell.
-  virtual bool LastErrorWasTimeout() const { return false; }
-  virtual void Remove() = 0;
-  virtual void ShowMessage(const QString& title, const QString& text, const QIcon& icon, int ms) = 0;
-  virtual void HideMessage() = 0;
-
- signals:
-  void notified(zv::monitor::ui::TrayEvent event);
-};
-
-// QSystemTrayIcon as the backend.
-class QtTrayBackend : public TrayBackend {
-  Q_OBJECT
- public:
-  QtTrayBackend();
-  bool Available() const override;
-  bool Add(const QIcon& icon, const QString& tooltip) override;
-  bool Modify(const QIcon& icon, const QString& tooltip) override;
-  void Remove() override;
-  void ShowMessage(const QString& title, const QString& text, const QIcon& icon, int ms) override;
-  void HideMessage() override {}  // notifications expire by themselves
-
- private:
-  QSystemTrayIcon icon_;
-};
+// The notification area itself is the shared backend.
+using zv::ui::QtTrayBackend;
+using zv::ui::TrayBackend;
+using zv::ui::TrayEvent;
 
 // The frame side of the icon's notifications.
 class TrayOwner {

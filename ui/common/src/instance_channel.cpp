@@ -1,17 +1,20 @@
-#include "monitor/ui/instance_channel.h"
+#include "ui/common/instance_channel.h"
 
 #include <QLocalSocket>
-#include <QPointer>
+
+#include <algorithm>
 
 #include "companion/trace.h"
 
-namespace zv::monitor::ui {
+namespace zv::ui {
 
 namespace {
 constexpr qint64 kMaxRequestBytes = 256;
 }
 
-InstanceServer::InstanceServer(Handler handler, QObject* parent) : QObject(parent), handler_(std::move(handler)) {
+InstanceServer::InstanceServer(std::string traceTag, std::vector<std::string> requests, Handler handler,
+                               QObject* parent)
+    : QObject(parent), traceTag_(std::move(traceTag)), requests_(std::move(requests)), handler_(std::move(handler)) {
   connect(&server_, &QLocalServer::newConnection, this, &InstanceServer::OnConnection);
 }
 
@@ -20,7 +23,7 @@ bool InstanceServer::Listen(const std::string& name) {
   QLocalServer::removeServer(n);
   server_.setSocketOptions(QLocalServer::UserAccessOption);
   if (!server_.listen(n)) {
-    ZV_TRACE("_Hopvale", "InstanceServer: cannot listen on " + name + ": " + server_.errorString().toStdString());
+    ZV_TRACE(traceTag_, "InstanceServer: cannot listen on " + name + ": " + server_.errorString().toStdString());
     return false;
   }
   return true;
@@ -39,8 +42,8 @@ void InstanceServer::OnConnection() {
       socket->write("ok\n");
       socket->flush();
       socket->disconnectFromServer();
-      ZV_TRACE("_Hopvale", "InstanceServer: request \"" + request + "\"");
-      if (request == kRequestRaise || request == kRequestSettings) handler_(request);
+      ZV_TRACE(traceTag_, "InstanceServer: request \"" + request + "\"");
+      if (std::find(requests_.begin(), requests_.end(), request) != requests_.end()) handler_(request);
     });
   }
 }
@@ -57,4 +60,4 @@ bool SendInstanceRequest(const std::string& name, const std::string& request, in
   return socket.readLine().trimmed() == "ok";
 }
 
-}  // namespace zv::monitor::ui
+}  // namespace zv::ui

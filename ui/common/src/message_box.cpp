@@ -1,4 +1,4 @@
-#include "monitor/ui/message_box.h"
+#include "ui/common/message_box.h"
 
 #include <QApplication>
 #include <QThread>
@@ -6,7 +6,7 @@
 #include "companion/common.h"
 #include "companion/trace.h"
 
-namespace zv::monitor::ui {
+namespace zv::ui {
 
 using namespace companion;
 
@@ -63,8 +63,8 @@ QMessageBox* MakeBox(const std::string& text, const std::string& caption, int st
 
 }  // namespace
 
-void InstallQtMessageBoxHook() {
-  SetMessageBoxHook([](const std::string& text, const std::string& caption, int style) -> int {
+void InstallQtMessageBoxHook(const std::string& traceTag) {
+  SetMessageBoxHook([traceTag](const std::string& text, const std::string& caption, int style) -> int {
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr) return DefaultButton(style);
     if (QThread::currentThread() == app->thread()) {
@@ -73,7 +73,7 @@ void InstallQtMessageBoxHook() {
       delete box;
       return ResultOfButton(pressed);
     }
-    ZV_TRACE("_Hopvale", "Message (not waited for): " + text);
+    ZV_TRACE(traceTag, "Message (not waited for): " + text);
     QMetaObject::invokeMethod(
         app,
         [text, caption, style] {
@@ -86,4 +86,4 @@ void InstallQtMessageBoxHook() {
   });
 }
 
-}  // namespace zv::monitor::ui
+}  // namespace zv::ui

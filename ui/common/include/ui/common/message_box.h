@@ -1,9 +1,10 @@
-// Message boxes of the common library shown as QMessageBox.
+// Message boxes of the common library (ComShowMessageBox) shown as QMessageBox.
 #pragma once
 
 #include <QMessageBox>
+#include <string>
 
-namespace zv::monitor::ui {
+namespace zv::ui {
 
 // What a style word asks for.
 struct MessageBoxLook {
@@ -18,7 +19,8 @@ int ResultOfButton(QMessageBox::StandardButton button);
 
 // Installs the hook. In the window thread a box is modal; from another
 // thread it is shown without waiting (that thread must never wait for the
-// window thread) and the style's default button is returned.
-void InstallQtMessageBoxHook();
+// window thread) and the style's default button is returned; its text is
+// traced under `traceTag`.
+void InstallQtMessageBoxHook(const std::string& traceTag);
 
-}  // namespace zv::monitor::ui
+}  // namespace zv::ui
