@@ -14,6 +14,7 @@
 #include "binderlib/binderlib.h"
 #include "binderlib/format.h"
 #include "binderlib/locks.h"
+#include "companion/strings.h"
 #include "dravel/core.h"
 #include "dravel/pipeline.h"
 #include "keywordpage/Fennet.h"
@@ -48,7 +49,7 @@ int Fail(const std::string& command, const std::string& reason) {
 // A title as lists show it: the two line-break bytes as "..".
 std::string ShownTitle(std::string title) {
   const std::string brk{binder::kTitleBreak1, binder::kTitleBreak2};
-  return platform::ReplaceAll(std::move(title), brk, dravel::Message(73));
+  return platform::ReplaceAll(std::move(title), brk, dravel::Message(zv::companion::kDravelTitleBreak));
 }
 
 std::string Clean(const std::string& path) { return platform::TrimTrailingSeparator(path); }
@@ -165,7 +166,7 @@ int RunInsert(const std::vector<std::string>& args) {
   const std::string file = positional[0];
   const std::string configured = Clean(positional[1]);
   if (configured.size() >= DRAVEL_PATH_MAX || file.size() >= DRAVEL_PATH_MAX)
-    return Fail("insert", dravel::Message(80));
+    return Fail("insert", dravel::Message(zv::companion::kDravelNameTooLong));
 
   char binderPath[DRAVEL_PATH_MAX] = {};
   std::memcpy(binderPath, configured.c_str(), configured.size() + 1);

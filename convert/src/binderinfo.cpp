@@ -5,6 +5,7 @@
 #include "binderlib/folderlist.h"
 #include "binderlib/format.h"
 #include "companion/export_guard.h"
+#include "companion/strings.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -19,7 +20,7 @@ namespace {
 // The two line-break bytes of a two-line title shown as ".." (message 73).
 std::string DisplayTitle(std::string title) {
   const std::string brk{binder::kTitleBreak1, binder::kTitleBreak2};
-  return platform::ReplaceAll(std::move(title), brk, Message(73));
+  return platform::ReplaceAll(std::move(title), brk, Message(companion::kDravelTitleBreak));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "companion/export_guard.h"
+#include "companion/strings.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
@@ -15,7 +16,9 @@ constexpr std::size_t kLibraryWidth = 40, kCabinetWidth = 32, kBinderWidth = 24;
 // "Succeed" / "Fail" folders of a sort folder, a trailing "#", or an overflow
 // number ("#" and digits at the end) are not names of new items.
 bool PassedOver(std::string_view name) {
-  if (platform::EqualsNoCase(name, Message(82)) || platform::EqualsNoCase(name, Message(83))) return true;
+  if (platform::EqualsNoCase(name, Message(companion::kDravelSucceededFolder)) ||
+      platform::EqualsNoCase(name, Message(companion::kDravelFailedFolder)))
+    return true;
   if (name.ends_with('#')) return true;
   std::size_t i = name.size();
   while (i > 0 && name[i - 1] >= '0' && name[i - 1] <= '9') --i;
@@ -91,9 +94,9 @@ void Report(std::string_view location, std::string_view name, int messageId) {
   const std::string file = FolderErrorListPath();
   std::string text = platform::ReadFile(file).value_or(std::string());
   if (!text.empty() && text.back() != '\n') text += '\n';
-  text += Message(86) + std::string(location) + "\n";
-  text += Message(87) + std::string(name) + "\n";
-  text += Message(88) + Message(messageId) + "\n";
+  text += Message(companion::kDravelLabelLocation) + std::string(location) + "\n";
+  text += Message(companion::kDravelLabelFolderName) + std::string(name) + "\n";
+  text += Message(companion::kDravelLabelError) + Message(messageId) + "\n";
   if (!platform::WriteFileAtomic(file, text)) ZV_DRAVEL_TRACE("CheckFolderName: cannot write " + file);
 }
 

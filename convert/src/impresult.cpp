@@ -77,7 +77,7 @@ std::vector<std::pair<std::string, std::string>> ResultKeys(const DravelImpRecor
   add("Result", r.result != 0 ? "1" : "0");
   if (r.result == 0) add("Msg", Text(r.message));
   const std::string binder = Field(r.binder);
-  add("Binder", binder.empty() ? Message(72) : binder);
+  add("Binder", binder.empty() ? Message(companion::kDravelUnknownBinder) : binder);
   add("Index", Field(r.index));
   if (r.workDesk == 0) add("ActualBinder", Field(r.actualBinder));
   add("bWorkDesk", std::to_string(r.workDesk));

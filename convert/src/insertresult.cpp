@@ -1,4 +1,5 @@
 // Results of the base library's insertion as the import reports them.
+#include "companion/strings.h"
 #include "dravel/core.h"
 #include "platform/text.h"
 
@@ -24,7 +25,7 @@ InsertReport ReportInsertResult(int r) {
     report.result = 1;
     report.errorCode = -100000;
     report.messageId = 81;
-    report.message = Message(81);
+    report.message = Message(companion::kDravelBinderBusy);
     return report;
   }
   report.result = -1;

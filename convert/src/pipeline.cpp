@@ -158,7 +158,7 @@ class Pipeline {
     } catch (const SkipImport&) {
       return SkipExit();
     } catch (const std::bad_alloc&) {
-      return FailExit(307000, Message(5));
+      return FailExit(307000, Message(companion::kDravelMemoryError));
     } catch (const std::exception& e) {
       Log(__LINE__, std::string("InsertFileToBinder: ") + e.what());
       return FailExit(307000, FormatMessage(companion::kDravelFunctionError, "InsertFileToBinder"));
@@ -216,9 +216,9 @@ class Pipeline {
     const std::string viewer = platform::TrimTrailingSeparator(companion::ViewerProgramFolder());
     if (viewer.empty() || !platform::IsFolder(viewer)) {
       Step(__LINE__, "the viewer's program folder is not registered or missing");
-      Refuse(310110, Message(10));
+      Refuse(310110, Message(companion::kDravelRegistryError));
     }
-    if (!image_.Load()) Refuse(310121, FormatMessage(70, "Pixmoor.dll"));
+    if (!image_.Load()) Refuse(310121, FormatMessage(companion::kDravelLoadError, "Pixmoor.dll"));
 
     // 3: wait until no other process writes the binder. A binder that does
     // not exist yet (an overflow binder the search will make) has no lock.
@@ -234,20 +234,21 @@ class Pipeline {
     Step(__LINE__, "ImageIO_Initialize() start");
     if (!image_.Initialize(a_.owner, "Corvane ")) {
       Step(__LINE__, "ImageIO_Initialize() Error");
-      Refuse(300200, Message(36));
+      Refuse(300200, Message(companion::kDravelReadFailed));
     }
     Step(__LINE__, "ImageIO_Initialize() OK");
 
     // 6: the work folder.
     workFolder_ = ImportWorkFolder();
-    if (!platform::IsFolder(workFolder_) && !platform::MakeFolders(workFolder_)) Refuse(300310, Message(23));
+    if (!platform::IsFolder(workFolder_) && !platform::MakeFolders(workFolder_))
+      Refuse(300310, Message(companion::kDravelSourceUnavailable));
 
     // 7: the source. A symbolic link is refused: it may name a file the
     // one who dropped it could not read.
     Step(__LINE__, "InputFile Access Check start");
     if (a_.source.empty() || platform::IsSymlink(a_.source) || !platform::IsFile(a_.source)) {
       Step(__LINE__, "InputFile Access Check ERROR");
-      Refuse(300300, Message(23));
+      Refuse(300300, Message(companion::kDravelSourceUnavailable));
     }
     Step(__LINE__, "InputFile Access Check OK");
 
@@ -268,7 +269,7 @@ class Pipeline {
     // otherwise fail on it five times and report a binder it never looked at.
     if (bl::PdfPageCount(workPdf_) < 1) {
       Step(__LINE__, "Get PageNum from Insert File\n\tpage = -1");
-      PageError(300601, Message(29));
+      PageError(300601, Message(companion::kDravelPageCountUnknown));
     }
 
     // 13: the binder that takes the pages.
@@ -282,13 +283,13 @@ class Pipeline {
     // 15: pages of the file against the binder's limit.
     const int pages = bl::PdfPageCount(workPdf_);
     Step(__LINE__, Fmt("Get PageNum from Insert File\n\tpage = %d", pages));
-    if (pages < 1) PageError(300601, Message(29));
-    if (pages > maxUploadPage_) PageError(300600, Message(30));
+    if (pages < 1) PageError(300601, Message(companion::kDravelPageCountUnknown));
+    if (pages > maxUploadPage_) PageError(300600, Message(companion::kDravelTooManyPages));
 
     // 16: the binder's title.
     Step(__LINE__, "Get BinderTitle start");
     std::string title;
-    if (!bl::GetBinderTitle(binder_, title)) Refuse(300700, Message(17));
+    if (!bl::GetBinderTitle(binder_, title)) Refuse(300700, Message(companion::kDravelFolderMissing));
     CopyOut(a_.title, DRAVEL_PATH_MAX, bl::TitleWithoutBreaks(title));
 
     // 17: the viewer has the binder open: skip.
@@ -300,7 +301,7 @@ class Pipeline {
     int paperCode = 0, orientation = 0;
     const bool sized = a_.a3b4 == 0 || GetTargetPaperSize(a_.owner, workPdf_.c_str(), &paperCode, &orientation) == 1;
     const int insertPages = sized ? bl::PdfPageCountA3B4(workPdf_, a_.a3b4) : bl::PdfPageCount(workPdf_);
-    if (insertPages < 1) PageError(300601, Message(29));
+    if (insertPages < 1) PageError(300601, Message(companion::kDravelPageCountUnknown));
     if (a_.pageCount != nullptr) *a_.pageCount = insertPages;
     Step(__LINE__, Fmt("Get Insert PageNum OK. \n\tpage = %d", insertPages));
 
@@ -315,7 +316,7 @@ class Pipeline {
 
   void CheckPdfSecurity() {
     auto gantry = platform::SharedLibrary::Adopt(MyLoadLibrary("Gantry.DLL"));
-    if (!gantry) Refuse(310111, FormatMessage(70, "Gantry.DLL"));
+    if (!gantry) Refuse(310111, FormatMessage(companion::kDravelLoadError, "Gantry.DLL"));
     const auto check = gantry.Symbol<SecurityCheckPDFFunc>(GANTRY_SECURITY_CHECK_NAME);
     if (check == nullptr) Refuse(310209, FormatMessage(companion::kDravelFunctionError, "SecurityCheckPDF"));
     const int r = check(a_.source.c_str());
@@ -355,7 +356,7 @@ class Pipeline {
     }
     if (workPath.size() > kWorkPathMax) {
       Step(__LINE__, "the work path is too long: " + workPath);
-      Refuse(300900, Message(80));
+      Refuse(300900, Message(companion::kDravelNameTooLong));
     }
     if (!print) {
       CopyToWork(workPath);
@@ -376,12 +377,12 @@ class Pipeline {
     const auto src = platform::Stamp(a_.source), dst = platform::Stamp(workPath);
     if (src && dst && src->device == dst->device && src->inode == dst->inode) {
       Step(__LINE__, "the source lies in the work folder: " + a_.source);
-      Refuse(340100, Message(36));
+      Refuse(340100, Message(companion::kDravelReadFailed));
     }
     if (platform::Exists(workPath) && !platform::RemoveFile(workPath)) {
       Step(__LINE__,
            Fmt("DeleteFile %s is failed, GetLastError=0x%08x.", workPath.c_str(), static_cast<unsigned>(errno)));
-      Refuse(340100, Message(36));
+      Refuse(340100, Message(companion::kDravelReadFailed));
     }
     // A scratch copy: deleted at the end of this call, replaced by the next
     // one after a crash, so it is not synced.
@@ -389,7 +390,7 @@ class Pipeline {
       Step(__LINE__,
            Fmt("CopyFile %s is failed, GetLastError=0x%08x.", a_.source.c_str(), static_cast<unsigned>(errno)));
       platform::RemoveFile(workPath);
-      Refuse(340100, Message(36));
+      Refuse(340100, Message(companion::kDravelReadFailed));
     }
     made_.push_back(workPath);
   }
@@ -401,7 +402,7 @@ class Pipeline {
     const std::string pdf = workImage + ".pdf";
     if (pdf.size() >= DRAVEL_PATH_MAX) {
       Step(__LINE__, "the work path is too long: " + pdf);
-      Refuse(300900, Message(80));
+      Refuse(300900, Message(companion::kDravelNameTooLong));
     }
     made_.push_back(pdf);
     const int pages = image_.saveFileName(workImage.c_str(), pdf.c_str(), IMAGEIO_FORMAT_PDF, 0);
@@ -412,7 +413,7 @@ class Pipeline {
   }
 
   void PrintToPdf() {
-    if (a_.service != 0) Refuse(300400, Message(26));
+    if (a_.service != 0) Refuse(300400, Message(companion::kDravelServiceModeRefused));
     Step(__LINE__, "Zorvan_ConvertPDF() start");
     char out[DRAVEL_PATH_MAX] = {};
     const int r = Zorvan_ConvertPDF(a_.source.c_str(), workFolder_.c_str(), out, a_.owner, a_.a3b4);
@@ -436,7 +437,7 @@ class Pipeline {
                     platform::CopyFile(a_.source, copy, true);
     if (!ok) {
       Step(__LINE__, "MakePrintFile() Error");
-      Refuse(300500, Message(27));
+      Refuse(300500, Message(companion::kDravelPrintFileFailed));
     }
     printCopy_ = copy;
     CopyOut(a_.printCopy, DRAVEL_PATH_MAX, copy);
@@ -446,7 +447,7 @@ class Pipeline {
     const int kind = bl::BinderKind(binder);
     if (kind >= 1 && kind <= 4) {
       const int code = 331100 + kind;
-      Refuse(code, FormatMessage(74, code));
+      Refuse(code, FormatMessage(companion::kDravelCardBinderRefused, code));
     }
   }
 
@@ -514,7 +515,7 @@ class Pipeline {
       securedBinder_ = true;
       return;
     }
-    const std::string message = Message(69);
+    const std::string message = Message(companion::kDravelSecuredBinder);
     Step(__LINE__, Fmt("Target Binder is Secured Binder (Error Code=%d)\n\tErrorMsg=%s", 300101, message.c_str()));
     Refuse(300101, message);
   }
@@ -554,7 +555,7 @@ class Pipeline {
       }
       if (!present) {
         Step(__LINE__, "the binder's page file is missing: " + binderPdf);
-        Refuse(300800, FormatMessage(33, -3));
+        Refuse(300800, FormatMessage(companion::kDravelBinderAccessFailed, -3));
       }
       // 22: the insertion.
       Step(__LINE__, "Call AddInfoToBinder4() start");
@@ -602,7 +603,7 @@ class Pipeline {
     DeleteWorkFiles();
     DeletePrintCopy();
     if (a_.pageCount != nullptr) *a_.pageCount = 0;
-    CopyOut(a_.message, DRAVEL_PATH_MAX, Message(81));
+    CopyOut(a_.message, DRAVEL_PATH_MAX, Message(companion::kDravelBinderBusy));
     if (a_.errorCode != nullptr) *a_.errorCode = kBusyErrorCode;
     SetLibraryErrorCode(kBusyErrorCode);
     Step(__LINE__, "Delete WorkFile OK - return 1");

@@ -14,6 +14,7 @@
 #include "binderlib/format.h"
 #include "binderlib/locks.h"
 #include "companion/export_guard.h"
+#include "companion/strings.h"
 #include "dravel/core.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
@@ -290,7 +291,7 @@ bool Search::Create(std::vector<LibraryScan>& libraries, const bl::FolderList& l
     }
     if (!home) {
       if (static_cast<int>(linkList.names.size()) >= bl::kMaxLibraries) {
-        ZV_DRAVEL_TRACE("SearchInsertBinder: " + Message(15));
+        ZV_DRAVEL_TRACE("SearchInsertBinder: " + Message(companion::kDravelLibraryLimit));
         Fail(kSearchLibraryMax, 68, link_ + " already holds " + std::to_string(bl::kMaxLibraries) + " libraries");
         return false;
       }
