@@ -53,10 +53,7 @@ std::string StatusFile(const test::Installation& inst) { return inst.Path("progr
 void PrintPauses(const char* what, PauseRecorder& clock, std::int64_t from, std::int64_t to, int per) {
   std::map<std::int64_t, int> kinds;
   clock.CountWithin(from, to, kinds);
-  std::printf("%s: pauses asked by length (per file):", what);
-  for (const auto& [ms, count] : kinds)
-    std::printf(" %lldms x%.1f", static_cast<long long>(ms), static_cast<double>(count) / per);
-  std::printf("\n");
+  bench::PrintPausesByLength((std::string(what) + ": pauses asked by length (per file)").c_str(), kinds, per);
 }
 
 void PrintIo(const char* what, const bench::IoPerImport& io) {
@@ -186,10 +183,8 @@ void BM_FirstDocument(benchmark::State& state) {
         "%.0f ms\n",
         median, total.size(), *std::max_element(total.begin(), total.end()), bench::Median(design),
         bench::Median(lockPause), median - bench::Median(design) - bench::Median(lockPause));
-    std::printf("first document: pauses asked by length (per start):");
-    for (const auto& [ms, count] : kinds)
-      std::printf(" %lldms x%.1f", static_cast<long long>(ms), static_cast<double>(count) / total.size());
-    std::printf("\n");
+    bench::PrintPausesByLength("first document: pauses asked by length (per start)", kinds,
+                               static_cast<double>(total.size()));
   }
 }
 BENCHMARK(BM_FirstDocument)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);

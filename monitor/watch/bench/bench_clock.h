@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
@@ -83,6 +84,14 @@ struct RunningEngine {
 };
 
 using zv::testing::Median;
+
+// One line "<heading>: 100ms x4.0 1000ms x1.0": the pauses asked, by length,
+// each count divided by `per` (files, drops or starts).
+inline void PrintPausesByLength(const char* heading, const std::map<std::int64_t, int>& kinds, double per) {
+  std::printf("%s:", heading);
+  for (const auto& [ms, count] : kinds) std::printf(" %lldms x%.1f", static_cast<long long>(ms), count / per);
+  std::printf("\n");
+}
 
 // Lock and replacement work between two readings, per import.
 struct IoPerImport {

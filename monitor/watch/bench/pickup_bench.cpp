@@ -97,10 +97,7 @@ void BM_PickUp(benchmark::State& state) {
         "the engine's own pauses: median %.0f ms (%.0f %% of the median)\n",
         median, total.size(), *std::max_element(total.begin(), total.end()), missed, medianPaused,
         100.0 * medianPaused / median);
-    std::printf("pick-up: pauses per drop by length:");
-    for (const auto& [ms, count] : kinds)
-      std::printf(" %lldms x%.1f", static_cast<long long>(ms), static_cast<double>(count) / total.size());
-    std::printf("\n");
+    bench::PrintPausesByLength("pick-up: pauses per drop by length", kinds, static_cast<double>(total.size()));
   }
 }
 BENCHMARK(BM_PickUp)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
