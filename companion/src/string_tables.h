@@ -17,6 +17,9 @@ struct StringEntry {
 
 extern const StringEntry kMonitorStrings[];
 extern const std::size_t kMonitorStringsCount;
+// The monitor's settings dialog (looked up after kMonitorStrings).
+extern const StringEntry kMonitorSheetStrings[];
+extern const std::size_t kMonitorSheetStringsCount;
 
 extern const StringEntry kDravelStrings[];
 extern const std::size_t kDravelStringsCount;

@@ -30,7 +30,14 @@ const detail::StringEntry* Find(StringTable table, int id) {
   auto entries = TableOf(table);
   auto it = std::lower_bound(entries.begin(), entries.end(), id,
                              [](const detail::StringEntry& e, int key) { return e.id < key; });
-  if (it == entries.end() || it->id != id) return nullptr;
+  if (it == entries.end() || it->id != id) {
+    // The settings dialog's texts are a table of their own.
+    if (table != StringTable::Monitor) return nullptr;
+    std::span<const detail::StringEntry> sheet{detail::kMonitorSheetStrings, detail::kMonitorSheetStringsCount};
+    auto at = std::lower_bound(sheet.begin(), sheet.end(), id,
+                               [](const detail::StringEntry& e, int key) { return e.id < key; });
+    return at == sheet.end() || at->id != id ? nullptr : &*at;
+  }
   return &*it;
 }
 

@@ -375,4 +375,34 @@ std::string ComputerName() {
   return name;
 }
 
+std::string ResolvePath(const std::string& path) {
+  if (!IsAbsolutePath(path)) return "";
+  // Split into components, folding "." and "..".
+  std::vector<std::string> parts;
+  std::size_t i = 0;
+  while (i <= path.size()) {
+    std::size_t j = path.find('/', i);
+    if (j == std::string::npos) j = path.size();
+    const std::string part = path.substr(i, j - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = j + 1;
+  }
+  // The longest existing prefix, resolved by the kernel.
+  for (std::size_t n = parts.size() + 1; n-- > 0;) {
+    std::string prefix = "/";
+    for (std::size_t k = 0; k < n; ++k) prefix = JoinPath(prefix, parts[k]);
+    char* real = ::realpath(prefix.c_str(), nullptr);
+    if (real == nullptr) continue;
+    std::string out = real;
+    std::free(real);
+    for (std::size_t k = n; k < parts.size(); ++k) out = JoinPath(out, parts[k]);
+    return out;
+  }
+  return "";
+}
+
 }  // namespace zv::platform

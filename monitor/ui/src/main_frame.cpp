@@ -11,6 +11,8 @@
 #include "companion/trace.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
+#include "monitor/ui/settings_sheet.h"
+#include "monitor/ui/sheet_pages.h"
 #include "monitor/ui/texts.h"
 #include "monitor/watch/startup.h"
 #include "platform/fs.h"
@@ -73,7 +75,7 @@ CVersionDlg::CVersionDlg(const std::string& productName, const std::string& vers
 // ---- frame -----------------------------------------------------------------------
 
 CMainFrame::CMainFrame(const std::string& programFolder, std::unique_ptr<TrayBackend> backend, FrameHooks hooks)
-    : tray_(std::move(backend)), shell_(tray_), hooks_(std::move(hooks)) {
+    : tray_(std::move(backend)), shell_(tray_), hooks_(std::move(hooks)), sheetHooks_(hooks_.sheet) {
   setWindowTitle(QStringLiteral("Hopvale"));
   if (!hooks_.runMenu) hooks_.runMenu = [](QMenu& m) { return m.exec(QCursor::pos()); };
   if (!hooks_.runDialog) hooks_.runDialog = [](QDialog& d) { return d.exec(); };
@@ -81,8 +83,16 @@ CMainFrame::CMainFrame(const std::string& programFolder, std::unique_ptr<TrayBac
   shell_.SetProduct(frame_.productName, frame_.options.serviceMode == 1);
   shell_.SetBalloonOptions(frame_.options.showBalloon, frame_.options.timeBalloon);
   tray_.SetOwner(this);
-  connect(&tray_, &CTrayIcon::balloonClicked, this, [] {
-    Trace("CTrayIcon: balloon clicked; the notification setting is in the settings dialog (not available yet)");
+  // The balloon invites the user to switch notices off: its click opens the
+  // settings on the page that holds that switch, unless files are being
+  // imported or a dialog is open.
+  connect(&tray_, &CTrayIcon::balloonClicked, this, [this] {
+    const int state = GetMonitorState(frame_.env);
+    if (state == 1 || state == 2 || shell_.SettingsOpen()) {
+      Trace("CTrayIcon: balloon clicked while importing or a dialog is open; nothing opened");
+      return;
+    }
+    RunSettingsSheet("CTrayIcon::OnBalloonClick", SheetStart::Other);
   });
   frame_.monitorLog.OpenFromSettings(frame_.env.folder);
   tempFolder_ = platform::TempFolder();
@@ -146,12 +156,22 @@ void CMainFrame::RunTrayMenu() {
 
 void CMainFrame::RunSettingsFromTray() { RunSettingsSheet("CTrayIcon::OnTrayNotification"); }
 
-void CMainFrame::RunSettingsSheet(const char* from) {
-  SetWorkFlag(frame_.env, kPropertyFlag, true);
-  shell_.SetSettingsOpen(true);
-  Trace(std::string(from) + ": the settings dialog is not available yet; nothing opened");
-  shell_.SetSettingsOpen(false);
-  SetWorkFlag(frame_.env, kPropertyFlag, false);
+void CMainFrame::RunSettingsSheet(const char* from, SheetStart start) {
+  Trace(std::string(from) + ": open the settings dialog");
+  SheetContext context;
+  context.env = frame_.env;
+  context.options = *frame_.published.Get();
+  context.workDeskFolder = frame_.workDeskFolder;
+  SheetHooks hooks = sheetHooks_;
+  hooks.settingsOpen = [this](bool open) { shell_.SetSettingsOpen(open); };
+  // The balloon switches take effect at once; the watch thread takes the
+  // rest over from the change flags.
+  hooks.other = [this](const OtherPageData& other) {
+    const int show = other.IntValue("ShowBalloon");
+    shell_.SetBalloonOptions(show == -1 ? (NotificationAreaShowsMessages() ? 1 : 0) : show,
+                             frame_.published.Get()->timeBalloon);
+  };
+  ShowSettingsSheet(this, context, start, hooks);
 }
 
 void CMainFrame::OpenSettingsRequest() {

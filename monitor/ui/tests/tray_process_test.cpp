@@ -1,5 +1,6 @@
 // Two real processes: a running tray program and later copies started with
-// and without "-p"; then a stop signal closes the first as a log-off does.
+// and without "-p" (which opens the settings dialog there); then a stop
+// signal closes the first, dialog open, as a log-off does.
 #include <QtTest>
 
 #include <QDir>
@@ -32,6 +33,7 @@ class TrayProcessTest : public QObject {
   void secondInstanceRequestsAndClose() {
     ProgramFolder folder;
     folder.SetOption("MonitorStatus", 1);  // stopped by the user before
+    zv::monitor::ProfileWrite("AutoFileRead", "SetTotal", 0, folder.env().settings);
     const zv::testing::TempDir homeDir, traceDir;
     const QString home = QString::fromStdString(homeDir.path()), trace = QString::fromStdString(traceDir.path());
     const QString socket = home + "/Hopvale.socket";
@@ -61,13 +63,16 @@ class TrayProcessTest : public QObject {
       QVERIFY(second.waitForFinished(10000));
       QCOMPARE(second.exitCode(), 0);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace).contains("not available yet"), 5000);
+    // "-p" opened the settings dialog in the running copy: it holds
+    // PropertyFlag while it is open.
+    QTRY_VERIFY_WITH_TIMEOUT(ReadAll(trace).contains("open the settings dialog"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(folder.Work("PropertyFlag"), 1, 5000);
     const QString log = ReadAll(trace);
     QVERIFY(log.contains("request \"raise\""));
     QVERIFY(log.contains("request \"settings\""));
     QVERIFY(log.contains("no system tray"));
 
-    first.terminate();  // SIGTERM, as at log-off
+    first.terminate();  // SIGTERM, as at log-off, with the dialog still open
     QVERIFY(first.waitForFinished(20000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
     QCOMPARE(first.exitCode(), 0);

@@ -22,6 +22,10 @@ std::string ParentFolder(std::string_view path);    // "a/b/c.pdf" -> "a/b"
 std::string Extension(std::string_view path);       // without the dot; "" when none
 std::string StripExtension(std::string_view name);  // "c.tar.gz" -> "c.tar"
 bool IsAbsolutePath(std::string_view path);
+// The path with every symbolic link resolved and "." and ".." folded: the
+// longest existing leading part through realpath, the rest appended as
+// written (so a folder not made yet still resolves). "" for a relative path.
+std::string ResolvePath(const std::string& path);
 
 // True when the path lies on a network file system (NFS, CIFS/SMB, FUSE, 9p),
 // told by statfs of the path or of its nearest existing ancestor.

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "monitor/settings/sheet_text_ids.h"
+
 namespace zv::monitor {
 
 // The text of a monitor string id in the user's language ("" for an unknown

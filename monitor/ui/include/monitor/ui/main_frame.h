@@ -12,6 +12,7 @@
 
 #include "monitor/settings/text_ids.h"
 #include "monitor/ui/qt_shell.h"
+#include "monitor/ui/settings_sheet.h"
 #include "monitor/ui/tray_icon.h"
 #include "monitor/watch/engine.h"
 #include "platform/process.h"
@@ -47,6 +48,8 @@ struct FrameHooks {
   // Shows the menu at the cursor; the chosen action or nullptr.
   std::function<QAction*(QMenu&)> runMenu;
   std::function<int(QDialog&)> runDialog;
+  // How the settings sheet is run (its `run` member; the rest is the frame's).
+  SheetHooks sheet;
 };
 
 class CMainFrame : public QWidget, public TrayOwner {
@@ -91,12 +94,13 @@ class CMainFrame : public QWidget, public TrayOwner {
   void SetStatus(int status);
   void ShowVersion();
   void OpenFileList();
-  void RunSettingsSheet(const char* from);
+  void RunSettingsSheet(const char* from, SheetStart start = SheetStart::First);
 
   WatchFrame frame_;
   CTrayIcon tray_;
   QtShell shell_;
   FrameHooks hooks_;
+  SheetHooks sheetHooks_;
   WatchThread watch_;
   std::optional<platform::Process> viewer_;
   std::string tempFolder_;

@@ -1,0 +1,118 @@
+// The pages of the settings dialog.
+#pragma once
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <optional>
+
+#include "monitor/ui/settings_sheet.h"
+
+namespace zv::monitor::ui {
+
+// The result-notice radio buttons ("All" 1, "Self" 2, "Specify" 3, "Not
+// notify" 0) with "Select...".
+class ResultNoticeBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit ResultNoticeBox(QWidget* parent = nullptr);
+  void SetMode(int sendResult);  // no button for other values: Self
+  int mode() const;
+  QPushButton* selectButton() { return select_; }
+
+ signals:
+  void modeChanged();
+  void selectClicked();
+
+ private:
+  QButtonGroup group_;
+  QPushButton* select_;
+};
+
+// Target folders ([AutoFileRead]).
+class CReadFileProPage : public SheetPage {
+  Q_OBJECT
+ public:
+  explicit CReadFileProPage(CZorvanProSheet& sheet);
+  QString Title() const override;
+  bool Load() override;
+  void Validate(SheetErrors& errors) override;
+  bool BeforeSave() override;
+  bool Save() override;
+  void Contribute(WatchedPlaces& places) const override;
+
+  TargetPageData& data() { return data_; }
+  QTreeWidget* list() { return list_; }
+  void Select(int index);
+  int selected() const { return selected_; }
+  // Editing buttons (also for the tests).
+  void AddSetting();
+  void DeleteSetting();
+  void MoveSetting(int delta);
+  void ChooseBinder(const std::string& binder);
+  QLineEdit* folderEdit() { return folder_; }
+  QLineEdit* nameEdit() { return name_; }
+  QLineEdit* intervalEdit() { return interval_; }
+
+ private:
+  void BuildForm();
+  void Show(int index);
+  void Store();  // form -> selected entry
+  void RefreshRow(int index);
+  std::vector<TargetCheck> Checks() const;
+  void EditTextInfo();
+  void EditRecipients();
+  void EditInputFiles();
+
+  TargetPageData data_;
+  int selected_ = -1;
+  bool filling_ = false;
+  QTreeWidget* list_;
+  QWidget* form_;
+  QCheckBox* check_;
+  QLineEdit* name_;
+  QLineEdit* folder_;
+  QCheckBox* recursive_;
+  QLineEdit* binder_;
+  QCheckBox* workDesk_;
+  QRadioButton* front_;
+  QRadioButton* back_;
+  QLineEdit* interval_;
+  QLineEdit* attach_;
+  ResultNoticeBox* notice_;
+};
+
+// Other settings ([Option]: balloons, list popup, contents page, logs).
+class COtherProPage : public SheetPage {
+  Q_OBJECT
+ public:
+  explicit COtherProPage(CZorvanProSheet& sheet);
+  QString Title() const override;
+  bool Load() override;
+  void Validate(SheetErrors&) override {}
+  bool Save() override;
+
+  const OtherPageData& data() const { return data_; }
+  QCheckBox* popupBox() { return popup_; }
+  QCheckBox* contentsBox() { return contents_; }
+  QRadioButton* balloonOn() { return balloonOn_; }
+  QRadioButton* balloonOff() { return balloonOff_; }
+
+ private:
+  OtherPageData data_;
+  QCheckBox* popup_;
+  QCheckBox* contents_;
+  QRadioButton* balloonOn_;
+  QRadioButton* balloonOff_;
+  QSpinBox* logTerm_;
+  QLineEdit* logDir_;
+};
+
+// Whether balloons can be shown here: a notification area that shows
+// messages (what ShowBalloon -1 stands for).
+bool NotificationAreaShowsMessages();
+
+}  // namespace zv::monitor::ui
