@@ -97,6 +97,9 @@ void QtShell::ShowBalloonNow(const std::string& text, const std::string& title, 
 }
 
 void QtShell::ShowBalloon(const std::string& text, const std::string& title, int seconds) {
+  // Switched off in the settings dialog: no balloon from here on, even
+  // before the watch thread has read the settings again.
+  if (!BalloonsOn(showBalloon_.load())) return;
   Post([this, text, title, seconds] { ShowBalloonNow(text, title, seconds); });
 }
 

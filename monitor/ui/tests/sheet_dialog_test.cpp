@@ -1,0 +1,190 @@
+// The settings dialog as a window: Cancel, Apply, a no-op OK, the one box of
+// errors, a recreated binder kept, the wait for an import, PropertyFlag, and
+// the balloon switch reaching the running tray at once.
+#include <QtTest>
+
+#include "companion/common.h"
+#include "monitor/settings/profile.h"
+#include "monitor/ui/main_frame.h"
+#include "monitor/ui/settings_sheet.h"
+#include "monitor/ui/sheet_pages.h"
+#include "platform/fs.h"
+#include "support/ui_fakes.h"
+#include "testing/files.h"
+
+using namespace zv::monitor;
+using namespace zv::monitor::ui;
+using zv::monitor::ui::test::FakeTrayBackend;
+using zv::monitor::ui::test::ProgramFolder;
+
+namespace {
+
+// Boxes answered with their default button and remembered.
+struct Boxes {
+  std::vector<std::string> texts;
+  Boxes() {
+    zv::companion::SetMessageBoxHook([this](const std::string& text, const std::string&, int style) {
+      texts.push_back(text);
+      return zv::companion::DefaultButton(style);
+    });
+  }
+  ~Boxes() { zv::companion::SetMessageBoxHook(nullptr); }
+};
+
+struct Setup {
+  ProgramFolder folder;
+  std::string scan, binder;
+  Setup() {
+    const std::string root = folder.env().folder;
+    scan = root + "/scan";
+    binder = root + "/link/lib/cab/bnd";
+    zv::platform::MakeFolders(scan);
+    zv::platform::MakeFolders(binder);
+    zv::testing::WriteText(binder + "/bnd.ini", "[BinderInfo]\nTitle=b\nCreated=300\n");
+    zv::testing::WriteText(
+        folder.env().settings,
+        "[Option]\nMonitorStatus=0\nLinkFolder1=" + root +
+            "/link\nBinderINISetDateSec=BinderInfo\n"
+            "BinderINISetDateKey=Created\nShowBalloon=1\n[AutoFileRead]\nSetTotal=1\nSetTotalMax=30\n"
+            "bCheck1=1\nSetName1=\"first\"\nTarFolder1=" +
+            scan + "\nTarBinder1=" + binder + "\ncheckTimer1=0\nSetDate1=300\n");
+  }
+  std::string Settings() const { return zv::testing::ReadText(folder.env().settings); }
+  SheetContext Context() const {
+    SheetContext c;
+    c.env = folder.env();
+    c.options = ReadMonitorOptions(c.env.settings, "user");
+    return c;
+  }
+};
+
+}  // namespace
+
+class SheetDialogTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void cancelAndNoOpOkWriteNothing() {
+    Setup s;
+    const std::string before = s.Settings();
+    int flagWhileOpen = -1;
+    SheetHooks hooks;
+    hooks.run = [&](CZorvanProSheet& sheet) {
+      flagWhileOpen = s.folder.Work("PropertyFlag");
+      sheet.page<CReadFileProPage>()->nameEdit()->setText("changed");
+      emit sheet.page<CReadFileProPage>()->nameEdit()->textEdited("changed");
+      sheet.page<COtherProPage>()->balloonOff()->setChecked(true);
+      sheet.reject();
+      return sheet.result();
+    };
+    QCOMPARE(ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks), int(QDialog::Rejected));
+    QCOMPARE(flagWhileOpen, 1);
+    QCOMPARE(s.folder.Work("PropertyFlag"), 0);
+    QCOMPARE(s.Settings(), before);
+    QVERIFY(!zv::platform::Exists(s.folder.env().settings + ".bak"));
+
+    hooks.run = [](CZorvanProSheet& sheet) {
+      sheet.accept();
+      return sheet.result();
+    };
+    QCOMPARE(ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks), int(QDialog::Accepted));
+    QCOMPARE(s.Settings(), before);  // no default switched on, no flag raised
+  }
+
+  void applyThenCancelKeepsTheAppliedPage() {
+    Setup s;
+    SheetHooks hooks;
+    hooks.run = [](CZorvanProSheet& sheet) {
+      sheet.page<COtherProPage>()->balloonOff()->setChecked(true);
+      sheet.applyButton()->click();
+      auto* target = sheet.page<CReadFileProPage>();
+      target->nameEdit()->setText("later");
+      emit target->nameEdit()->textEdited("later");
+      sheet.reject();
+      return sheet.result();
+    };
+    ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks);
+    QCOMPARE(ProfileRead("Option", "ShowBalloon", 9, s.folder.env().settings), 0);
+    QCOMPARE(ProfileRead("Option", "Modified", 0, s.folder.env().settings), 1);
+    QCOMPARE(ProfileRead("AutoFileRead", "SetName1", "", s.folder.env().settings), std::string("first"));
+  }
+
+  void errorsInOneBoxAndTheSheetStaysOpen() {
+    Setup s;
+    Boxes boxes;
+    const std::string before = s.Settings();
+    SheetHooks hooks;
+    hooks.run = [&](CZorvanProSheet& sheet) {
+      auto* target = sheet.page<CReadFileProPage>();
+      target->folderEdit()->setText(QString::fromStdString(s.scan + "-missing"));
+      target->intervalEdit()->setText("x");
+      emit target->intervalEdit()->textEdited("x");
+      sheet.accept();
+      return sheet.result();
+    };
+    QCOMPARE(ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks), int(QDialog::Rejected));
+    QCOMPARE(boxes.texts.size(), std::size_t(1));
+    QVERIFY(boxes.texts[0].starts_with("Check the input content"));
+    QVERIFY(boxes.texts[0].find("does not exist") != std::string::npos);
+    QVERIFY(boxes.texts[0].find("non-numeric") != std::string::npos);
+    QCOMPARE(s.Settings(), before);
+  }
+
+  void keepingARecreatedBinderStoresItsStamp() {
+    Setup s;
+    Boxes boxes;  // OK is the default button of the question
+    zv::testing::WriteText(s.binder + "/bnd.ini", "[BinderInfo]\nTitle=b\nCreated=900\n");
+    SheetHooks hooks;
+    hooks.run = [](CZorvanProSheet& sheet) {
+      auto* target = sheet.page<CReadFileProPage>();
+      target->nameEdit()->setText("renamed");
+      emit target->nameEdit()->textEdited("renamed");
+      sheet.accept();
+      return sheet.result();
+    };
+    QCOMPARE(ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks), int(QDialog::Accepted));
+    QCOMPARE(boxes.texts.size(), std::size_t(1));
+    QCOMPARE(ProfileRead("AutoFileRead", "SetDate1", "", s.folder.env().settings), std::string("900"));
+  }
+
+  void waitsForAnImportAndGivesUpAtTheBound() {
+    Setup s;
+    Boxes boxes;
+    s.folder.SetWork("ImportFlag", 1);
+    SheetHooks hooks;
+    hooks.importWaitMs = 300;
+    bool ran = false;
+    hooks.run = [&](CZorvanProSheet&) {
+      ran = true;
+      return 1;
+    };
+    QCOMPARE(ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks), -1);
+    QVERIFY(!ran);
+    QCOMPARE(boxes.texts.size(), std::size_t(1));
+    QCOMPARE(s.folder.Work("PropertyFlag"), 0);
+    s.folder.SetWork("ImportFlag", 0);
+    QCOMPARE(ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks), 1);
+    QVERIFY(ran);
+  }
+
+  void balloonsOffReachTheTrayAtOnce() {
+    Setup s;
+    auto* backend = new FakeTrayBackend;
+    FrameHooks hooks;
+    hooks.sheet.run = [](CZorvanProSheet& sheet) {
+      sheet.page<COtherProPage>()->balloonOff()->setChecked(true);
+      sheet.accept();
+      return sheet.result();
+    };
+    CMainFrame frame(s.folder.env().folder, std::unique_ptr<TrayBackend>(backend), hooks);
+    QVERIFY(frame.OnCreate(false));
+    frame.shell().ShowBalloon("text", "title", 5);
+    QCOMPARE(backend->messages, 1);
+    frame.OnCommand(kCmdSetting);
+    frame.shell().ShowBalloon("text", "title", 5);
+    QCOMPARE(backend->messages, 1);
+    QCOMPARE(s.folder.Work("PropertyFlag"), 0);
+  }
+};
+
+QTEST_MAIN(SheetDialogTest)
+#include "sheet_dialog_test.moc"
