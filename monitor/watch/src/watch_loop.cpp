@@ -10,6 +10,7 @@
 #include "monitor/settings/status.h"
 #include "monitor/watch/checks.h"
 #include "monitor/watch/engine.h"
+#include "monitor/watch/fax_watch.h"
 #include "monitor/watch/folder_check.h"
 #include "monitor/watch/network_reach.h"
 #include "platform/attributes.h"
@@ -115,18 +116,14 @@ void DailyCleanUp(WatchFrame& frame, AutoFileSetting& record, int n) {
 // The sort-folder and fax settings whose change flags are raised are taken
 // over at the start of the cycle, before any pass walks a folder: a raised
 // flag (start-up raises FaxModified) thus never holds a pass back for a
-// cycle. The sort-folder and fax passes are not part of this engine yet, so
-// taking them over is clearing their flags.
+// cycle. The sort-folder pass is not part of this engine yet, so taking its
+// settings over is clearing their flag.
 void TakeOverSortAndFaxSettings(WatchFrame& frame) {
   if (ReadChangeFlag(frame.settingsFile, ChangeFlag::SortModified) != 0) {
     ResetChangeFlag(frame.env, ChangeFlag::SortModified);
     ZV_WATCH_TRACE("Thread_FileCheck:  Sort Folder setting was read. ");
   }
-  if (!ImpListDeletionInProgress(frame) && !SettingsDialogOpen(frame) &&
-      ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0) {
-    ResetChangeFlag(frame.env, ChangeFlag::FaxModified);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
-  }
+  TakeOverFaxSettings(frame);
 }
 
 // A setting whose network path does not answer, with the skip of that path.
@@ -459,6 +456,8 @@ void WatchCycle(WatchFrame& frame) {
     if (s.check == 1 && (s.targetOnNetwork || s.resultFoldersOnNetwork)) network = true;
   }
   SleepWatching(frame, network ? frame.waitNetwork : frame.waitLocal);
+
+  FaxWatchStep(frame);
 
   frame.skipLog.Disarm();
   frame.cycles.fetch_add(1);

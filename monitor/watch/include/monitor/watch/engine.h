@@ -19,6 +19,7 @@
 #include "monitor/log/skip_log.h"
 #include "monitor/settings/catalogue.h"
 #include "monitor/settings/env_files.h"
+#include "monitor/settings/fax_settings.h"
 #include "monitor/watch/shell.h"
 #include "platform/filelock.h"
 
@@ -90,7 +91,10 @@ struct WatchFrame {
   SkipLog skipLog;
   ExceptLists except;
   std::vector<std::int64_t> lastCheck;  // per setting; 0: due now
-  std::string stagingFolder;            // <program folder>/AutoImpInfo/$ImpTmp
+  FaxSettings fax;                      // [FaxMonitor] as last read
+  bool faxRead = false;
+  std::int64_t faxLastCheck = 0;  // 0: due now
+  std::string stagingFolder;      // <program folder>/AutoImpInfo/$ImpTmp
   bool stagingInUse = false;
   std::int64_t lastImportStamp = 0;  // import time stamps are kept distinct
   std::unique_ptr<platform::ExclusiveOpenProbe> probe = std::make_unique<platform::ExclusiveOpenProbe>();
