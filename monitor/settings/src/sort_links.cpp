@@ -117,8 +117,17 @@ bool ReadSortSettings(const std::string& settingsFile, SortSettings& out) {
 }
 
 bool ReadSortLinks(const EnvFiles& env, SortSettings& out) {
-  if (!ReadSortSettings(env.settings, out)) return false;
-  return ResetChangeFlag(env, ChangeFlag::SortModified);
+  const bool raised = ReadChangeFlag(env.settings, ChangeFlag::SortModified) != 0;
+  // Cleared before the read: a save made meanwhile raises it again and is
+  // read next time, never lost.
+  if (raised) ResetChangeFlag(env, ChangeFlag::SortModified);
+  if (ReadSortSettings(env.settings, out)) return true;
+  if (raised) {
+    EnvLockGuard guard(env.folder, {env.settings});
+    ProfileWrite("option", "SortModified", 1, env.settings);
+    guard.Commit();
+  }
+  return false;
 }
 
 std::string BinderCreationStamp(const std::string& settingsFile, const std::string& binder) {
@@ -178,6 +187,9 @@ bool SaveSortSettings(const std::string& settingsFile, SortSettings& settings) {
 bool WriteSortDeleteDates(const EnvFiles& env, const SortSettings& settings, const std::vector<int>& indexes) {
   if (indexes.empty()) return true;
   EnvLockGuard guard(env.folder, {env.settings});
+  // Links saved anew meanwhile may be numbered otherwise: their dates are
+  // left as saved (a link cleaned again tomorrow loses nothing).
+  if (ReadChangeFlag(env.settings, ChangeFlag::SortModified) != 0) return true;
   bool ok = true;
   for (int i : indexes) {
     if (i < 0 || i >= settings.setTotal()) continue;

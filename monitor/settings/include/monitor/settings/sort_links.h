@@ -52,9 +52,11 @@ struct SortSettings {
 // failed" is traced and the result is false with `out` untouched.
 bool ReadSortSettings(const std::string& settingsFile, SortSettings& out);
 
-// The watch thread's read: ReadSortSettings, then SortModified = 0 under the
-// environment lock. When the file cannot be read, the flag stays raised (the
-// next cycle tries again) and the old links are kept.
+// The watch thread's read: a raised SortModified is set to 0 under the
+// environment lock, then ReadSortSettings (a save made in between raises the
+// flag again and is read next time). When the file cannot be read, the flag
+// is raised again (the next cycle tries again) and `out` keeps the old links.
+// A flag that was not raised is not written.
 bool ReadSortLinks(const EnvFiles& env, SortSettings& out);
 
 // The creation stamp of a binder ([Option] BinderINISetDateSec /
@@ -78,7 +80,9 @@ bool SaveSortSettings(const std::string& settingsFile, SortSettings& settings);
 
 // The clean-up dates of the links listed (0-based indexes), written in one
 // write group under the environment lock: one replacement of the settings
-// file however many links were cleaned. Nothing is written for an empty list.
+// file however many links were cleaned. Nothing is written for an empty list,
+// nor while SortModified is raised (the links were saved anew meanwhile and
+// may be numbered otherwise).
 bool WriteSortDeleteDates(const EnvFiles& env, const SortSettings& settings, const std::vector<int>& indexes);
 
 // The binder search filed into `after` instead of `before`: every link whose
