@@ -85,6 +85,12 @@ int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
   if (!entries) return 0;
   int found = 0;
   for (const auto& e : *entries) {
+    // The pause paces the look at candidate files (and, in a recursive
+    // scan, at subfolders). A subfolder a flat scan passes over, or a name
+    // hidden by its leading "." (the hidden list of hidden save folders),
+    // costs no look and no pause: an idle pass over thousands of sort links
+    // would otherwise sleep a minute.
+    if ((e.isFolder && !recursive) || (!e.name.empty() && e.name.front() == '.')) continue;
     platform::SleepMs(10);
     const std::string path = platform::JoinPath(folder, e.name);
     if (e.isFolder) {

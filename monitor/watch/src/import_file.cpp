@@ -221,6 +221,10 @@ void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const
         follow(kFaxSection, "OtherTarBinder", "OtherSearchBinder", "OtherSetDate", frame.fax.other.searchBinder) ||
         faxWrote;
   if (faxWrote) ProfileWrite("Option", "FaxModified", 1, frame.settingsFile);
+  // Sort-folder links that named the binder follow it too.
+  if (frame.sort.read)
+    FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after,
+                         BinderCreationStamp(frame.settingsFile, after));
   guard.Commit();
 }
 
@@ -450,7 +454,10 @@ void WriteImportLogs(WatchFrame& frame, const FileJob& job, const std::string& h
     row.destination = s.workDesk == 1 ? MonitorText(kIdsWorkArea) : std::string(title);
     row.errorText = message;
     row.code = errorCode;
-    row.pattern = job.n > 10000 ? kPatternFax : (job.n < 0 ? kPatternFaxOther : kPatternTargetFolder);
+    row.pattern = job.restoreStatus == kStatusSortWatch ? kPatternSortFolder
+                  : job.n > 10000                       ? kPatternFax
+                  : job.n < 0                           ? kPatternFaxOther
+                                                        : kPatternTargetFolder;
     row.settingNumber = job.settingNo;
     row.monitorName = s.setName;
     WriteImpResultList(frame.log, row);
