@@ -1,10 +1,6 @@
 #include "platform/print.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 
@@ -30,42 +26,12 @@ TEST(PrintOptions, ParsedTheSchedulersWay) {
   EXPECT_TRUE(ParseOptions("").empty());
 }
 
-// A scheduler that takes connections and never answers.
-class SilentServer {
- public:
-  SilentServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 16) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      return;
-    port_ = ntohs(a.sin_port);
-  }
-  ~SilentServer() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int port() const { return port_; }
-  // A port where nobody listens (this one, once closed).
-  int Close() {
-    close(fd_);
-    fd_ = -1;
-    return port_;
-  }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
 TEST(PrintScheduler, DeadOrMissingSchedulerCostsTheLimitAtMost) {
   TempDir dir;
   testing::MakePdf(dir / "a.pdf", 1);
-  SilentServer silent;
+  testing::SilentScheduler silent;
   ASSERT_GT(silent.port(), 0);
-  const CupsSettings hung{"127.0.0.1:" + std::to_string(silent.port()), 1000, 1500};
+  const CupsSettings hung{silent.server(), 1000, 1500};
   auto backend = MakeCupsBackend(hung);
   using Clock = std::chrono::steady_clock;
   auto timed = [](auto&& call) {
