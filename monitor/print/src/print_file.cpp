@@ -50,7 +50,13 @@ int CollateOf(const print::Options& options) {
 // ---- OutputPlugin ----
 
 std::unique_ptr<OutputPlugin> OutputPlugin::Open(const std::string& programFolder, const std::string& productName) {
-  const std::string path = platform::JoinPath(programFolder, FERRULE_LIBRARY_NAME);
+  // The program folder, else beside the running program (an installation
+  // may keep its binaries apart from the folder it writes in).
+  std::string path = platform::JoinPath(programFolder, FERRULE_LIBRARY_NAME);
+  if (!platform::IsFile(path)) {
+    const std::string beside = platform::JoinPath(platform::ExecutableFolder(), FERRULE_LIBRARY_NAME);
+    if (platform::IsFile(beside)) path = beside;
+  }
   if (!platform::IsFile(path)) {
     Trace("PrintFile: the output plug-in is not installed: " + path);
     return nullptr;

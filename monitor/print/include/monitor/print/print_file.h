@@ -47,7 +47,8 @@ class OutputPlugin {
   OutputPlugin(const OutputPlugin&) = delete;
   OutputPlugin& operator=(const OutputPlugin&) = delete;
 
-  // Loads <programFolder>/libFerrule.so, opens a connection (operation 10)
+  // Loads <programFolder>/libFerrule.so (else the one beside the running
+  // program), opens a connection (operation 10)
   // and lists the outputs (40), remembering the printer output. Without the
   // plug-in file or its entry point, or when it refuses, the result is not
   // valid and the library is unloaded again.
