@@ -92,7 +92,10 @@ bool CZorvanProSheet::Init() {
   return true;
 }
 
-void CZorvanProSheet::AddOptionalPages() {}
+void CZorvanProSheet::AddOptionalPages() {
+  pages_.push_back(new CSortFolderProPage(*this));
+  if (context_.options.faxMonitorSet != 0) pages_.push_back(new CFaxWatchProPage(*this));
+}
 
 void CZorvanProSheet::PageChanged() { apply_->setEnabled(true); }
 
@@ -144,6 +147,7 @@ bool CZorvanProSheet::Apply() {
       ShowPage(p);
       return false;
     }
+    if (!p->modified()) continue;  // its changes were discarded
     if (!p->Save()) {
       ShowPage(p);
       return false;

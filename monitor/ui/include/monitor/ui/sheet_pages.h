@@ -3,12 +3,15 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <optional>
 
+#include "monitor/settings/fax_settings.h"
+#include "monitor/settings/sort_links.h"
 #include "monitor/ui/settings_sheet.h"
 
 namespace zv::monitor::ui {
@@ -109,6 +112,109 @@ class COtherProPage : public SheetPage {
   QRadioButton* balloonOff_;
   QSpinBox* logTerm_;
   QLineEdit* logDir_;
+};
+
+// Sort folders ([FolderMonitorSet]): the top folder mirroring a link folder,
+// its links to binders, and the creation of folders or binders through the
+// sort-folder library.
+class CSortFolderProPage : public SheetPage {
+  Q_OBJECT
+ public:
+  explicit CSortFolderProPage(CZorvanProSheet& sheet);
+  QString Title() const override;
+  bool Load() override;
+  void Validate(SheetErrors& errors) override;
+  bool BeforeSave() override;
+  bool Save() override;
+  void Contribute(WatchedPlaces& places) const override;
+
+  SortSettings& settings() { return settings_; }
+  QCheckBox* enabledBox() { return enabled_; }
+  QLineEdit* topEdit() { return top_; }
+  QComboBox* linkCombo() { return link_; }
+  QCheckBox* hideBox() { return hide_; }
+  bool relink() const { return relink_; }
+  // The two creation buttons; false when validation refused them.
+  bool BinderToFolder();
+  bool FolderToBinder();
+  // Writes FolderMonitorSet.txt beside the settings file (when there is a
+  // link) and returns its path ("" when nothing was written).
+  std::string WriteSummary() const;
+
+ private:
+  void Store();
+  std::string LinkPath() const;
+  std::string LinkName() const;
+  bool CheckForButtons();
+  bool Link();  // the linking walk; false refuses the apply
+
+  SortSettings settings_;
+  bool relink_ = false;
+  std::string readTop_, readLink_;
+  QCheckBox* enabled_;
+  QLineEdit* top_;
+  QComboBox* link_;
+  QLineEdit* interval_;
+  QRadioButton* front_;
+  QRadioButton* back_;
+  QCheckBox* hide_;
+};
+
+// FAX ([FaxMonitor]): the fax folder, its settings in the order the fax
+// watch tries them, and the setting for documents no other one takes.
+class CFaxWatchProPage : public SheetPage {
+  Q_OBJECT
+ public:
+  explicit CFaxWatchProPage(CZorvanProSheet& sheet);
+  QString Title() const override;
+  bool Load() override;
+  void Validate(SheetErrors& errors) override;
+  bool BeforeSave() override;
+  bool Save() override;
+  void Contribute(WatchedPlaces& places) const override;
+
+  FaxSettings& settings() { return fax_; }
+  QTreeWidget* list() { return list_; }
+  void Select(int index);
+  void AddSetting();
+  void DeleteSetting();
+  void MoveSetting(int delta);
+  // The fax settings whose binder was deleted or recreated since they were
+  // made (1-based; 0 for the other setting).
+  std::vector<int> RecreatedBinders() const;
+
+ private:
+  void Show(int index);
+  void Store();
+  void RefreshRow(int index);
+  void EditTextInfo();
+  void EditRecipients();
+  void EditInputFiles();
+  void PrinterSetup();
+
+  FaxSettings fax_;
+  int selected_ = -1;
+  bool filling_ = false;
+  QCheckBox* enabled_;
+  QLineEdit* folder_;
+  QCheckBox* recursive_;
+  QLineEdit* interval_;
+  QTreeWidget* list_;
+  QWidget* form_;
+  QCheckBox* check_;
+  QLineEdit* name_;
+  QLineEdit* mask_;
+  QLineEdit* binder_;
+  QRadioButton* front_;
+  QRadioButton* back_;
+  QCheckBox* print_;
+  QCheckBox* fitted_;
+  QLineEdit* attach_;
+  ResultNoticeBox* notice_;
+  QCheckBox* otherEnabled_;
+  QLineEdit* otherBinder_;
+  ResultNoticeBox* otherNotice_;
+  bool otherEdited_ = false;
 };
 
 // Whether balloons can be shown here: a notification area that shows
