@@ -182,7 +182,13 @@ TargetEntry NewTargetEntry(const TargetPageData& page, int maxSetNumber) {
 }
 
 bool SaveTargetPage(const EnvFiles& env, const TargetPageData& page) {
-  const bool ok = SafeWriteSettings(env.settings, [&](const std::string& f) {
+  if (!SafeWriteSettings(env.settings, [&](const std::string& f) { return WriteTargetPage(f, page); })) return false;
+  CopyAfterTargetSave(env, page);
+  return true;
+}
+
+bool WriteTargetPage(const std::string& f, const TargetPageData& page) {
+  {
     std::set<std::string> written;  // lower-case per-setting keys written
     bool good = true;
     auto put = [&](const std::string& section, const std::string& key, const std::string& value) {
@@ -225,8 +231,10 @@ bool SaveTargetPage(const EnvFiles& env, const TargetPageData& page) {
       if (auto it = page.option.find(key); it != page.option.end()) put(kOption, key, it->second);
     good = WriteChangeFlag(f, ChangeFlag::Modified) && good;
     return good;
-  });
-  if (!ok) return false;
+  }
+}
+
+void CopyAfterTargetSave(const EnvFiles& env, const TargetPageData& page) {
   if (page.backup == 1 && !page.backupFolder.empty() && platform::IsFolder(page.backupFolder)) {
     if (!platform::CopyFile(env.settings, platform::JoinPath(page.backupFolder, kSettingsFileName), true))
       Trace("CReadFileProPage::OnApply: backup copy failed - " + page.backupFolder);
@@ -237,7 +245,6 @@ bool SaveTargetPage(const EnvFiles& env, const TargetPageData& page) {
         !platform::CopyFile(env.settings, platform::JoinPath(info, kSettingsFileName), true))
       Trace("CReadFileProPage::OnApply: copy into AutoImpInfo failed");
   }
-  return true;
 }
 
 std::string ReadBinderStamp(const std::string& binder, const std::string& section, const std::string& key) {
@@ -297,7 +304,13 @@ std::optional<OtherPageData> LoadOtherPage(const std::string& file) {
 }
 
 bool SaveOtherPage(const EnvFiles& env, const OtherPageData& page) {
-  const bool ok = SafeWriteSettings(env.settings, [&](const std::string& f) {
+  const bool ok = SafeWriteSettings(env.settings, [&](const std::string& f) { return WriteOtherPage(f, page); });
+  if (ok) RefreshResultAreaCopies(env, platform::ComputerName(), companion::ReadViewerFolders());
+  return ok;
+}
+
+bool WriteOtherPage(const std::string& f, const OtherPageData& page) {
+  {
     bool good = true;
     auto keep = [&](const std::string& key) {
       std::string v;
@@ -319,9 +332,7 @@ bool SaveOtherPage(const EnvFiles& env, const OtherPageData& page) {
     if (page.impListEnabled != 0) keep("ImpListPopup");
     good = WriteChangeFlag(f, ChangeFlag::Modified) && good;
     return good;
-  });
-  if (ok) RefreshResultAreaCopies(env, platform::ComputerName(), companion::ReadViewerFolders());
-  return ok;
+  }
 }
 
 }  // namespace zv::monitor

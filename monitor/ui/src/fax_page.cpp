@@ -381,18 +381,17 @@ void CFaxWatchProPage::Contribute(WatchedPlaces& places) const {
 
 bool CFaxWatchProPage::BeforeSave() { return true; }
 
-bool CFaxWatchProPage::Save() {
-  const int count = static_cast<int>(fax_.entries.size());
-  ProgressWindow progress(Tr(kIdsFaxSaving), Tr(kIdsSavingWait), Tr(count >= 100 ? kIdsSavingLong : kIdsBlank), this);
-  progress.ShowNow();
-  // The whole section is built in the ".new" copy and replaces the file in
-  // one step: no pause per setting, one commit for a thousand.
-  const bool ok = SafeWriteSettings(sheet_.context().env.settings, [this](const std::string& f) {
-    return WriteFaxSettings(f, fax_, otherEdited_) && WriteChangeFlag(f, ChangeFlag::FaxModified);
-  });
-  if (ok) otherEdited_ = false;
-  return ok;
+std::vector<int> CFaxWatchProPage::SavingLines() const {
+  return {kIdsFaxSaving, kIdsSavingWait, fax_.entries.size() >= 100 ? kIdsSavingLong : kIdsBlank};
 }
+
+// The whole section is built in the ".new" copy and replaces the file in one
+// step: no pause per setting, one commit for a thousand.
+bool CFaxWatchProPage::Write(const std::string& file) {
+  return WriteFaxSettings(file, fax_, otherEdited_) && WriteChangeFlag(file, ChangeFlag::FaxModified);
+}
+
+void CFaxWatchProPage::Saved() { otherEdited_ = false; }
 
 void CFaxWatchProPage::EditTextInfo() {
   if (selected_ < 0) return;

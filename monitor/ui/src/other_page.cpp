@@ -4,9 +4,12 @@
 #include <QVBoxLayout>
 
 #include "companion/common.h"
+#include "companion/services.h"
+#include "monitor/settings/status.h"
 #include "monitor/settings/text_ids.h"
 #include "monitor/ui/sheet_dialogs.h"
 #include "monitor/ui/sheet_pages.h"
+#include "platform/paths.h"
 
 namespace zv::monitor::ui {
 
@@ -71,13 +74,12 @@ bool COtherProPage::Load() {
   return true;
 }
 
-bool COtherProPage::Save() {
-  const bool ok = SaveOtherPage(sheet_.context().env, data_);
-  if (ok) {
-    for (const auto& [key, value] : data_.changed) data_.read[key] = value;
-    data_.changed.clear();
-  }
-  return ok;
+bool COtherProPage::Write(const std::string& file) { return WriteOtherPage(file, data_); }
+
+void COtherProPage::Saved() {
+  RefreshResultAreaCopies(sheet_.context().env, platform::ComputerName(), companion::ReadViewerFolders());
+  for (const auto& [key, value] : data_.changed) data_.read[key] = value;
+  data_.changed.clear();
 }
 
 }  // namespace zv::monitor::ui

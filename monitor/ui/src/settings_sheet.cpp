@@ -5,10 +5,12 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "companion/common.h"
 #include "companion/trace.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/safe_write.h"
 #include "monitor/settings/status.h"
 #include "monitor/settings/text_ids.h"
 #include "monitor/ui/sheet_dialogs.h"
@@ -140,21 +142,44 @@ bool CZorvanProSheet::Apply() {
     companion::ComShowMessage(errors.BoxText(), companion::kMbOk | companion::kMbIconWarning);
     return false;
   }
-  bool saved = false;
+  std::vector<SheetPage*> saving;
   for (SheetPage* p : pages_) {
     if (!p->modified()) continue;
     if (!p->BeforeSave()) {
       ShowPage(p);
       return false;
     }
-    if (!p->modified()) continue;  // its changes were discarded
-    if (!p->Save()) {
-      ShowPage(p);
-      return false;
-    }
-    p->SetModified(false);
-    saved = true;
+    if (p->modified()) saving.push_back(p);  // No to a question discards the page's changes
   }
+  std::vector<int> lines;
+  for (SheetPage* p : saving)
+    if (lines.empty()) lines = p->SavingLines();
+  std::unique_ptr<ProgressWindow> progress;
+  if (lines.size() == 3) {
+    progress = std::make_unique<ProgressWindow>(Tr(lines[0]), Tr(lines[1]), Tr(lines[2]), this);
+    progress->ShowNow();
+  }
+  // Every modified page goes into one replacement of the settings file.
+  if (!saving.empty() && !SafeWriteSettings(context_.env.settings, [&saving](const std::string& file) {
+        for (SheetPage* p : saving)
+          if (!p->Write(file)) return false;
+        return true;
+      })) {
+    ShowPage(saving.front());
+    return false;
+  }
+  for (SheetPage* p : saving) {
+    p->Saved();
+    p->SetModified(false);
+  }
+  if (progress) {
+    // The window stays a moment so that it can be read.
+    for (int i = 0; i < 6; ++i) {
+      QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+      platform::SleepMs(50);
+    }
+  }
+  const bool saved = !saving.empty();
   apply_->setEnabled(false);
   if (saved) emit applied();
   return true;

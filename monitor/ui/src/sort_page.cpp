@@ -237,12 +237,17 @@ bool CSortFolderProPage::BeforeSave() {
   return mustLink ? Link() : true;
 }
 
-bool CSortFolderProPage::Save() {
-  if (!SaveSortSettings(sheet_.context().env.settings, settings_)) return false;
+bool CSortFolderProPage::Write(const std::string& file) {
+  // Each link keeps its binder's own creation stamp, the one the
+  // recreated-binder test compares with.
+  for (SortLink& l : settings_.links) l.setDate = BinderCreationStamp(sheet_.context().env.settings, l.binder);
+  return WriteSortSettings(file, settings_);
+}
+
+void CSortFolderProPage::Saved() {
   readTop_ = settings_.sortFolder;
   readLink_ = settings_.linkFolder;
   relink_ = false;
-  return true;
 }
 
 std::string CSortFolderProPage::WriteSummary() const {

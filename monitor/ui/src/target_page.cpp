@@ -335,20 +335,19 @@ bool CReadFileProPage::BeforeSave() {
   return true;
 }
 
-bool CReadFileProPage::Save() {
-  const int count = static_cast<int>(data_.entries.size());
-  ProgressWindow progress(Tr(kIdsTargetSaving), Tr(kIdsSavingWait), Tr(count >= 100 ? kIdsSavingLong : kIdsBlank),
-                          this);
-  progress.ShowNow();
-  const bool ok = SaveTargetPage(sheet_.context().env, data_);
-  if (ok) {
-    for (TargetEntry& e : data_.entries) {
-      if (!platform::EqualsNoCase(e.readFolder, e.raw.Text("TarFolder"))) e.raw.Set("DeleteFolderDate", "");
-      e.readFolder = e.raw.Text("TarFolder");
-    }
-    data_.readTotal = count;
+std::vector<int> CReadFileProPage::SavingLines() const {
+  return {kIdsTargetSaving, kIdsSavingWait, data_.entries.size() >= 100 ? kIdsSavingLong : kIdsBlank};
+}
+
+bool CReadFileProPage::Write(const std::string& file) { return WriteTargetPage(file, data_); }
+
+void CReadFileProPage::Saved() {
+  CopyAfterTargetSave(sheet_.context().env, data_);
+  for (TargetEntry& e : data_.entries) {
+    if (!platform::EqualsNoCase(e.readFolder, e.raw.Text("TarFolder"))) e.raw.Set("DeleteFolderDate", "");
+    e.readFolder = e.raw.Text("TarFolder");
   }
-  return ok;
+  data_.readTotal = static_cast<int>(data_.entries.size());
 }
 
 void CReadFileProPage::EditTextInfo() {

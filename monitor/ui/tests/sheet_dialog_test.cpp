@@ -4,13 +4,16 @@
 #include <QtTest>
 
 #include "companion/common.h"
+#include "monitor/settings/fax_settings.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/sort_links.h"
 #include "monitor/ui/main_frame.h"
 #include "monitor/ui/settings_sheet.h"
 #include "monitor/ui/sheet_pages.h"
 #include "platform/fs.h"
 #include "support/ui_fakes.h"
 #include "testing/files.h"
+#include "testing/installation.h"
 
 using namespace zv::monitor;
 using namespace zv::monitor::ui;
@@ -57,6 +60,17 @@ struct Setup {
     return c;
   }
 };
+
+// Every path below a folder.
+std::vector<std::string> Tree(const std::string& folder) {
+  std::vector<std::string> out;
+  for (const std::string& name : zv::testing::Names(folder)) {
+    out.push_back(folder + "/" + name);
+    if (zv::platform::IsFolder(folder + "/" + name))
+      for (const std::string& sub : Tree(folder + "/" + name)) out.push_back(sub);
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -183,6 +197,71 @@ class SheetDialogTest : public QObject {
     frame.shell().ShowBalloon("text", "title", 5);
     QCOMPARE(backend->messages, 1);
     QCOMPARE(s.folder.Work("PropertyFlag"), 0);
+  }
+  void sortPageLinksWithoutMakingAnythingInTheLinkFolder() {
+    zv::testing::Installation inst;
+    inst.WriteSettings();
+    const std::string link = inst.AddLinkFolder();
+    const std::string binder = inst.AddBinder(inst.AddCabinet(link, "Lib", "Cab"), "Inbox");
+    const std::string top = inst.Path("sort");
+    zv::platform::MakeFolders(top + "/Lib/Cab/Inbox");
+    ProfileWrite("AutoFileRead", "SetTotal", 0, inst.settings());
+    const auto linkBefore = Tree(link);
+    Boxes boxes;  // "link now?": Yes, the default
+    SheetContext context;
+    context.env = EnvFiles::ForFolder(inst.program());
+    context.options = ReadMonitorOptions(context.env.settings, "user");
+    std::string summary;
+    SheetHooks hooks;
+    hooks.run = [&](CZorvanProSheet& sheet) {
+      auto* page = sheet.page<CSortFolderProPage>();
+      page->enabledBox()->setChecked(true);
+      page->topEdit()->setText(QString::fromStdString(top));
+      emit page->topEdit()->textEdited(page->topEdit()->text());
+      page->linkCombo()->setCurrentIndex(0);
+      emit page->linkCombo()->activated(0);
+      sheet.accept();
+      summary = zv::testing::ReadText(page->WriteSummary());
+      return sheet.result();
+    };
+    QCOMPARE(ShowSettingsSheet(nullptr, context, SheetStart::First, hooks), int(QDialog::Accepted));
+    SortSettings saved;
+    QVERIFY(ReadSortSettings(inst.settings(), saved));
+    QCOMPARE(saved.links.size(), std::size_t(1));
+    QCOMPARE(saved.links[0].folder, top + "/Lib/Cab/Inbox");
+    QCOMPARE(saved.links[0].binder, binder);
+    QCOMPARE(saved.linkFolder, link);
+    QCOMPARE(ProfileRead("option", "SortModified", 0, inst.settings()), 1);
+    QVERIFY(summary.find("\tLib\\Cab\\Inbox") != std::string::npos);
+    QCOMPARE(Tree(link), linkBefore);  // the page made nothing in the store
+  }
+
+  void faxPageSavesInListOrder() {
+    Setup s;
+    ProfileWrite("Option", "FaxMonitorSet", 1, s.folder.env().settings);
+    for (int n = 1; n <= 3; ++n) {
+      const std::string N = std::to_string(n);
+      ProfileWrite("FaxMonitor", "bCheck" + N, 1, s.folder.env().settings);
+      ProfileWrite("FaxMonitor", "TargetName" + N, "mask" + N + "*", s.folder.env().settings);
+      ProfileWrite("FaxMonitor", "bWorkDesk" + N, 0, s.folder.env().settings);
+    }
+    ProfileWrite("FaxMonitor", "SetTotal", 3, s.folder.env().settings);
+    SheetHooks hooks;
+    hooks.run = [](CZorvanProSheet& sheet) {
+      auto* fax = sheet.page<CFaxWatchProPage>();
+      if (fax == nullptr) return -5;
+      fax->Select(2);
+      fax->MoveSetting(-1);
+      sheet.accept();
+      return sheet.result();
+    };
+    QCOMPARE(ShowSettingsSheet(nullptr, s.Context(), SheetStart::First, hooks), int(QDialog::Accepted));
+    FaxSettings read;
+    ReadFaxSettingsFrom(s.folder.env().settings, s.Context().options, DefaultSettingContext(""), read);
+    QCOMPARE(read.entries.size(), std::size_t(3));
+    QCOMPARE(read.entries[1].targetName, std::string("mask3*"));
+    QCOMPARE(read.entries[2].targetName, std::string("mask2*"));
+    QCOMPARE(ProfileRead("Option", "FaxModified", 0, s.folder.env().settings), 1);
   }
 };
 

@@ -68,6 +68,11 @@ TargetEntry NewTargetEntry(const TargetPageData& page, int maxSetNumber);
 // <program folder>/AutoImpInfo (ImpResultLogEnabled 1). False when the save
 // failed (the file is then as before).
 bool SaveTargetPage(const EnvFiles& env, const TargetPageData& page);
+// The parts of SaveTargetPage: the keys written into `file` (a safe write's
+// ".new" copy, so several pages can share one replacement), and the copies
+// made once the file is in place.
+bool WriteTargetPage(const std::string& file, const TargetPageData& page);
+void CopyAfterTargetSave(const EnvFiles& env, const TargetPageData& page);
 
 // The creation stamp of a binder as the recreated-binder test reads it (at
 // most 15 characters; "" when unreadable). Read without the binder's write
@@ -99,5 +104,7 @@ std::optional<OtherPageData> LoadOtherPage(const std::string& settingsFile);
 // Modified so the running monitor takes the values over. Then refreshes the
 // link folders' result-area copies.
 bool SaveOtherPage(const EnvFiles& env, const OtherPageData& page);
+// Its keys alone, into `file` (see WriteTargetPage).
+bool WriteOtherPage(const std::string& file, const OtherPageData& page);
 
 }  // namespace zv::monitor

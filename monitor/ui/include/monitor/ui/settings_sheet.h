@@ -43,9 +43,14 @@ class SheetPage : public QWidget {
   // Questions asked before a save (a recreated binder, linking); false keeps
   // the sheet open on this page.
   virtual bool BeforeSave() { return true; }
-  // Saves the page (only called when it is modified); false when the save
-  // failed (its message was shown).
-  virtual bool Save() = 0;
+  // Writes the page's keys into `file`, the ".new" copy of the one safe
+  // write that saves every modified page (only called when it is modified);
+  // false when a write failed.
+  virtual bool Write(const std::string& file) = 0;
+  // After the saved file is in place.
+  virtual void Saved() {}
+  // Lines of the progress window while the page saves (empty: none).
+  virtual std::vector<int> SavingLines() const { return {}; }
   // The folders this page watches, for the other pages' checks.
   virtual void Contribute(WatchedPlaces&) const {}
 

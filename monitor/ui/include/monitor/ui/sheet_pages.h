@@ -44,7 +44,9 @@ class CReadFileProPage : public SheetPage {
   bool Load() override;
   void Validate(SheetErrors& errors) override;
   bool BeforeSave() override;
-  bool Save() override;
+  bool Write(const std::string& file) override;
+  void Saved() override;
+  std::vector<int> SavingLines() const override;
   void Contribute(WatchedPlaces& places) const override;
 
   TargetPageData& data() { return data_; }
@@ -96,7 +98,8 @@ class COtherProPage : public SheetPage {
   QString Title() const override;
   bool Load() override;
   void Validate(SheetErrors&) override {}
-  bool Save() override;
+  bool Write(const std::string& file) override;
+  void Saved() override;
 
   const OtherPageData& data() const { return data_; }
   QCheckBox* popupBox() { return popup_; }
@@ -125,7 +128,8 @@ class CSortFolderProPage : public SheetPage {
   bool Load() override;
   void Validate(SheetErrors& errors) override;
   bool BeforeSave() override;
-  bool Save() override;
+  bool Write(const std::string& file) override;
+  void Saved() override;
   void Contribute(WatchedPlaces& places) const override;
 
   SortSettings& settings() { return settings_; }
@@ -170,7 +174,9 @@ class CFaxWatchProPage : public SheetPage {
   bool Load() override;
   void Validate(SheetErrors& errors) override;
   bool BeforeSave() override;
-  bool Save() override;
+  bool Write(const std::string& file) override;
+  void Saved() override;
+  std::vector<int> SavingLines() const override;
   void Contribute(WatchedPlaces& places) const override;
 
   FaxSettings& settings() { return fax_; }
