@@ -8,6 +8,7 @@
 #include "monitor/settings/profile.h"
 #include "monitor/settings/sort_links.h"
 #include "monitor/ui/main_frame.h"
+#include "monitor/ui/printer_setup.h"
 #include "monitor/ui/settings_sheet.h"
 #include "monitor/ui/sheet_pages.h"
 #include "platform/fs.h"
@@ -262,6 +263,12 @@ class SheetDialogTest : public QObject {
     QCOMPARE(read.entries[1].targetName, std::string("mask3*"));
     QCOMPARE(read.entries[2].targetName, std::string("mask2*"));
     QCOMPARE(ProfileRead("Option", "FaxModified", 0, s.folder.env().settings), 1);
+  }
+  void printerOptionsComeBackAsStored() {
+    QPrinter printer;
+    ApplyJobOptions(printer, "copies=3 collate=false orientation-requested=4 media=A5");
+    const std::string options = PrinterJobOptions(printer);
+    QVERIFY2(options.starts_with("copies=3 collate=false orientation-requested=4 media=A5"), options.c_str());
   }
 };
 
