@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "monitor/print/print_file.h"
 #include "platform/fs.h"
@@ -67,8 +68,10 @@ int main() {
   std::printf("lp -d %s -o '%s' of the same file: %.1f ms\n", queue->name.c_str(), options.c_str(), lp);
   std::printf("ratio %.2f (target <= 1.5)\n", ours / lp);
 
-  // The PDFs the queue wrote for the runs are removed again.
+  // The PDFs the queue wrote for the runs are removed again, once it is done
+  // (each run writes the same name again).
   zv::testing::WaitForPdfOutput(*queue, tag, 5000);
+  std::this_thread::sleep_for(std::chrono::seconds(5));
   for (const std::string& name : zv::testing::Names(queue->outFolder)) {
     if (name.find(tag) != std::string::npos) zv::platform::RemoveFile(queue->outFolder + "/" + name);
   }

@@ -367,6 +367,7 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
     result = desk.result;
     pages = desk.pages;
     Copy(message, desk.message);
+    Copy(printCopy, desk.printCopy);
   } else if (!ResolveLinkFolder(s, linkFolder, linkName)) {
     Copy(message, MonitorText(kIdsSourceNotLibraryRoot));
     result = -1;

@@ -3,6 +3,8 @@
 // import.
 #include <gtest/gtest.h>
 
+#include "monitor/watch/workdesk.h"
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
@@ -46,6 +48,28 @@ TEST(WatchPrintStep, PrintCopyIsPrintedThenDeletedWhateverThePrintGaveBack) {
   EXPECT_EQ(test::BinderKeywords(inst.binder()).size(), 3u) << "a failed print never undoes the import";
   EXPECT_EQ(testing::Names(test::DatedFolder(platform::JoinPath(inst.target(), "Success"))),
             (std::vector<std::string>{"a.pdf", "a_002.pdf"}));
+}
+
+TEST(WatchPrintStep, WorkDeskImportMakesItsPrintCopyOnlyForAFiledDocument) {
+  test::Installation inst;
+  platform::FakeClock clock;
+  platform::ScopedClock useClock{clock};
+  WorkDeskRequest request;
+  request.folder = GetWorkDeskFolder();
+  request.source = inst.Path("scan/report.pdf");
+  request.print = 1;
+  testing::MakePdf(request.source, 2);
+  WorkDeskOutcome o = ImportToWorkDesk(request);
+  ASSERT_EQ(o.result, 0) << o.message;
+  ASSERT_FALSE(o.printCopy.empty());
+  EXPECT_EQ(testing::ReadText(o.printCopy), testing::ReadText(request.source));
+
+  request.source = inst.Path("scan/notes.txt");
+  testing::WriteText(request.source, "words");
+  o = ImportToWorkDesk(request);
+  EXPECT_EQ(o.result, -1);
+  EXPECT_EQ(o.printCopy, "");
+  EXPECT_FALSE(platform::Exists(platform::JoinPath(platform::TempFolder(), "Hopvale/notes.txt")));
 }
 
 }  // namespace
