@@ -9,6 +9,7 @@
 #include "monitor/settings/profile.h"
 #include "monitor/settings/safe_write.h"
 #include "monitor/settings/status.h"
+#include "monitor/settings/text_ids.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -105,7 +106,7 @@ std::optional<TargetPageData> LoadTargetPage(const std::string& file, int* failI
   const int total = ProfileRead(kAuto, "SetTotal", -1, file);
   page.setTotalMax = ProfileRead(kAuto, "SetTotalMax", 30, file);
   if (total < 0 || page.setTotalMax <= 0) {
-    if (failId != nullptr) *failId = total < 0 ? 20099 : 20098;
+    if (failId != nullptr) *failId = total < 0 ? kIdsSettingsUnreadable : kIdsSetTotalMaxInvalid;
     return std::nullopt;
   }
   page.readTotal = total;

@@ -297,8 +297,9 @@ void CFaxWatchProPage::Show(int index) {
   (e.insertPos == 2 ? back_ : front_)->setChecked(true);
   print_->setChecked(e.print >= 1);
   fitted_->setChecked(e.print == 2);
-  attach_->setText(Q(TextInfoSummary(e.textInfoFlag, e.textInfo, false)));
+  attach_->setText(Q(TextInfoSummary(e.textInfoFlag, e.textInfo, e.setName, false)));
   notice_->SetMode(e.sendResult);
+  notice_->SetWideAllowed(e.workDesk != 1 && !e.targetBinder.empty());
   filling_ = false;
 }
 
@@ -400,7 +401,7 @@ void CFaxWatchProPage::EditTextInfo() {
   if (!dlg.SetTextInfoParam(e.textInfoFlag, e.textInfo) || dlg.exec() != QDialog::Accepted) return;
   e.textInfoFlag = dlg.flag();
   e.textInfo = dlg.text();
-  attach_->setText(Q(TextInfoSummary(e.textInfoFlag, e.textInfo, false)));
+  attach_->setText(Q(TextInfoSummary(e.textInfoFlag, e.textInfo, e.setName, false)));
   SetModified();
 }
 

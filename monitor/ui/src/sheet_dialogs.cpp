@@ -118,9 +118,9 @@ int CTextInfoDlg::flag() const {
 
 std::string CTextInfoDlg::text() const { return CutTextInfo(S(text_->text())); }
 
-std::string TextInfoSummary(int flag, const std::string& text, bool otherFaxSetting) {
+std::string TextInfoSummary(int flag, const std::string& text, const std::string& settingName, bool otherFaxSetting) {
   std::vector<std::string> parts;
-  if ((flag & 1) != 0 && otherFaxSetting) parts.push_back(MonitorText(kIdsOtherSettingName));
+  if ((flag & 1) != 0) parts.push_back(otherFaxSetting ? MonitorText(kIdsOtherSettingName) : settingName);
   if ((flag & 2) != 0) parts.push_back(MonitorText(kIdsReadFileName));
   if ((flag & 4) != 0) parts.push_back(text);
   std::string out;

@@ -50,8 +50,23 @@ ResultNoticeBox::ResultNoticeBox(QWidget* parent) : QWidget(parent) {
 void ResultNoticeBox::SetMode(int sendResult) {
   QAbstractButton* b = group_.button(sendResult >= 0 && sendResult <= 3 ? sendResult : 2);
   const QSignalBlocker block(&group_);
+  held_ = -1;
   b->setChecked(true);
   select_->setEnabled(sendResult == 3);
+}
+
+void ResultNoticeBox::SetWideAllowed(bool allowed) {
+  group_.button(1)->setEnabled(allowed);
+  group_.button(3)->setEnabled(allowed);
+  const QSignalBlocker block(&group_);
+  if (!allowed && (mode() == 1 || mode() == 3)) {
+    held_ = mode();
+    group_.button(2)->setChecked(true);
+  } else if (allowed && held_ >= 0) {
+    if (mode() == 2) group_.button(held_)->setChecked(true);
+    held_ = -1;
+  }
+  select_->setEnabled(allowed && mode() == 3);
 }
 
 int ResultNoticeBox::mode() const {
@@ -216,8 +231,9 @@ void CReadFileProPage::Show(int index) {
   interval_->setText(Q(r.Text("checkTimer", "0")));
   int flag = r.Int("TextInfoFlag", 0);
   if (flag < 0 || flag > 7) flag = 0;
-  attach_->setText(Q(TextInfoSummary(flag, CutTextInfo(r.Text("TextInfo")), false)));
+  attach_->setText(Q(TextInfoSummary(flag, CutTextInfo(r.Text("TextInfo")), r.Text("SetName"), false)));
   notice_->SetMode(r.Int("SendResult", 2));
+  notice_->SetWideAllowed(r.Int("bWorkDesk", 0) != 1 && !r.Text("TarBinder").empty());
   filling_ = false;
 }
 
@@ -252,6 +268,8 @@ void CReadFileProPage::ChooseBinder(const std::string& binder) {
   // The setting is made for the binder as it is now.
   r.Set("SetDate", ReadBinderStamp(binder, data_.binderSetDateSection, data_.binderSetDateKey));
   binder_->setText(Q(binder));
+  notice_->SetWideAllowed(!binder.empty());
+  r.Set("SendResult", notice_->mode());
   SetModified();
 }
 
@@ -358,7 +376,7 @@ void CReadFileProPage::EditTextInfo() {
   if (dlg.exec() != QDialog::Accepted) return;
   r.Set("TextInfoFlag", dlg.flag());
   r.Set("TextInfo", dlg.text());
-  attach_->setText(Q(TextInfoSummary(dlg.flag(), dlg.text(), false)));
+  attach_->setText(Q(TextInfoSummary(dlg.flag(), dlg.text(), r.Text("SetName"), false)));
   SetModified();
 }
 

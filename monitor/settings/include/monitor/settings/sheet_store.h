@@ -51,8 +51,8 @@ struct TargetPageData {
 };
 
 // Reads [AutoFileRead] settings 1 to min(SetTotal, SetTotalMax). nullopt
-// with the message id (20099 SetTotal unreadable, 20098 SetTotalMax not
-// positive) in `failId`.
+// with the message id (kIdsSettingsUnreadable: SetTotal unreadable,
+// kIdsSetTotalMaxInvalid: SetTotalMax not positive) in `failId`.
 std::optional<TargetPageData> LoadTargetPage(const std::string& settingsFile, int* failId = nullptr);
 
 // A new setting with the defaults of the settings file's catalogue and the

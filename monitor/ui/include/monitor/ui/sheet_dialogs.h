@@ -49,7 +49,9 @@ class CTextInfoDlg : public QDialog {
 };
 
 // What the page shows in its read-only attach field for a choice.
-std::string TextInfoSummary(int flag, const std::string& text, bool otherFaxSetting);
+// `settingName` stands for the setting-name choice (the other fax setting
+// shows "other").
+std::string TextInfoSummary(int flag, const std::string& text, const std::string& settingName, bool otherFaxSetting);
 
 // The recipients of the result notice: the send-user list with the own user
 // marked; OK with nobody checked is refused (63247).

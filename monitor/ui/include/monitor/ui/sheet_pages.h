@@ -25,6 +25,10 @@ class ResultNoticeBox : public QWidget {
   void SetMode(int sendResult);  // no button for other values: Self
   int mode() const;
   QPushButton* selectButton() { return select_; }
+  // "All" and "Specify" need a target binder (the notice travels through
+  // its link folder): without one they are disabled and a setting that had
+  // one of them shows Self; the choice comes back with the binder.
+  void SetWideAllowed(bool allowed);
 
  signals:
   void modeChanged();
@@ -33,6 +37,7 @@ class ResultNoticeBox : public QWidget {
  private:
   QButtonGroup group_;
   QPushButton* select_;
+  int held_ = -1;  // the choice put aside while All and Specify are disabled
 };
 
 // Target folders ([AutoFileRead]).
