@@ -152,6 +152,7 @@ std::optional<TargetPageData> LoadTargetPage(const std::string& file, int* failI
 
 TargetEntry NewTargetEntry(const TargetPageData& page, int maxSetNumber) {
   TargetEntry e;
+  e.edited = true;
   RawSetting& r = e.raw;
   std::set<int> used;
   for (const TargetEntry& o : page.entries) used.insert(o.raw.Int("SetNumber", -1));

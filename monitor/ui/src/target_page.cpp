@@ -239,6 +239,7 @@ void CReadFileProPage::Show(int index) {
 
 void CReadFileProPage::Store() {
   if (selected_ < 0) return;
+  data_.entries[static_cast<std::size_t>(selected_)].edited = true;
   RawSetting& r = data_.entries[static_cast<std::size_t>(selected_)].raw;
   // Only what differs from the shown value is taken, so keys the user did
   // not touch keep the text they were read with.
@@ -263,6 +264,7 @@ void CReadFileProPage::Store() {
 
 void CReadFileProPage::ChooseBinder(const std::string& binder) {
   if (selected_ < 0) return;
+  data_.entries[static_cast<std::size_t>(selected_)].edited = true;
   RawSetting& r = data_.entries[static_cast<std::size_t>(selected_)].raw;
   r.Set("TarBinder", binder);
   // The setting is made for the binder as it is now.
@@ -328,7 +330,8 @@ std::vector<TargetCheck> CReadFileProPage::Checks() const {
 void CReadFileProPage::Validate(SheetErrors& errors) {
   const auto checks = Checks();
   const WatchedPlaces places = sheet_.Places();
-  for (std::size_t i = 0; i < checks.size(); ++i) CheckTargetSetting(checks, i, places, errors);
+  for (std::size_t i = 0; i < checks.size(); ++i)
+    if (data_.entries[i].edited) CheckTargetSetting(checks, i, places, errors);
 }
 
 void CReadFileProPage::Contribute(WatchedPlaces& places) const {
@@ -363,6 +366,7 @@ void CReadFileProPage::Saved() {
   CopyAfterTargetSave(sheet_.context().env, data_);
   for (TargetEntry& e : data_.entries) {
     if (!platform::EqualsNoCase(e.readFolder, e.raw.Text("TarFolder"))) e.raw.Set("DeleteFolderDate", "");
+    e.edited = false;
     e.readFolder = e.raw.Text("TarFolder");
   }
   data_.readTotal = static_cast<int>(data_.entries.size());
@@ -370,6 +374,7 @@ void CReadFileProPage::Saved() {
 
 void CReadFileProPage::EditTextInfo() {
   if (selected_ < 0) return;
+  data_.entries[static_cast<std::size_t>(selected_)].edited = true;
   RawSetting& r = data_.entries[static_cast<std::size_t>(selected_)].raw;
   CTextInfoDlg dlg(this);
   if (!dlg.SetTextInfoParam(r.Int("TextInfoFlag", 0), r.Text("TextInfo"))) return;
@@ -382,6 +387,7 @@ void CReadFileProPage::EditTextInfo() {
 
 void CReadFileProPage::EditRecipients() {
   if (selected_ < 0) return;
+  data_.entries[static_cast<std::size_t>(selected_)].edited = true;
   RawSetting& r = data_.entries[static_cast<std::size_t>(selected_)].raw;
   CSendResult dlg(sheet_.context().options.maxUser, this);
   if (!dlg.SetSendResultParam(static_cast<int>(r.users.size()), r.users)) {
@@ -411,6 +417,7 @@ void CReadFileProPage::EditInputFiles() {
     const bool own = static_cast<int>(i) == selected_;
     if (own || dlg.applySucceededToAll())
       apply(data_.entries[i].raw, dlg.succeeded(), "move_succeeded", "SucceededFolder", "SucceededTerm");
+    if (own || dlg.applySucceededToAll() || dlg.applyFailedToAll()) data_.entries[i].edited = true;
     if (own || dlg.applyFailedToAll())
       apply(data_.entries[i].raw, dlg.failed(), "move_failed", "FailedFolder", "FailedTerm");
   }

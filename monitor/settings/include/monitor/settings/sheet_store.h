@@ -36,6 +36,10 @@ struct TargetEntry {
   // The monitored folder when read ("" for a new setting): a changed folder
   // starts its daily clean-up afresh (DeleteFolderDate emptied).
   std::string readFolder;
+  // Changed in the dialog (new settings too): only these are checked, so a
+  // setting nobody touched (its folder on a share that is away just now)
+  // does not keep the others from being saved.
+  bool edited = false;
 };
 
 struct TargetPageData {
