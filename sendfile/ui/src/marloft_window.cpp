@@ -173,8 +173,8 @@ void MarloftWindow::resizeEvent(QResizeEvent* e) {
 
 void MarloftWindow::SavePlace() {
   if (isMinimized()) return;
-  const QRect g = geometry();
-  WritePlace({g.x(), g.y(), g.width(), g.height()});
+  // The frame's position (what move() takes) and the window's own size.
+  WritePlace({x(), y(), width(), height()});
 }
 
 void MarloftWindow::contextMenuEvent(QContextMenuEvent* e) { menu_->exec(e->globalPos()); }
