@@ -2,6 +2,7 @@
 // in the binder changes before every check passed and the work desk agreed.
 #include "sendfile/send.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -41,11 +42,15 @@ SendOutcome Fail(int code, const std::string& line) {
 
 // "<stamp>_<i> " in front of each inserted page's keyword. The caller holds
 // the binder's ~Write.Locked.
-bool WriteSendKeywords(const std::string& folder, int first, int entries, const std::string& stamp) {
+// The binder's Version is raised in the same write.
+bool WriteSendKeywords(const std::string& folder, int first, int entries, const std::string& stamp, int version) {
   const std::string iniPath = bl::BinderIniPath(folder);
   {
     ini::WriteGroup group(iniPath);
     if (!group.ok()) return false;
+    if (ini::GetInt(iniPath, bl::kSecVersion, bl::kKeyVersion, bl::kDefaultVersion) != version &&
+        !ini::WriteInt(iniPath, bl::kSecVersion, bl::kKeyVersion, version))
+      return false;
     for (int i = 0; i < entries; ++i) {
       const std::string key = bl::PageKey(first + i, bl::kSufContent);
       const std::string token = stamp + "_" + std::to_string(i + 1) + " ";
@@ -178,15 +183,18 @@ SendOutcome SendDroppedPages(const DropRequest& drop, const SendTarget& target, 
   // the import list can find them again, and the binder's version.
   SendOutcome ok;
   ok.pagesInserted = entries;
+  // Both versions were checked: the largest is never above what this
+  // installation writes.
+  const int version = std::max({b.version, undoVersion, bl::kSupportedBinderVersion});
   const int listedAfter = static_cast<int>(bl::ReadBinder(folder, false).pages.size());
   if (listedAfter != listedBefore + entries) {
     ToolLog(__FILE__, __LINE__, "Inserted page entries do not match; no send keywords written.");
-  } else if (!WriteSendKeywords(folder, insertPosition == 0 ? 1 : listedBefore + 1, entries, SendStamp(sendTime))) {
+  } else if (!WriteSendKeywords(folder, insertPosition == 0 ? 1 : listedBefore + 1, entries, SendStamp(sendTime),
+                                version)) {
     ToolLog(__FILE__, __LINE__, "Writing the send keywords failed.");
+  } else {
+    ToolLog(__FILE__, __LINE__, "Update binder version.");
   }
-  const int version = std::max({b.version, undoVersion, bl::kSupportedBinderVersion});
-  if (version != b.version) ini::WriteInt(bl::BinderIniPath(folder), bl::kSecVersion, bl::kKeyVersion, version);
-  ToolLog(__FILE__, __LINE__, "Update binder version.");
   lock.Release();
   return ok;
 }

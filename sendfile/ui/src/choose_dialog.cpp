@@ -13,6 +13,8 @@
 #include "companion/common.h"
 #include "companion/services.h"
 #include "dravel/dravel.h"
+#include "platform/library.h"
+#include "platform/paths.h"
 #include "sendfile/recipients.h"
 #include "sendfile/ui/marloft.h"
 #include "sendfile/window_state.h"
@@ -65,6 +67,13 @@ ChooseDialog::ChooseDialog(DropRequest drop, QWidget* parent) : QDialog(parent),
   connect(front_, &QRadioButton::toggled, this,
           [](bool on) { ToolLog(__FILE__, __LINE__, on ? "Set insert to front" : "Set insert to back"); });
   connect(tree_, &QTreeWidget::itemExpanded, this, &ChooseDialog::Expand);
+  // The library's send functions are loaded by name for each insertion;
+  // a library that cannot be loaded at all is told before anything else.
+  if (!platform::SharedLibrary::Open(platform::JoinPath(platform::ProgramFolder(), "libDravel.so"))) {
+    ToolLog(__FILE__, __LINE__, "Load Dravel.dll failed.");
+    Show(TextOf(Text::DllLoadFailed), companion::kMbIconWarning);
+    return;
+  }
   ready_ = LoadUsers() && LoadTree();
 }
 
@@ -72,15 +81,16 @@ bool ChooseDialog::LoadUsers() {
   char path[DRAVEL_PATH_MAX] = {};
   if (GetAndCheckImpSendUserdat(path) != 0) {
     ToolLog(__FILE__, __LINE__, "Get user information list failed.");
+    Show(TextOf(Text::UserReadFailed), companion::kMbIconWarning);
     return false;
   }
   const UserList list = ReadUserList(path, ReadToolSettings().maxUser);
-  if (list.status == ListStatus::BadCount || list.status == ListStatus::Unreadable) {
-    ToolLog(__FILE__, __LINE__, "Get user count error or max count error.");
-    return false;
-  }
-  if (list.status == ListStatus::OverMax) {
-    ToolLog(__FILE__, __LINE__, "User count is over max user count.");
+  if (list.status == ListStatus::BadCount || list.status == ListStatus::Unreadable ||
+      list.status == ListStatus::OverMax) {
+    ToolLog(__FILE__, __LINE__,
+            list.status == ListStatus::OverMax ? "User count is over max user count."
+                                               : "Get user count error or max count error.");
+    Show(TextOf(Text::UserReadFailed), companion::kMbIconWarning);
     return false;
   }
   if (list.status == ListStatus::BadName) ToolLog(__FILE__, __LINE__, "Error in name list.");

@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include "companion/common.h"
+#include "companion/trace.h"
+#include "dravel/dravel.h"
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 #include "sendfile/ui/marloft.h"
@@ -187,6 +189,15 @@ int RunMarloft(int argc, char** argv) {
     if (!a.empty() && (a[0] == 'u' || a[0] == 'U')) editUsers = true;
   }
   QApplication app(argc, argv);
+  {
+    char folder[DRAVEL_PATH_MAX] = {0};
+    int days = 7;
+    companion::TraceSettings trace;
+    trace.enabled = ReadTraceLogInfo(folder, &days);
+    trace.path = folder;
+    trace.termDays = days;
+    companion::SetProcessTraceSettings(trace);
+  }
   zv::ui::InstallQtMessageBoxHook("_Marloft");
   platform::SingleInstance instance("Marloft");
   if (!instance.IsFirst()) {

@@ -25,6 +25,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/single_instance.h"
 #include "sendfile/recipients.h"
 #include "sendfile/ui/marloft.h"
 #include "testing/files.h"
@@ -241,6 +242,26 @@ TEST_F(Marloft, RecipientEditor) {
     EXPECT_TRUE(e.DeleteUser());
   }
   EXPECT_EQ(ini::GetString(path, "users", "count"), "0");
+}
+
+// The program itself: a second start hands over to the running window and
+// ends.
+TEST_F(Marloft, ASecondStartBringsTheFirstForward) {
+  box.WriteSettings({{"TraceLogEnabled", "1"}, {"TraceLogPath", box.Path("trace")}});
+  auto env = box.Environment();
+  env.push_back("QT_QPA_PLATFORM=offscreen");
+  platform::Process first = platform::Process::Spawn(ZV_MARLOFT_EXE, {}, {}, env);
+  const std::string socket = platform::SingleInstance::SocketNameFor("Marloft");
+  for (int i = 0; i < 200 && !platform::Exists(socket); ++i) QTest::qWait(50);
+  ASSERT_TRUE(platform::Exists(socket));
+  const auto second = test::RunProgram(ZV_MARLOFT_EXE, {"/u"}, env, 20'000);
+  EXPECT_EQ(second.exitCode, 0);
+  EXPECT_TRUE(first.IsRunning());
+  std::string traces;
+  for (const auto& n : test::Names(box.Path("trace"))) traces += test::ReadText(box.Path("trace/" + n));
+  EXPECT_NE(traces.find("request \"show\""), std::string::npos) << traces;
+  EXPECT_NE(traces.find("Marloft.exe has been started."), std::string::npos) << traces;
+  first.Terminate();
 }
 
 // With ZV_SCREENSHOT_DIR set (under a real X server): pictures of the
