@@ -1,4 +1,5 @@
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -8,7 +9,9 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <chrono>
 #include <ctime>
+#include <future>
 
 #include "companion/common.h"
 #include "companion/services.h"
@@ -190,6 +193,14 @@ void ChooseDialog::Accept() {
   hooks.confirmWholeFiles = [] {
     return Show(TextOf(Text::ConfirmWholeFiles), companion::kMbOkCancel | companion::kMbIconWarning) ==
            companion::kIdOk;
+  };
+  // The work desk may take up to 5 s to answer: the window keeps painting
+  // meanwhile (user input waits until the answer is in).
+  hooks.askPageRoom = [](int pid, int room) {
+    auto answer = std::async(std::launch::async, [pid, room] { return AskPageRoom(pid, room); });
+    while (answer.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return answer.get();
   };
   const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
   setEnabled(false);
