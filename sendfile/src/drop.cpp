@@ -73,8 +73,8 @@ ParsedDrop ParseDragPayload(const std::string& bytes) {
 int AskPageRoom(int sourcePid, int room, int timeoutMs) {
   constexpr int kNoAnswer = -5;
   if (!platform::ProcessAlive(sourcePid)) return kNoAnswer;
-  const auto answer =
-      platform::RequestLine(wd::PageRoomSocketPath(sourcePid), "pageroom " + std::to_string(room), timeoutMs);
+  const auto answer = platform::RequestLine(wd::PageRoomSocketPath(sourcePid),
+                                            std::string(wd::kPageRoomRequest) + " " + std::to_string(room), timeoutMs);
   if (!answer) return kNoAnswer;
   // One decimal integer, an optional sign, nothing else.
   const std::string& a = *answer;
@@ -85,6 +85,13 @@ int AskPageRoom(int sourcePid, int room, int timeoutMs) {
   const long long v = std::stoll(a);
   if (v < -2147483648LL || v > 2147483647LL) return kNoAnswer;
   return static_cast<int>(v);
+}
+
+bool TellSourceMoved(int sourcePid, int pages, int timeoutMs) {
+  if (!platform::ProcessAlive(sourcePid)) return false;
+  const auto answer = platform::RequestLine(wd::PageRoomSocketPath(sourcePid),
+                                            std::string(wd::kMovedRequest) + " " + std::to_string(pages), timeoutMs);
+  return answer && *answer == "ok";
 }
 
 }  // namespace zv::sendfile

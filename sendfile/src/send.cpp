@@ -196,6 +196,11 @@ SendOutcome SendDroppedPages(const DropRequest& drop, const SendTarget& target, 
     ToolLog(__FILE__, __LINE__, "Update binder version.");
   }
   lock.Release();
+  // The source removes its pages only now: before, a failure would have
+  // lost them.
+  ok.sourceTold = hooks.tellMoved ? hooks.tellMoved(drop.sourcePid, drop.pageCount)
+                                  : TellSourceMoved(drop.sourcePid, drop.pageCount);
+  if (!ok.sourceTold) ToolLog(__FILE__, __LINE__, "The work desk did not confirm the move; it keeps its pages.");
   return ok;
 }
 

@@ -9,9 +9,9 @@
 // The pages are "Page<i>.pdf" in F/UndoFolder, listed in its UndoData.ini.
 // --payload-file writes the drag data's bytes there (for a drop made by a
 // test). Each page-room request is appended to --log (and stdout) as
-// "pageroom <n>"; the answer is A (default 0), none with --silent. A drag
-// that ends in "move" removes the undo folder's pages (they were moved);
-// otherwise they stay.
+// "pageroom <n>"; the answer is A (default 0), none with --silent. The
+// undo folder's pages are removed when the target says "moved <n>" after
+// filing them (answered "ok"); otherwise they stay.
 #include <unistd.h>
 #include <QApplication>
 #include <QDrag>
@@ -110,15 +110,10 @@ class SourceWindow : public QLabel {
     data->setData(wd::kDragMimeType, payload_);
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
+    // The drag's result is only what the target accepted while the pages
+    // hovered: the pages go when the target says "moved".
     const Qt::DropAction action = drag->exec(Qt::MoveAction);
-    if (action == Qt::MoveAction) {
-      const std::string undo = zv::platform::JoinPath(o_.folder, wd::kUndoFolderName);
-      for (int i = 1; i <= o_.pages; ++i)
-        zv::platform::RemoveFile(zv::platform::JoinPath(undo, "Page" + std::to_string(i) + ".pdf"));
-      Say(o_, "moved");
-    } else {
-      Say(o_, "kept");
-    }
+    Say(o_, action == Qt::MoveAction ? "drag ended: move" : "drag ended: ignore");
   }
 
  private:
@@ -185,7 +180,16 @@ int main(int argc, char** argv) {
         if (!s->canReadLine()) return;
         const std::string line = s->readLine(256).trimmed().toStdString();
         Say(o, line);
-        if (o.silent || !line.starts_with("pageroom ")) return;  // never answers
+        if (line == std::string(wd::kMovedRequest) + " " + std::to_string(o.pages)) {
+          // Filed: the pages leave the undo folder.
+          const std::string undo = zv::platform::JoinPath(o.folder, wd::kUndoFolderName);
+          for (int i = 1; i <= o.pages; ++i)
+            zv::platform::RemoveFile(zv::platform::JoinPath(undo, "Page" + std::to_string(i) + ".pdf"));
+          s->write("ok\n");
+          s->flush();
+          return;
+        }
+        if (o.silent || !line.starts_with(std::string(wd::kPageRoomRequest) + " ")) return;  // never answers
         s->write((std::to_string(o.answer) + "\n").c_str());
         s->flush();
       });

@@ -47,4 +47,8 @@ ParsedDrop ParseDragPayload(const std::string& bytes);
 inline constexpr int kPageRoomTimeoutMs = 5000;
 int AskPageRoom(int sourcePid, int room, int timeoutMs = kPageRoomTimeoutMs);
 
+// Tells the source that its pages were filed ("moved <n>"); true when it
+// confirmed. Until then the source keeps its pages.
+bool TellSourceMoved(int sourcePid, int pages, int timeoutMs = kPageRoomTimeoutMs);
+
 }  // namespace zv::sendfile

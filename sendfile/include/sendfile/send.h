@@ -25,6 +25,8 @@ struct SendHooks {
   std::function<bool()> confirmWholeFiles;
   // The page-room request; AskPageRoom when empty.
   std::function<int(int sourcePid, int room)> askPageRoom;
+  // Telling the source its pages moved; TellSourceMoved when empty.
+  std::function<bool(int sourcePid, int pages)> tellMoved;
 };
 
 struct SendOutcome {
@@ -34,6 +36,7 @@ struct SendOutcome {
   bool fromCall = false;     // the failure came from the library's insertion
   int maxUpload = 0;         // for the -4 message
   int pagesInserted = 0;     // entries added (an odd count padded to even)
+  bool sourceTold = false;   // the source confirmed that its pages moved
   std::string log;           // the line that was logged for the failure
 };
 

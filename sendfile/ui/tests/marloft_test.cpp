@@ -143,7 +143,11 @@ TEST_F(Marloft, DropsAreFiledWithKeywordsAndAnnounced) {
   const std::string stamp = StampOf(pages[0].keyword);
   EXPECT_EQ(stamp.size(), 14u);
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(HasToken(pages[static_cast<std::size_t>(i)].keyword, stamp, i + 1));
+  // The source was asked for room, then told its pages moved: they left
+  // its undo folder.
   EXPECT_NE(test::ReadText(source.log).find("pageroom "), std::string::npos);
+  EXPECT_NE(test::ReadText(source.log).find("moved 3\n"), std::string::npos);
+  EXPECT_FALSE(platform::Exists(box.Path("desk/UndoFolder/Page1.pdf")));
   auto results = Results();
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(ini::GetString(results[0], "Rslt", "ImpMode"), "1");
@@ -160,14 +164,15 @@ TEST_F(Marloft, DropsAreFiledWithKeywordsAndAnnounced) {
   // Again in front: the new pages carry their own tokens; the import list
   // still runs and is not started twice.
   QTest::qWait(1100);  // a send of another second
-  std::tie(accepted, action) = Drop(w, source.payload, true);
+  DragSource next(box, "desk2", {"--pages", "2"});
+  std::tie(accepted, action) = Drop(w, next.payload, true);
   EXPECT_EQ(action, Qt::MoveAction);
   pages = bl::ReadBinder(binder).pages;
-  ASSERT_EQ(pages.size(), 8u);
+  ASSERT_EQ(pages.size(), 6u);
   const std::string second = StampOf(pages[0].keyword);
   EXPECT_NE(second, stamp);
-  EXPECT_TRUE(HasToken(pages[3].keyword, second, 4));
-  EXPECT_TRUE(HasToken(pages[4].keyword, stamp, 1));
+  EXPECT_TRUE(HasToken(pages[1].keyword, second, 2));
+  EXPECT_TRUE(HasToken(pages[2].keyword, stamp, 1));
   EXPECT_EQ(Results().size(), 2u);
   QTest::qWait(300);
   EXPECT_EQ(ViewerStarts(), 1);
@@ -182,6 +187,8 @@ TEST_F(Marloft, DropsAreFiledWithKeywordsAndAnnounced) {
   EXPECT_EQ(test::ReadText(bl::BinderIniPath(binder)), before);
   ASSERT_FALSE(boxes.empty());
   EXPECT_NE(boxes.back().find("エラーが発生しました"), std::string::npos);
+  EXPECT_EQ(test::ReadText(refusing.log).find("moved"), std::string::npos);
+  EXPECT_TRUE(platform::IsFile(box.Path("full/UndoFolder/Page1.pdf")));
   EXPECT_EQ(Results().size(), 2u);
 
   // Drag data naming a relative folder never opens the dialog.

@@ -38,6 +38,14 @@ inline constexpr std::int32_t kDragSourceWorkDesk = 2;
 inline constexpr const char* kUndoFolderName = "UndoFolder";
 inline constexpr const char* kUndoDataName = "UndoData.ini";
 
+// After the pages are filed the target tells the source on the same socket
+// with "moved <n>" (answered "ok"): only then does the source remove its
+// pages. The drag's own result cannot say it: a drag source on X11 learns
+// the action the target accepted while the pages hovered, before the drop
+// was handled.
+inline constexpr const char* kPageRoomRequest = "pageroom";
+inline constexpr const char* kMovedRequest = "moved";
+
 // The page-room answers that refuse: the binder would hold too many pages,
 // the pages are of a newer binder version.
 inline constexpr int kPageRoomMaxPageOver = -21;
