@@ -17,6 +17,7 @@
 #include "platform/library.h"
 #include "platform/local_peer.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "sendfile/recipients.h"
 #include "sendfile/window_state.h"
 
@@ -206,10 +207,11 @@ SendOutcome SendDroppedPages(const DropRequest& drop, const SendTarget& target, 
 
 std::vector<std::string> WriteSendResult(const SendTarget& target, const SendOutcome& outcome, std::int64_t sendTime,
                                          const std::vector<std::string>& recipients) {
-  auto copy = [](char* to, const std::string& from) {
-    const std::size_t n = std::min(from.size(), static_cast<std::size_t>(DRAVEL_PATH_MAX - 1));
-    std::memcpy(to, from.data(), n);
-    to[n] = '\0';
+  // Fields are cut on a character boundary, never inside one.
+  auto copy = [](char* to, const std::string& from, std::size_t size = DRAVEL_PATH_MAX) {
+    const std::string_view cut = platform::Utf8CutBytes(from, size - 1);
+    std::memcpy(to, cut.data(), cut.size());
+    to[cut.size()] = '\0';
   };
   std::vector<std::string> written;
   std::string users;
@@ -235,8 +237,7 @@ std::vector<std::string> WriteSendResult(const SendTarget& target, const SendOut
   rec.pageCount = outcome.pagesInserted;
   rec.workDesk = 1;
   rec.userList = users.c_str();
-  const std::string me = companion::ThisUserName();
-  std::memcpy(rec.userName, me.data(), std::min(me.size(), sizeof rec.userName - 1));
+  copy(rec.userName, companion::ThisUserName(), sizeof rec.userName);
   std::string message = outcome.fromCall ? OutcomeMessage(outcome) : std::string();
   for (std::size_t at; (at = message.find("\r\n")) != std::string::npos;) message.erase(at, 2);
   std::vector<char> msg(message.begin(), message.end());
