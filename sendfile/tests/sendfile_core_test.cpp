@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "binderlib/binderini.h"
 #include "binderlib/format.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -244,6 +245,15 @@ TEST(SendChecks, RoomIsCheckedBeforeTheWorkDeskIsAsked) {
   EXPECT_NE(sf::OutcomeMessage(over).find("(100)"), std::string::npos);
   EXPECT_EQ(send(0, 0).code, -4);
   EXPECT_EQ(asked, -1);
+  // Undo data of a newer format is refused once the work desk agreed, with
+  // its own message, before the library is called.
+  ASSERT_TRUE(test::WriteText(box.Path("desk/UndoFolder/UndoData.ini"), "[Version]\nVersion=9\n"));
+  hooks.askPageRoom = [&](int, int room) { return asked = room, 0; };
+  const auto newer = send(0, 100);
+  EXPECT_EQ(newer.code, -12);
+  EXPECT_FALSE(newer.fromCall);
+  EXPECT_NE(sf::OutcomeMessage(newer).find("新しいバージョン"), std::string::npos);
+  EXPECT_TRUE(zv::companion::binder::ReadBinder(binder, false).pages.empty());
   // A binder of a newer format is refused before the work desk is asked.
   ini::WriteInt(binderIni, "Version", "Version", zv::companion::binder::kSupportedBinderVersion + 1);
   EXPECT_EQ(send(0, 100).code, -14);
