@@ -69,6 +69,7 @@ void MarloftWindow::Restore() {
   if (s.hasPlace) ToolLog(__FILE__, __LINE__, "Start window to latest closed window pose.");
   resize(r.w, r.h);
   move(r.x, r.y);
+  lastPlace_ = r;
   SetTopMost(s.topMost);
   restoring_ = false;
   placeTimer_.stop();
@@ -175,8 +176,11 @@ void MarloftWindow::resizeEvent(QResizeEvent* e) {
 
 void MarloftWindow::SavePlace() {
   if (isMinimized()) return;
-  // The frame's position (what move() takes) and the window's own size.
-  WritePlace({x(), y(), width(), height()});
+  // The frame's position (what move() takes) and the window's own size;
+  // the place it was given at start is not a place the user chose.
+  const Rect now{x(), y(), width(), height()};
+  if (now == lastPlace_) return;
+  if (WritePlace(now)) lastPlace_ = now;
 }
 
 void MarloftWindow::contextMenuEvent(QContextMenuEvent* e) { menu_->exec(e->globalPos()); }

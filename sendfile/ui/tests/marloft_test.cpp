@@ -207,6 +207,8 @@ TEST_F(Marloft, PlaceAndTopMostAreKept) {
     MarloftWindow w;
     w.Restore();
     w.show();
+    QTest::qWait(600);  // the place given at start is not saved
+    EXPECT_FALSE(platform::Exists(box.Path("program/Marloft.dat")));
     w.move(100, 120);
     for (int i = 0; i < 40 && ini::GetInt(box.Path("program/Marloft.dat"), "general", "ChangePose", 0) != 1; ++i)
       QTest::qWait(50);

@@ -14,6 +14,7 @@
 #include "sendfile/drop.h"
 #include "sendfile/send.h"
 #include "sendfile/tree.h"
+#include "sendfile/window_state.h"
 
 class QButtonGroup;
 class QLabel;
@@ -131,6 +132,7 @@ class MarloftWindow : public QWidget {
   bool topMost_ = false;
   int drops_ = 0;
   QTimer placeTimer_;
+  Rect lastPlace_;  // as restored or last written
   QMenu* menu_ = nullptr;
   QAction* topAction_ = nullptr;
   platform::Process viewer_;
