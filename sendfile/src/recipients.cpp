@@ -76,12 +76,14 @@ UserList ReadUserList(const std::string& path, int maxUser) {
     out.status = ListStatus::OverMax;
     return out;
   }
+  // A bad name is left out and reported; the names after it stay, so a
+  // list saved after editing keeps them.
   for (int i = 1; i <= count; ++i) {
     std::string name = ini::GetString(path, "users", "username" + std::to_string(i), "");
     const std::string stored = name;
     if (CheckName(name) != NameCheck::Ok || name != stored) {
       out.status = ListStatus::BadName;
-      return out;
+      continue;
     }
     out.names.push_back(std::move(name));
   }
@@ -96,7 +98,9 @@ std::string BackupPathOf(const std::string& path) {
 bool RestoreUserListFromBackup(const std::string& path) {
   if (platform::IsFile(path)) return true;
   const std::string bak = BackupPathOf(path);
-  if (!platform::IsFile(bak) || ReadUserList(bak, 1 << 30).status != ListStatus::Ok) return false;
+  if (!platform::IsFile(bak)) return false;
+  const ListStatus status = ReadUserList(bak, 1 << 30).status;
+  if (status != ListStatus::Ok && status != ListStatus::BadName) return false;
   const auto bytes = platform::ReadFile(bak);
   return bytes && platform::WriteFileAtomic(path, *bytes);
 }

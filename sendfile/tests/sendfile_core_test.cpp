@@ -139,6 +139,11 @@ TEST(Recipients, NamesByDisplayWidth) {
   EXPECT_EQ(sf::ReadUserList(list, 1).status, sf::ListStatus::OverMax);
   EXPECT_FALSE(sf::SaveUserList(list, {"a,b"}, 0));
   EXPECT_EQ(sf::ReadUserList(list, 0).names.size(), 2u);
+  // A bad name written by hand is left out; the names after it are kept.
+  ASSERT_TRUE(test::WriteText(list, "[users]\ncount=3\nusername1=a\nusername2=b,c\nusername3=d\n"));
+  const sf::UserList partly = sf::ReadUserList(list, 0);
+  EXPECT_EQ(partly.status, sf::ListStatus::BadName);
+  EXPECT_EQ(partly.names, (std::vector<std::string>{"a", "d"}));
 }
 
 TEST(Recipients, ImportChecksEverythingBeforeReplacing) {

@@ -30,7 +30,7 @@ enum class ListStatus { Ok, Unreadable, BadCount, OverMax, BadName };
 const char* ListStatusText(ListStatus s);
 struct UserList {
   ListStatus status = ListStatus::Ok;
-  std::vector<std::string> names;  // the names read before any bad one
+  std::vector<std::string> names;  // every good name (BadName: the bad ones left out)
 };
 UserList ReadUserList(const std::string& path, int maxUser);
 
