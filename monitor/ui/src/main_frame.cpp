@@ -139,7 +139,16 @@ void CMainFrame::CloseActions() {
 int CMainFrame::TrayMonitorState() { return GetMonitorState(frame_.env); }
 void CMainFrame::SetMenuOpen(bool open) { shell_.SetMenuOpen(open); }
 bool CMainFrame::SettingsSheetOpen() { return shell_.SettingsOpen(); }
-void CMainFrame::BringSettingsForward() { Trace("CTrayIcon::OnTrayNotification: the settings dialog is open"); }
+void CMainFrame::BringSettingsForward() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->objectName() == QLatin1String("CZorvanProSheet") && w->isVisible()) {
+      w->raise();
+      w->activateWindow();
+      return;
+    }
+  }
+  Trace("CTrayIcon::OnTrayNotification: the settings dialog is open");
+}
 
 void CMainFrame::RunTrayMenu() {
   QMenu menu;
@@ -177,6 +186,7 @@ void CMainFrame::RunSettingsSheet(const char* from, SheetStart start) {
 void CMainFrame::OpenSettingsRequest() {
   const int state = GetMonitorState(frame_.env);
   if (state == 1 || state == 2) {
+    if (shell_.SettingsOpen()) BringSettingsForward();
     Trace("CMainFrame: settings request ignored while importing or a dialog is open");
     return;
   }
@@ -186,6 +196,8 @@ void CMainFrame::OpenSettingsRequest() {
 void CMainFrame::OnInstanceRequest(const std::string& request) {
   if (request == "settings") {
     OpenSettingsRequest();
+  } else if (shell_.SettingsOpen()) {
+    BringSettingsForward();  // another copy was started: show the open dialog
   } else {
     // The frame is hidden and has no window to bring forward.
     Trace("CMainFrame: another instance was started; nothing to bring forward");
