@@ -84,8 +84,11 @@ bool HoldSortStatus(WatchFrame& frame, SortPass& pass) {
   if (pass.statusHeld) return frame.status.load() != kStatusStopped;
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
   if (MonitorStopRequested(frame)) return false;
-  int current = kStatusOnline;
-  if (!frame.status.compare_exchange_strong(current, kStatusSortWatch)) return false;
+  int current = frame.status.load();
+  if (current != kStatusSortWatch) {
+    current = kStatusOnline;
+    if (!frame.status.compare_exchange_strong(current, kStatusSortWatch)) return false;
+  }
   ProfileWrite("Option", "MonitorStatus", kStatusSortWatch, frame.settingsFile);
   guard.Commit();
   pass.statusHeld = true;
