@@ -179,7 +179,6 @@ bool ResolveLinkFolder(const AutoFileSetting& s, std::string& folder, std::strin
 // old one follow it.
 void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const std::string& after) {
   bool wrote = false;
-  const std::string stamp = BinderCreationStamp(frame.settingsFile, after);
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
   const int total = std::min(frame.options.setTotal, static_cast<int>(frame.settings.size()));
   for (int i = 1; i <= total; ++i) {
@@ -194,15 +193,20 @@ void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const
       ProfileWrite("AutoFileRead", "SearchBinder" + N, 1, frame.settingsFile);
       wrote = true;
     }
-    // The stamp in the form the recreated-binder test compares.
+    const std::string ini = Join(after, platform::LastComponent(platform::TrimTrailingSeparator(after)) + ".ini");
     if (!frame.options.binderIniSetDateSec.empty() && !frame.options.binderIniSetDateKey.empty()) {
+      std::string stamp = ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini);
+      if (stamp.size() > 16) stamp.resize(16);
       ProfileWrite("AutoFileRead", "SetDate" + N, stamp, frame.settingsFile);
       wrote = true;
     }
   }
   if (wrote) ProfileWrite("Option", "Modified", 1, frame.settingsFile);
-  // Sort-folder links that named the binder follow it too.
-  if (frame.sort.read) FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after, stamp);
+  // Sort-folder links that named the binder follow it too, with its stamp
+  // in the form the recreated-binder test compares.
+  if (frame.sort.read)
+    FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after,
+                         BinderCreationStamp(frame.settingsFile, after));
   guard.Commit();
 }
 
