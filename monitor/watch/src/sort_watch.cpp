@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "companion/common.h"
 #include "companion/services.h"
 #include "monitor/log/imp_log.h"
 #include "monitor/settings/env_lock.h"
@@ -220,6 +221,17 @@ void SortFolderPass(WatchFrame& frame) {
     return;
   }
   w.lastCheck = now;
+  // A dead network share holds the pass back for one cycle instead of the
+  // watch thread: nothing below it (the clean-up included) is touched.
+  if (w.onNetwork) {
+    for (const std::string& root : {w.settings.sortFolder, w.settings.linkFolder}) {
+      if (!root.empty() && companion::ComIsUnreachable(root) != 0) {
+        SkipFile(frame, kSkipNoMonitoredFolder, kSkipNoSetting, root,
+                 "Thread_FileCheck: Target folder does not exist - " + root, 10);
+        return;
+      }
+    }
+  }
 
   SortPass pass;
   for (int k = 0; k < w.settings.setTotal(); ++k) {
