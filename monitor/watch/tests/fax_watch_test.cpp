@@ -13,6 +13,7 @@
 #include "monitor/settings/status.h"
 #include "monitor/watch/folder_check.h"
 #include "platform/attributes.h"
+#include "platform/clock.h"
 #include "platform/filelock.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -34,11 +35,13 @@ using testing::WriteText;
 // to go on as filed).
 std::vector<std::string> gHanded;
 std::function<int(const std::string& binder, const std::string& source)> gHook;
+std::string gChosen;  // the binder search's choice, when set
 
 int RecordingInsert(void*, char* binder, const char* source, int, int, int, int, char*, int, int* pageCount,
                     const char*, int, char*, int*, int, char*, int*, int, int, int*, const char*, int) {
   gHanded.push_back(pf::LastComponent(binder) + ":" + pf::LastComponent(source));
   *pageCount = 1;
+  if (!gChosen.empty()) std::snprintf(binder, 260, "%s", gChosen.c_str());
   if (gHook) {
     const int r = gHook(binder, source);
     if (r != -2) return r;
@@ -51,6 +54,7 @@ class Fax : public ::testing::Test {
   void SetUp() override {
     gHanded.clear();
     gHook = nullptr;
+    gChosen.clear();
     pf::MakeFolders(fax_);
     cabinet_ = inst.AddCabinet(inst.link(), "FaxLib", "FaxCab");
     inst.SetOption("FaxMonitorSet", "1");
@@ -306,13 +310,37 @@ TEST_F(Fax, ModeOneCopiesIntoAPlainFolderUnderAFreeName) {
   WriteText(pf::JoinPath(plain, "p_002.pdf"), "old");
   WriteText(F("p.pdf"), "new");
   WriteText(F("q.pdf"), "q");
+  // The fax folder's daily clean-up on the first cycle: 30 days kept.
   Start();
+  const std::int64_t now = pf::UnixSeconds();
+  pf::MakeFolders(pf::JoinPath(F("Success"), DayText(now - 40 * 86400)));
+  pf::MakeFolders(pf::JoinPath(F("Fail"), DayText(now - 20 * 86400)));
   engine->Cycle();
   EXPECT_TRUE(gHanded.empty()) << "no binder insertion";
   EXPECT_EQ(ReadText(pf::JoinPath(plain, "p_003.pdf")), "new");
   EXPECT_EQ(Dated(F("Success")), std::vector<std::string>{"p.pdf"});
-  EXPECT_EQ(Dated(F("Fail")), std::vector<std::string>{"q.pdf"}) << "kept, not deleted";
+  EXPECT_EQ(Names(F("Success")), std::vector<std::string>{DayText(now)});
+  EXPECT_EQ(Names(F("Fail")), (std::vector<std::string>{DayText(now - 20 * 86400), DayText(now)}));
+  EXPECT_EQ(Names(pf::JoinPath(F("Fail"), DayText(now))), std::vector<std::string>{"q.pdf"}) << "kept, not deleted";
   EXPECT_EQ(test::ReadTree(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_"), "") << "no result file";
+}
+
+TEST_F(Fax, BinderSearchIsWrittenBackAndReadAtTheNextCycleStart) {
+  inst.SetOption("DisableSearchBinder", "1");
+  AddSetting("*.pdf", "Full");
+  Set("SearchBinder1", "1");
+  WriteText(F("a.pdf"), "a");
+  gChosen = Binder("Next");
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(pf::ini::GetString(inst.settings(), "FaxMonitor", "TarBinder1", ""), Binder("Next"));
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "FaxModified", 0), 1);
+  gChosen.clear();
+  gHanded.clear();
+  WriteText(F("b.pdf"), "b");
+  engine->Cycle();
+  EXPECT_EQ(gHanded, std::vector<std::string>{Named("Next", "b.pdf")});
+  EXPECT_EQ(pf::ini::GetInt(inst.settings(), "Option", "FaxModified", 1), 0);
 }
 
 }  // namespace
