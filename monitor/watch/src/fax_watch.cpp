@@ -307,17 +307,20 @@ bool ProcessFolder(WatchFrame& frame, Pass& p) {
   const bool other = frame.fax.other.check == 1;
   p.work = other ? Join(p.staging, kFaxTmp) : p.staging;
   const std::string faxTmp = Join(p.staging, kFaxTmp);
-  if (!other && platform::IsFolder(faxTmp)) {
+  if (!other && platform::IsFolder(faxTmp) && !platform::IsSymlink(faxTmp)) {
     // Left by a pass with the other setting on: back where every setting sees it.
     Pass back = p;
     back.work = faxTmp;
     PutBackLeftovers(frame, back);
   }
   std::uint64_t left = 0;
-  if (other && !CheckFileExists(frame, p.work, frame.fax.recursive, left)) {
+  // A link planted as $FaxTmp would take the documents out of the folder:
+  // it counts as a work folder the documents cannot be moved into.
+  const bool planted = platform::IsSymlink(faxTmp);
+  if (other && (planted || !CheckFileExists(frame, p.work, frame.fax.recursive, left))) {
     // Leftovers of an earlier pass go first; otherwise the folder's documents
-    // move in.
-    if (MoveFaxFiles(frame, "*.*", p.staging, p.work, true) != 0) {
+    // move in. (62290 is the skip "Cannot move file(s) to $FaxTmp".)
+    if (planted || MoveFaxFiles(frame, "*.*", p.staging, p.work, true) != 0) {
       SetFaxStatus(frame, kStatusOnline);
       RemoveStagingFolder(frame);
       SkipFile(frame, kSkipFaxCannotStage, kSkipNoSetting, p.work,

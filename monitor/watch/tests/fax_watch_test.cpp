@@ -275,6 +275,15 @@ TEST_F(Fax, FileStillBeingWrittenOrALinkIsNeverFiled) {
   EXPECT_EQ(gHanded, std::vector<std::string>{Named("P", "w.pdf")});
   EXPECT_TRUE(pf::IsSymlink(F("link.pdf")));
   EXPECT_EQ(ReadText(inst.Path("secret.pdf")), "secret");
+
+  // A link planted as $FaxTmp never takes documents out of the folder.
+  pf::MakeFolders(inst.Path("elsewhere"));
+  ASSERT_EQ(::symlink(inst.Path("elsewhere").c_str(), FaxTmp().c_str()), 0);
+  WriteText(F("z.pdf"), "z");
+  engine->Cycle();
+  EXPECT_EQ(gHanded.size(), 1u);
+  EXPECT_TRUE(pf::Exists(F("z.pdf")));
+  EXPECT_TRUE(Names(inst.Path("elsewhere")).empty());
 }
 
 TEST_F(Fax, StopBetweenTwoSettingsHolds) {
