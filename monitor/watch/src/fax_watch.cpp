@@ -68,7 +68,7 @@ std::vector<Doc> ListDocs(WatchFrame& frame, const std::string& folder) {
     const std::string path = Join(folder, e.name);
     if (e.isFolder || e.isSymlink || !platform::IsFile(path)) continue;
     if (platform::IsReadOnly(path) || platform::IsHidden(path) || platform::IsSystemOrTemporary(path)) continue;
-    docs.push_back({e.name, platform::FileSize(path).value_or(0), FaxOwnerOf(frame.fax, e.name)});
+    docs.push_back({e.name, platform::FileSize(path).value_or(0), FaxOwner(frame, e.name)});
   }
   return docs;
 }
@@ -387,6 +387,7 @@ void TakeOverFaxSettings(WatchFrame& frame) {
   else
     ReadFaxSettingsFrom(frame.settingsFile, frame.options, frame.settingContext, frame.fax);
   frame.faxRead = true;
+  frame.faxOwners.clear();
   frame.faxLastCheck = 0;
   ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
 }
@@ -450,6 +451,7 @@ void FaxWatchStep(WatchFrame& frame) {
     platform::SleepMs(100);
     return;
   }
+  frame.faxOwners.clear();  // only the names of this pass are kept
   ZV_WATCH_TRACE("Thread_FileCheck: --- Call FaxCheck() ---");
   FAXCheck(frame, frame.fax.targetFolder, 0, frame.fax.succeededFolder, frame.fax.failedFolder);
   ZV_WATCH_TRACE("Thread_FileCheck: --- Return FaxCheck() ---");
