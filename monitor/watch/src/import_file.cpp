@@ -21,6 +21,7 @@
 #include "monitor/settings/status.h"
 #include "monitor/settings/text_ids.h"
 #include "monitor/watch/checks.h"
+#include "monitor/watch/fax_watch.h"
 #include "monitor/watch/workdesk.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
@@ -175,31 +176,38 @@ bool ResolveLinkFolder(const AutoFileSetting& s, std::string& folder, std::strin
   return false;
 }
 
+// Fax import mode 1 files into a plain folder, not a binder.
+bool IntoPlainFolder(const FileJob& job) { return job.n > kFaxSettingBase && job.setting->importMode == 1; }
+
 // Step 7: the binder search chose another binder; settings that named the
-// old one follow it.
+// old one follow it: auto-file settings (then Modified=1), fax settings and
+// the other fax setting (then FaxModified=1).
 void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const std::string& after) {
-  bool wrote = false;
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  std::string stamp;
+  const bool stamped = !frame.options.binderIniSetDateSec.empty() && !frame.options.binderIniSetDateKey.empty();
+  if (stamped) {
+    const std::string ini = Join(after, platform::LastComponent(platform::TrimTrailingSeparator(after)) + ".ini");
+    // Kept as its digits, the form the recreated-binder test compares.
+    stamp =
+        CreationStampDigits(ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini));
+  }
+  // One setting's keys; true when anything was written.
+  auto follow = [&](const char* section, const std::string& binderKey, const std::string& searchKey,
+                    const std::string& dateKey, int searchBinder) {
+    bool wrote = false;
+    if (after != before) wrote = ProfileWrite(section, binderKey, after, frame.settingsFile) || wrote;
+    if (searchBinder == 0) wrote = ProfileWrite(section, searchKey, 1, frame.settingsFile) || wrote;
+    if (stamped) wrote = ProfileWrite(section, dateKey, stamp, frame.settingsFile) || wrote;
+    return wrote;
+  };
+  bool wrote = false;
   const int total = std::min(frame.options.setTotal, static_cast<int>(frame.settings.size()));
   for (int i = 1; i <= total; ++i) {
-    AutoFileSetting& s = frame.settings[static_cast<std::size_t>(i - 1)];
+    const AutoFileSetting& s = frame.settings[static_cast<std::size_t>(i - 1)];
     if (!platform::EqualsNoCase(s.targetBinder, before)) continue;
     const std::string N = std::to_string(i);
-    if (after != before) {
-      ProfileWrite("AutoFileRead", "TarBinder" + N, after, frame.settingsFile);
-      wrote = true;
-    }
-    if (s.searchBinder == 0) {
-      ProfileWrite("AutoFileRead", "SearchBinder" + N, 1, frame.settingsFile);
-      wrote = true;
-    }
-    const std::string ini = Join(after, platform::LastComponent(platform::TrimTrailingSeparator(after)) + ".ini");
-    if (!frame.options.binderIniSetDateSec.empty() && !frame.options.binderIniSetDateKey.empty()) {
-      std::string stamp = ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini);
-      if (stamp.size() > 16) stamp.resize(16);
-      ProfileWrite("AutoFileRead", "SetDate" + N, stamp, frame.settingsFile);
-      wrote = true;
-    }
+    wrote = follow("AutoFileRead", "TarBinder" + N, "SearchBinder" + N, "SetDate" + N, s.searchBinder) || wrote;
   }
   if (wrote) ProfileWrite("Option", "Modified", 1, frame.settingsFile);
   // Sort-folder links that named the binder follow it too, with its stamp
@@ -207,6 +215,18 @@ void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const
   if (frame.sort.read)
     FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after,
                          BinderCreationStamp(frame.settingsFile, after));
+  bool faxWrote = false;
+  for (std::size_t i = 0; i < frame.fax.entries.size(); ++i) {
+    const FaxEntry& e = frame.fax.entries[i];
+    if (e.importMode == 1 || !platform::EqualsNoCase(e.targetBinder, before)) continue;
+    const std::string N = std::to_string(i + 1);
+    faxWrote = follow(kFaxSection, "TarBinder" + N, "SearchBinder" + N, "SetDate" + N, e.searchBinder) || faxWrote;
+  }
+  if (platform::EqualsNoCase(frame.fax.other.targetBinder, before))
+    faxWrote =
+        follow(kFaxSection, "OtherTarBinder", "OtherSearchBinder", "OtherSetDate", frame.fax.other.searchBinder) ||
+        faxWrote;
+  if (faxWrote) ProfileWrite("Option", "FaxModified", 1, frame.settingsFile);
   guard.Commit();
 }
 
@@ -332,7 +352,13 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
   Copy(binder, s.targetBinder);
   std::string& linkFolder = in.linkFolder;
   std::string& linkName = in.linkName;
-  if (s.workDesk == 1) {
+  if (IntoPlainFolder(job)) {
+    // No binder: no link-folder test, no pages, no result file.
+    std::string why;
+    result = CopyIntoPlainFolder(job.path, s.targetBinder, why);
+    Copy(message, why);
+    frame.imports.fetch_add(1);
+  } else if (s.workDesk == 1) {
     WorkDeskRequest request;
     request.folder = s.targetBinder;
     request.source = job.path;
@@ -369,7 +395,7 @@ void AfterInsertion(WatchFrame& frame, const FileJob& job, std::int64_t stampTim
   // From here on a crash leaves proof of which pages are this import's.
   if (result == 0 && s.workDesk != 1 && pages > 0)
     NoteImportedPages(frame, job.targetFile, job.identity, actualBinder, pages, stampTime);
-  if (s.workDesk != 1 && frame.options.disableSearchBinder == 1 && result == 0)
+  if (s.workDesk != 1 && !IntoPlainFolder(job) && frame.options.disableSearchBinder == 1 && result == 0)
     WriteBackSearchedBinder(frame, s.targetBinder, actualBinder);
 
   // Let the binder's writers finish, then the configured pause.
@@ -394,7 +420,8 @@ void WriteImportLogs(WatchFrame& frame, const FileJob& job, const std::string& h
   const std::string& linkFolder = in.linkFolder;
   const std::string& linkName = in.linkName;
   bool noticeDue = false;
-  const std::string recipients = ResolveRecipients(frame, s, noticeDue);
+  std::string recipients = ResolveRecipients(frame, s, noticeDue);
+  if (IntoPlainFolder(job)) noticeDue = false;
   ZV_WATCH_TRACE("Log Output start");
   DravelImpRecord rec{};
   rec.impTime = stampTime;

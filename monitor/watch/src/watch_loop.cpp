@@ -10,6 +10,7 @@
 #include "monitor/settings/status.h"
 #include "monitor/watch/checks.h"
 #include "monitor/watch/engine.h"
+#include "monitor/watch/fax_watch.h"
 #include "monitor/watch/folder_check.h"
 #include "monitor/watch/network_reach.h"
 #include "monitor/watch/sort_watch.h"
@@ -116,15 +117,10 @@ void DailyCleanUp(WatchFrame& frame, AutoFileSetting& record, int n) {
 // The sort-folder and fax settings whose change flags are raised are taken
 // over at the start of the cycle, before any pass walks a folder: a raised
 // flag (start-up raises FaxModified) thus never holds a pass back for a
-// cycle. The fax pass is not part of this engine yet, so taking its settings
-// over is clearing the flag.
+// cycle.
 void TakeOverSortAndFaxSettings(WatchFrame& frame) {
   TakeOverSortSettings(frame);
-  if (!ImpListDeletionInProgress(frame) && !SettingsDialogOpen(frame) &&
-      ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0) {
-    ResetChangeFlag(frame.env, ChangeFlag::FaxModified);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
-  }
+  TakeOverFaxSettings(frame);
 }
 
 // A setting whose network path does not answer, with the skip of that path.
@@ -463,6 +459,7 @@ void WatchCycle(WatchFrame& frame) {
   SleepWatching(frame, network ? frame.waitNetwork : frame.waitLocal);
 
   SortFolderPass(frame);
+  FaxWatchStep(frame);
 
   frame.skipLog.Disarm();
   frame.cycles.fetch_add(1);

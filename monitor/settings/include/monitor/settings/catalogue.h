@@ -115,6 +115,9 @@ struct AutoFileSetting {
   int userCount = 0;
   std::string users;  // recipient names joined with ","
   int searchBinder = 0;
+  // The names the folder check imports: "*.*" every name; a fax setting's
+  // imported-file name (an empty mask matches nothing).
+  std::string fileMask = "*.*";
 };
 
 // What the setting reader needs besides the settings file.

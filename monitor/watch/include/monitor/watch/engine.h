@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "companion/services.h"
@@ -19,6 +20,7 @@
 #include "monitor/log/skip_log.h"
 #include "monitor/settings/catalogue.h"
 #include "monitor/settings/env_files.h"
+#include "monitor/settings/fax_settings.h"
 #include "monitor/settings/sort_links.h"
 #include "monitor/watch/shell.h"
 #include "platform/filelock.h"
@@ -92,8 +94,12 @@ struct WatchFrame {
   int waitLocal = 1000, waitNetwork = 5000;
   SkipLog skipLog;
   ExceptLists except;
-  std::vector<std::int64_t> lastCheck;  // per setting; 0: due now
-  std::string stagingFolder;            // <program folder>/AutoImpInfo/$ImpTmp
+  std::vector<std::int64_t> lastCheck;             // per setting; 0: due now
+  FaxSettings fax;                                 // [FaxMonitor] as last read
+  std::unordered_map<std::string, int> faxOwners;  // document name -> owning setting, for `fax`
+  bool faxRead = false;
+  std::int64_t faxLastCheck = 0;  // 0: due now
+  std::string stagingFolder;      // <program folder>/AutoImpInfo/$ImpTmp
   bool stagingInUse = false;
   std::int64_t lastImportStamp = 0;  // import time stamps are kept distinct
   std::unique_ptr<platform::ExclusiveOpenProbe> probe = std::make_unique<platform::ExclusiveOpenProbe>();
