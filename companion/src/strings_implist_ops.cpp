@@ -26,7 +26,8 @@ const StringEntry kImportListOpsStrings[] = {
     {313, "The file was not found.", "指定されたファイルが見つかりません。"},
     {314, "No application is associated with the file.", "ファイルに関連付けられたアプリケーションがありません。"},
     {315, "Printing failed. Check the environment.", "印刷に失敗しました。環境を確認してください。"},
-    {316, "The pages were edited after the import, or the binder was not found, so the operation cannot be carried out.",
+    {316,
+     "The pages were edited after the import, or the binder was not found, so the operation cannot be carried out.",
      "ファイル取り込み以降にページが編集されたか、バインダが見つからないため実行することができません。"},
     {317,
      "The binder was not found.\nCheck the link folder set in the environment settings (existence, attributes and "

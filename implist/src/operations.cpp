@@ -64,8 +64,7 @@ bool MonitorImport(const Record& r) {
 
 // The import's pages, searched again once a second while the binder ini
 // cannot be read (a writer may be replacing it).
-ImportPages FindWithRetries(const OpContext& ctx, const std::string& folder, const std::string& keyword,
-                            int expected) {
+ImportPages FindWithRetries(const OpContext& ctx, const std::string& folder, const std::string& keyword, int expected) {
   ImportPages at;
   for (int i = 0;; ++i) {
     at = FindImportPages(folder, keyword, expected);
@@ -166,7 +165,9 @@ OpResult ViewFolderRow(const Record& rec) {
 
 std::string OpsText(int id) { return companion::LoadString(companion::StringTable::ImportList, id); }
 
-std::string OpsText(int id, const std::vector<std::string>& values) { return platform::FillInOrder(OpsText(id), values); }
+std::string OpsText(int id, const std::vector<std::string>& values) {
+  return platform::FillInOrder(OpsText(id), values);
+}
 
 // ---- operation files -------------------------------------------------------
 
