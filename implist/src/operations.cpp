@@ -42,14 +42,18 @@ bool IsBinderFolder(const std::string& folder) {
   return !folder.empty() && platform::IsFolder(folder) && platform::IsFile(bl::BinderIniPath(folder));
 }
 
-// A token stands where it starts the page keyword or follows a blank.
-bool HasToken(const std::string& keyword, const std::string& token) {
-  for (std::size_t at = keyword.find(token); at != std::string::npos; at = keyword.find(token, at + 1))
-    if (at == 0 || keyword[at - 1] == ' ') return true;
+// A token stands where it starts the page keyword or follows a blank, and
+// ends it or is followed by a blank (the ini read drops a trailing blank).
+// With `open` only the start is checked (a prefix such as "<keyword>_").
+bool HasToken(const std::string& keyword, const std::string& token, bool open = false) {
+  for (std::size_t at = keyword.find(token); at != std::string::npos; at = keyword.find(token, at + 1)) {
+    const std::size_t end = at + token.size();
+    if ((at == 0 || keyword[at - 1] == ' ') && (open || end == keyword.size() || keyword[end] == ' ')) return true;
+  }
   return false;
 }
 
-std::string Token(const std::string& keyword, int i) { return keyword + "_" + std::to_string(i) + " "; }
+std::string Token(const std::string& keyword, int i) { return keyword + "_" + std::to_string(i); }
 
 // The keyword an import's pages carry: the record's Keyword, or for the
 // monitor's imports (Keyword "0") the import time.
@@ -272,14 +276,14 @@ ImportPages FindImportPages(const std::string& binderFolder, const std::string& 
   // A sent run made even by a blank page: the blank carries no token.
   const std::string any = keyword + "_";
   if (expected > 0 && static_cast<int>(count) == expected - 1 && expected % 2 == 0 && from + count < pages.size() &&
-      !HasToken(*pages[from + count], any) && platform::Trim(*pages[from + count]).empty())
+      platform::Trim(*pages[from + count]).empty())
     ++count;
   at.first = found + 1;
   at.count = static_cast<int>(count);
   // Tokens of this import anywhere outside the run: pages moved or copied.
   bool strayTokens = false;
   for (std::size_t i = 0; i < pages.size() && !strayTokens; ++i)
-    if ((i < from || i >= from + count) && HasToken(*pages[i], any)) strayTokens = true;
+    if ((i < from || i >= from + count) && HasToken(*pages[i], any, true)) strayTokens = true;
   at.status = (strayTokens || (expected > 0 && at.count != expected)) ? ImportPages::Status::Edited
                                                                       : ImportPages::Status::Found;
   return at;

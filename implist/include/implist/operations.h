@@ -148,7 +148,8 @@ struct ImportPages {
 // The pages of the import with `keyword` in the binder: the single page
 // carrying "<keyword>_1 " and the run of pages after it carrying
 // "<keyword>_2 ", "<keyword>_3 ", ... A token counts where it starts the
-// page keyword or follows a blank. With `expected` > 0 the run must be that
+// page keyword or follows a blank, and ends the keyword or is followed by a
+// blank (a stored keyword's trailing blank does not survive the ini read). With `expected` > 0 the run must be that
 // long (a last page without a token is the blank that made a sent run even).
 ImportPages FindImportPages(const std::string& binderFolder, const std::string& keyword, int expected = 0);
 
