@@ -17,7 +17,7 @@ TEST(StringTables, SortedUniqueAndEveryEntryHasText) {
   };
   for (Table t : {Table{detail::kMonitorStrings, detail::kMonitorStringsCount},
                   Table{detail::kDravelStrings, detail::kDravelStringsCount},
-                  Table{detail::kImportListOpsStrings, detail::kImportListOpsStringsCount}}) {
+                  Table{detail::kImportListStrings, detail::kImportListStringsCount}}) {
     for (std::size_t i = 0; i < t.count; ++i) {
       EXPECT_TRUE(t.entries[i].english != nullptr || t.entries[i].japanese != nullptr) << t.entries[i].id;
       if (i > 0) {
