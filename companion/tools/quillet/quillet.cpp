@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -39,6 +38,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "viewertools/binder_pages.h"
 
 namespace platform = zv::platform;
 namespace bl = zv::companion::binder;
@@ -52,31 +52,6 @@ constexpr std::int64_t kKeepCopiesSeconds = 3600;
 int Answer(const std::string& opFile, int result) {
   if (!opFile.empty()) ini::WriteInt(opFile, kOutput, "Result", result);
   return result == 0 ? 0 : 1;
-}
-
-// The binder's counted pages as (file, page in file), in binder order.
-std::vector<bl::PageOfFile> BinderPages(const bl::BinderSummary& b, const std::string& password) {
-  std::vector<bl::PageOfFile> out;
-  if (b.filePageMode != 0) {
-    for (const auto& p : b.pages)
-      if (p.flag != bl::kPageFlagNoFile) out.push_back({p.filePath, 0, password});
-    return out;
-  }
-  std::map<int, int> explicitPlace;
-  for (const auto& [k, v] : ini::SectionEntries(b.iniPath, bl::kSecPageInfo)) {
-    auto p = bl::ParsePageKey(k);
-    if (p && platform::EqualsNoCase(p->suffix, bl::kSufFilePageNumber))
-      if (auto n = bl::ParseStrictInt(v); n && *n >= 1) explicitPlace.emplace(p->page, *n);
-  }
-  const std::string main = bl::MainPageFilePath(b.folder, b.secured());
-  int place = 0;
-  for (const auto& p : b.pages) {
-    if (p.flag == bl::kPageFlagNoFile) continue;
-    ++place;
-    auto it = explicitPlace.find(p.number);
-    out.push_back({main, (it != explicitPlace.end() ? it->second : place) - 1, password});
-  }
-  return out;
 }
 
 void RemoveOldCopies(const std::string& folder) {
@@ -158,7 +133,7 @@ int main(int argc, char** argv) {
     if (!decoded || decoded->empty()) return Answer(opFile, -4);
     password = *decoded;
   }
-  const std::vector<bl::PageOfFile> pages = BinderPages(b, password);
+  const std::vector<bl::PageOfFile> pages = zv::companion::viewertools::BinderPages(b, password);
   if (pages.empty()) return Answer(opFile, -3);
 
   const std::string tmp = platform::PrivateFolder("Quillet");

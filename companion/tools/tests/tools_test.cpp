@@ -11,13 +11,16 @@
 #include "binderlib/binderini.h"
 #include "binderlib/binderlib.h"
 #include "binderlib/format.h"
+#include "dunmore/dunmore.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/process.h"
+#include "testing/fake_print.h"
 #include "testing/files.h"
 #include "testing/installation.h"
 #include "testing/pdf.h"
+#include "testing/scoped_env.h"
 
 namespace bl = zv::companion::binder;
 namespace ini = zv::platform::ini;
@@ -27,10 +30,11 @@ namespace {
 
 // A binder of `pages` pages "p 1".."p n"; single-file and secured when a
 // password is given.
-std::string MakeBinder(Installation& inst, int pages, const std::string& password = {}) {
+std::string MakeBinder(Installation& inst, int pages, const std::string& password = {},
+                       const std::string& title = "Bind er") {
   const std::string cab = inst.AddCabinet(inst.AddLinkFolder());
   std::string folder;
-  EXPECT_EQ(bl::CreateBinder2(cab, {.title = "Bind er", .password = password}, &folder), bl::kCreateOk);
+  EXPECT_EQ(bl::CreateBinder2(cab, {.title = title, .password = password}, &folder), bl::kCreateOk);
   if (!password.empty()) ini::WriteInt(bl::BinderIniPath(folder), bl::kSecBinderInfo, bl::kKeyFilePageMode, 0);
   const std::string pdf = inst.root() + "/src.pdf";
   zv::testing::MakePdf(pdf, pages, "p");
@@ -123,6 +127,76 @@ TEST(Ormley, OpensTheWorkDeskFolder) {
   EXPECT_EQ(zv::testing::RunProgram(ZV_ORMLEY, {}, env).exitCode, 0);
   EXPECT_EQ(zv::testing::ReadText(inst.root() + "/opened"), inst.viewer() + "/WorkDesk\n");
   EXPECT_TRUE(zv::platform::IsFolder(inst.viewer() + "/WorkDesk"));
+}
+
+// A print operation file for pages first..last of the binder.
+std::string PrintFile(const Installation& inst, const std::string& folder, int first, int last, int dialog = 0) {
+  const std::string op = inst.program() + "/~ImpPrint.ini";
+  zv::platform::RemoveFile(op);
+  ini::WriteString(op, "Dunmore_Input", "Action", "2");
+  ini::WriteString(op, "Dunmore_Input", "OpeFilePath", bl::MainPageFilePath(folder, false));
+  ini::WriteInt(op, "Dunmore_Input", "PrintStartPage", first);
+  ini::WriteInt(op, "Dunmore_Input", "PrintEndPage", last);
+  ini::WriteInt(op, "Dunmore_Input", "PrintDlgDsp", dialog);
+  return op;
+}
+
+TEST(Dunmore, PrintsTheRangeInClearFromASecuredBinderAndLeavesNoCopy) {
+  namespace dm = zv::companion::dunmore;
+  Installation inst;
+  zv::testing::ScopedEnv runtime("XDG_RUNTIME_DIR", inst.temp().c_str());
+  const std::string folder = MakeBinder(inst, 5, "se cret");
+  zv::testing::RecordingPrintBackend backend;
+  backend.AddDestination("office");
+  backend.AddDestination("home");
+  backend.defaultName = "office";
+  std::string op = PrintFile(inst, folder, 2, 3);
+  ASSERT_EQ(dm::Run(op, backend, {}), dm::kOk);
+  ini::ClearCache();
+  EXPECT_EQ(ini::GetInt(op, "Dunmore_Output", "Result", -99), 0);
+  ASSERT_EQ(backend.jobs().size(), 1u);
+  EXPECT_EQ(backend.jobs()[0].job.destination, "office");
+  ASSERT_TRUE(zv::testing::WriteText(inst.root() + "/job.pdf", backend.jobs()[0].data));
+  EXPECT_EQ(zv::testing::PdfPageTexts(inst.root() + "/job.pdf"), (std::vector<std::string>{"p 2", "p 3"}));
+  EXPECT_TRUE(zv::testing::Names(inst.temp() + "/Dunmore").empty());
+
+  // The chosen destination; a cancelled choice prints nothing.
+  op = PrintFile(inst, folder, 1, 5, 1);
+  std::vector<std::string> offered;
+  EXPECT_EQ(dm::Run(op, backend,
+                    [&](const std::vector<std::string>& names, std::string& chosen) {
+                      offered = names;
+                      chosen = "home";
+                      return true;
+                    }),
+            dm::kOk);
+  EXPECT_EQ(offered, (std::vector<std::string>{"office", "home"}));
+  EXPECT_EQ(backend.jobs().at(1).job.destination, "home");
+  EXPECT_EQ(dm::Run(op, backend, [](const std::vector<std::string>&, std::string&) { return false; }), dm::kCancelled);
+  EXPECT_EQ(dm::Run(PrintFile(inst, folder, 5, 6), backend, {}), dm::kRangeOutside);
+  EXPECT_EQ(dm::Run(PrintFile(inst, inst.Path("links/x/y/z/B"), 1, 1), backend, {}), dm::kNoBinder);
+  backend.failure = zv::platform::print::Status::Unreachable;
+  EXPECT_EQ(dm::Run(PrintFile(inst, folder, 1, 1), backend, {}), dm::kPrintFailed);
+  EXPECT_EQ(backend.jobs().size(), 2u);
+}
+
+TEST(Dunmore, PrintsThroughTheMachinesScheduler) {
+  std::string whyNot;
+  const auto queue = zv::testing::FindPdfQueue(whyNot);
+  if (!queue) GTEST_SKIP() << whyNot;
+  Installation inst;
+  const std::string folder = MakeBinder(inst, 4, {}, "zvdunmore");
+  const std::string op = PrintFile(inst, folder, 3, 4);
+  auto env = inst.Environment();
+  env.push_back("LPDEST=" + queue->name);
+  env.push_back("XDG_RUNTIME_DIR=" + inst.temp());
+  env.push_back("DISPLAY");
+  env.push_back("WAYLAND_DISPLAY");
+  const auto run = zv::testing::RunProgram(ZV_DUNMORE, {op}, env, 60'000);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string out = zv::testing::WaitForPdfOutput(*queue, "zvdunmore");
+  ASSERT_FALSE(out.empty()) << "no output in " << queue->outFolder;
+  EXPECT_EQ(zv::testing::PdfPageCount(out), 2);
 }
 
 }  // namespace
