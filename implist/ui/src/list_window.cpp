@@ -42,6 +42,9 @@ ImpListWindow::ImpListWindow(WindowParts parts, QWidget* parent)
   if (!parts_.ask) parts_.ask = BoxAsker();
   model_.SetLanguage(companion::UserLanguage());
   setWindowTitle(Text(kTxtWindowTitle));
+  // Shown without taking the focus unless activated on purpose (Popup 2, a
+  // later copy of the program, the tray icon).
+  setAttribute(Qt::WA_ShowWithoutActivating, true);
   settings_ = ViewerSettings::Read(SettingsFile());
 
   lastUpdate_ = new QLabel;
@@ -135,9 +138,7 @@ void ImpListWindow::Start() {
     raise();
     activateWindow();
   } else if (settings_.popup == 1 || !trayShown_) {
-    setAttribute(Qt::WA_ShowWithoutActivating, true);
     show();
-    setAttribute(Qt::WA_ShowWithoutActivating, false);
   }
   worker_ = std::thread([this] {
     SurveyHooks hooks;
@@ -227,9 +228,7 @@ void ImpListWindow::OnNews() {
 void ImpListWindow::ApplyPopup() {
   if (settings_.popup == 1) {
     if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
-    setAttribute(Qt::WA_ShowWithoutActivating, true);
     show();
-    setAttribute(Qt::WA_ShowWithoutActivating, false);
   } else if (settings_.popup == 2) {
     Raise();
   }
