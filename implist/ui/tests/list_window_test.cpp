@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -417,6 +418,11 @@ TEST_F(Window, RowButtonsWaitWhileAnOperationRuns) {
   for (QPushButton* b : w->findChildren<QPushButton*>())
     if (b->text() == Text(kTxtButtonView)) view = b;
   ASSERT_NE(view, nullptr);
+  // The window thread keeps serving its events meanwhile.
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(20);
   view->click();
   EXPECT_TRUE(w->operating());
   EXPECT_FALSE(view->isEnabled());
@@ -424,6 +430,7 @@ TEST_F(Window, RowButtonsWaitWhileAnOperationRuns) {
   while (w->operating() && platform::SteadyMs() < end) QApplication::processEvents(QEventLoop::AllEvents, 20);
   EXPECT_FALSE(w->operating());
   EXPECT_TRUE(view->isEnabled());
+  EXPECT_GE(ticks, 20) << "the window thread was blocked";
   EXPECT_TRUE(asked.empty()) << asked.front().toStdString();
 }
 
