@@ -1,10 +1,9 @@
 #include "platform/print.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <chrono>
 
@@ -30,42 +29,12 @@ TEST(PrintOptions, ParsedTheSchedulersWay) {
   EXPECT_TRUE(ParseOptions("").empty());
 }
 
-// A scheduler that takes connections and never answers.
-class SilentServer {
- public:
-  SilentServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 16) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      return;
-    port_ = ntohs(a.sin_port);
-  }
-  ~SilentServer() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int port() const { return port_; }
-  // A port where nobody listens (this one, once closed).
-  int Close() {
-    close(fd_);
-    fd_ = -1;
-    return port_;
-  }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
 TEST(PrintScheduler, DeadOrMissingSchedulerCostsTheLimitAtMost) {
   TempDir dir;
   testing::MakePdf(dir / "a.pdf", 1);
-  SilentServer silent;
+  testing::SilentScheduler silent;
   ASSERT_GT(silent.port(), 0);
-  const CupsSettings hung{"127.0.0.1:" + std::to_string(silent.port()), 1000, 1500};
+  const CupsSettings hung{silent.server(), 1000, 1500};
   auto backend = MakeCupsBackend(hung);
   using Clock = std::chrono::steady_clock;
   auto timed = [](auto&& call) {
@@ -99,39 +68,32 @@ TEST(PrintScheduler, DeadOrMissingSchedulerCostsTheLimitAtMost) {
   EXPECT_EQ(backend->Submit({"zv-pdf", dir / "missing.pdf", "", "", ""}).status, Status::BadFile);
 }
 
-TEST(PrintScheduler, JobOnTheMachinesQueueLeavesItsDefaultsAlone) {
+TEST(PrintScheduler, TheMachinesQueueByNameOrAsTheDefault) {
   std::string whyNot;
   const auto queue = testing::FindPdfQueue(whyNot);
   if (!queue) GTEST_SKIP() << whyNot;
   TempDir dir;
   ScopedEnv home("HOME", dir.path());  // no lpoptions of the user
+  ScopedEnv lpdest("LPDEST", queue->name);
   testing::MakePdf(dir / "one.pdf", 1);
   Backend& cups = SystemBackend();
-  Destination before, after;
-  ASSERT_EQ(cups.GetDestination(queue->name, before), Status::Ok);
-  EXPECT_EQ(before.name, queue->name);
-  EXPECT_FALSE(before.defaults.empty());
+  Destination d;
+  ASSERT_EQ(cups.GetDestination(queue->name, d), Status::Ok);
+  EXPECT_FALSE(d.defaults.empty());
   std::vector<Destination> all;
   ASSERT_EQ(cups.ListDestinations(all), Status::Ok);
   EXPECT_TRUE(std::any_of(all.begin(), all.end(), [&](const Destination& x) { return x.name == queue->name; }));
+  EXPECT_EQ(cups.GetDestination("zv-no-such-queue", d), Status::NoDestination);
+  EXPECT_EQ(cups.Submit({"zv-no-such-queue", dir / "one.pdf", "", "", ""}).status, Status::NoDestination);
 
-  const Submission sub =
-      cups.Submit({queue->name, dir / "one.pdf", "application/pdf", "copies=2 sides=two-sided-long-edge", "zvone"});
+  const std::string title = "zvlayer" + std::to_string(::getpid());
+  const Submission sub = cups.Submit({"", dir / "one.pdf", "application/pdf", "copies=1 sides=one-sided", title});
   ASSERT_EQ(sub.status, Status::Ok) << sub.error;
   EXPECT_GT(sub.jobId, 0);
-  ASSERT_EQ(cups.GetDestination(queue->name, after), Status::Ok);
-  EXPECT_EQ(after.defaults, before.defaults);
-  EXPECT_EQ(cups.GetDestination("zv-no-such-queue", after), Status::NoDestination);
-  EXPECT_EQ(cups.Submit({"zv-no-such-queue", dir / "one.pdf", "", "", ""}).status, Status::NoDestination);
-  {
-    ScopedEnv lpdest("LPDEST", queue->name);
-    std::string name;
-    ASSERT_EQ(cups.DefaultDestination(name), Status::Ok);
-    EXPECT_EQ(name, queue->name);
-    const Submission byDefault = cups.Submit({"", dir / "one.pdf", "application/pdf", "", "zvdefault"});
-    EXPECT_EQ(byDefault.status, Status::Ok) << byDefault.error;
-    EXPECT_EQ(byDefault.destination, queue->name);
-  }
+  EXPECT_EQ(sub.destination, queue->name);
+  const std::string out = testing::WaitForPdfOutput(*queue, title);
+  EXPECT_FALSE(out.empty());
+  std::remove(out.c_str());
 }
 
 }  // namespace

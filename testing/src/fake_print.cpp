@@ -1,6 +1,11 @@
 // The recording print stand-in and the integration tests' PDF queue.
 #include "testing/fake_print.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -110,6 +115,26 @@ print::Submission RecordingPrintBackend::Submit(const print::Job& job) {
   s.jobId = static_cast<int>(jobs_.size());
   s.destination = d->name;
   return s;
+}
+
+SilentScheduler::SilentScheduler() {
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 64) != 0 ||
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    return;
+  port_ = ntohs(a.sin_port);
+}
+
+SilentScheduler::~SilentScheduler() { Close(); }
+
+int SilentScheduler::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  return port_;
 }
 
 namespace {

@@ -278,6 +278,7 @@ struct Insertion {
   char title[DRAVEL_PATH_MAX] = {0};
   char printCopy[DRAVEL_PATH_MAX] = {0};
   char binder[DRAVEL_PATH_MAX] = {0};  // the binder the pages went to
+  int secured = 0;                     // the source was a secured PDF
   std::string linkFolder, linkName;
 };
 
@@ -318,7 +319,7 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
   int& result = in.result;
   int& pages = in.pages;
   int& errorCode = in.errorCode;
-  int secured = 0;
+  int& secured = in.secured;
   char* message = in.message;
   char* title = in.title;
   char* printCopy = in.printCopy;
@@ -337,6 +338,7 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
     result = desk.result;
     pages = desk.pages;
     Copy(message, desk.message);
+    Copy(printCopy, desk.printCopy);
   } else if (!ResolveLinkFolder(s, linkFolder, linkName)) {
     Copy(message, MonitorText(kIdsSourceNotLibraryRoot));
     result = -1;
@@ -499,7 +501,11 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
   } else {
     WriteImportLogs(frame, job, hostName, stampTime, in);
     HandleImportedSource(frame, job, in.result, stampTime);
-    if (in.printCopy[0] != '\0') platform::RemoveFile(in.printCopy);
+    if (in.printCopy[0] != '\0') {
+      // The copy is deleted once its data went to the scheduler (or failed to).
+      if (in.secured == 0 && frame.print) frame.print(in.printCopy, job.setting->print);
+      platform::RemoveFile(in.printCopy);
+    }
     platform::SleepMs(frame.options.wait);
   }
   EndImport(frame, job, in.result);

@@ -43,6 +43,24 @@ class RecordingPrintBackend : public platform::print::Backend {
   int calls_ = 0;
 };
 
+// A scheduler that takes connections on 127.0.0.1 and never answers: the
+// picture of a hung scheduler. `server()` is "127.0.0.1:<port>".
+class SilentScheduler {
+ public:
+  SilentScheduler();
+  ~SilentScheduler();
+  SilentScheduler(const SilentScheduler&) = delete;
+  SilentScheduler& operator=(const SilentScheduler&) = delete;
+  int port() const { return port_; }
+  std::string server() const { return "127.0.0.1:" + std::to_string(port_); }
+  // Stops listening: the port then refuses connections. Returns the port.
+  int Close();
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
 // The PDF queue that tools/print-scheduler sets up (name from
 // $ZV_PRINT_TEST_QUEUE, default "zv-pdf") and the folder where its output
 // for this user lands. nullopt, with the reason in `whyNot`, when the

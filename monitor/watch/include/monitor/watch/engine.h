@@ -77,10 +77,12 @@ struct WatchFrame {
   bool impResultListOn = false;  // [Option] ImpResultLogEnabled == 1, read at start
   MonitorLog monitorLog;         // Hopvale.log when [Option] MonitorLog asks for it
 
-  // Seams: the insertion, the free-space query (both default to the real
-  // ones), and the computer name.
+  // Seams: the insertion, the free-space query, the print of an imported
+  // document's print copy (all default to the real ones), and the computer
+  // name.
   InsertFunction insert = nullptr;
   FreeSpaceFunction freeSpace;
+  std::function<bool(const std::string& printCopy, int mode)> print;
   std::string computerName;
 
   // ---- watch-thread state (owned by Thread_FileCheck / CheckFolder) ----
