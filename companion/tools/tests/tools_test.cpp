@@ -197,6 +197,7 @@ TEST(Dunmore, PrintsThroughTheMachinesScheduler) {
   const std::string out = zv::testing::WaitForPdfOutput(*queue, "zvdunmore");
   ASSERT_FALSE(out.empty()) << "no output in " << queue->outFolder;
   EXPECT_EQ(zv::testing::PdfPageCount(out), 2);
+  zv::platform::RemoveFile(out);  // nothing left in the queue's folder
 }
 
 }  // namespace
