@@ -173,14 +173,14 @@ TEST(RemoveFromBinder, NeverOverlapsAnInsertingProcess) {
   const std::string folder = NewBinder(inst);
   const OpContext ctx = Context(inst);
   std::vector<Row> rows;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 16; ++i) {
     const std::string kw = "202612081016" + std::to_string(10 + i);
     Import(inst, folder, "k" + std::to_string(i), 2, kw);
     rows.push_back(AddRow(ctx, folder, kw, 2));
   }
   const std::string pdf = inst.root() + "/ins.pdf";
   testing::MakePdf(pdf, 2, "ins");
-  platform::Process inserter = platform::Process::Spawn(kInsertLoop, {folder, pdf, "15"}, {}, inst.Environment());
+  platform::Process inserter = platform::Process::Spawn(kInsertLoop, {folder, pdf, "30"}, {}, inst.Environment());
   ASSERT_TRUE(inserter.valid());
   // Busy answers are tried again; each removal searches and deletes under
   // the binder's short lock, so the front insertions never shift its pages.
@@ -195,7 +195,7 @@ TEST(RemoveFromBinder, NeverOverlapsAnInsertingProcess) {
   EXPECT_EQ(inserter.Wait(120'000), 0);
   EXPECT_TRUE(rows.empty());
   const Texts texts = PageTexts(folder);
-  EXPECT_EQ(texts.size(), 30u);
+  EXPECT_EQ(texts.size(), 60u);
   for (const auto& t : texts) EXPECT_EQ(t.rfind("ins ", 0), 0u) << t;
   EXPECT_TRUE(store::CheckStore(folder).empty());
 }
