@@ -30,6 +30,10 @@ namespace bl = companion::binder;
 constexpr const char* kSettingsSection = "ImpListSettings";
 constexpr const char* kDeleteLockFlag = "DeleteLockFlag";
 constexpr int kToolPollMs = 100;
+// Answers of the print tool beside 0 (its other negative answers are failures).
+constexpr int kPrintNoBinder = -2;
+constexpr int kPrintRangeOutside = -3;
+constexpr int kPrintCancelled = -4;
 
 void Add(OpResult& r, int id, bool error = true) { r.messages.push_back({id, OpsText(id), error}); }
 void Add(OpResult& r, int id, const std::vector<std::string>& values) {
@@ -439,8 +443,12 @@ OpResult PrintRows(const OpContext& ctx, const std::vector<Row>& rows) {
     const int result = ReadToolResult(opFile, kBinderOutputSection);
     if (result != 0) {
       ZV_OPS_TRACE("PrintOperation: the print tool answered " + std::to_string(result));
-      Add(r, result == -2 ? kTxtBinderNotFound : result == -3 ? kTxtPagesEdited : kTxtPrintFailed);
       all = false;
+      // The user cancelled the choice of printer: nothing to tell.
+      if (result != kPrintCancelled)
+        Add(r, result == kPrintNoBinder       ? kTxtBinderNotFound
+               : result == kPrintRangeOutside ? kTxtPagesEdited
+                                              : kTxtPrintFailed);
     }
   }
   r.ok = all;
