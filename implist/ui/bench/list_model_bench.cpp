@@ -1,7 +1,8 @@
 // The window's refill on a full list (1,500 records, the most the list data
 // keeps): reading the local list, filtering, building the rows and sorting,
 // against filling the same model with the same rows prepared beforehand.
-// Both with a table view showing the model. Goal: at most 3x.
+// Both with a table view showing the model. Goal: at most 3x. The build
+// machine is shared, so the rounds alternate and the best of each counts.
 // Run with QT_QPA_PLATFORM=offscreen (or under a display).
 #include <QApplication>
 #include <QTableView>
@@ -24,6 +25,7 @@ using Clock = std::chrono::steady_clock;
 namespace ini = platform::ini;
 
 constexpr int kRows = 1500;
+constexpr int kRounds = 31;  // interleaved; the best and the median of each are printed
 
 double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
 
@@ -31,6 +33,8 @@ double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
 }
+
+double Best(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 void WriteList(const std::string& file, const std::string& link) {
   ini::BeginGroup(file);
@@ -88,7 +92,7 @@ int main(int argc, char** argv) {
 
   const std::vector<ui::ListRow> prepared = ui::LoadRows(list, filter, companion::Language::Japanese);
   std::vector<double> refill, fill;
-  for (int round = 0; round < 15; ++round) {
+  for (int round = 0; round < kRounds; ++round) {
     auto t = Clock::now();
     model.SetRows(ui::LoadRows(list, filter, companion::Language::Japanese));
     model.sort(0, Qt::DescendingOrder);
@@ -102,10 +106,10 @@ int main(int argc, char** argv) {
     view.repaint();
     fill.push_back(Ms(t));
   }
-  const double a = Median(refill), b = Median(fill);
   std::printf("rows shown            %d of %d\n", model.rowCount(), kRows);
-  std::printf("refill and sort       %8.2f ms (median of 15)\n", a);
-  std::printf("fill prepared rows    %8.2f ms (median of 15)\n", b);
-  std::printf("ratio                 %8.2f (goal <= 3)\n", a / b);
+  std::printf("refill and sort       best %7.2f ms, median %7.2f ms\n", Best(refill), Median(refill));
+  std::printf("fill prepared rows    best %7.2f ms, median %7.2f ms\n", Best(fill), Median(fill));
+  std::printf("ratio                 best %7.2f, median %7.2f (goal <= 3)\n", Best(refill) / Best(fill),
+              Median(refill) / Median(fill));
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "implist/ui/list_model.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "implist/ui/texts.h"
 #include "implist/ui/viewer_settings.h"
@@ -19,19 +20,51 @@ std::string TextIn(int id, companion::Language language) {
 
 QString TimeText(const std::string& time, companion::Language language) {
   if (time.size() < 12 || TimeKey(time) == 0) return Q(time);
-  const QString y = Q(time.substr(0, 4)), mo = Q(time.substr(4, 2)), d = Q(time.substr(6, 2));
-  const QString hm = Q(time.substr(8, 2)) + u':' + Q(time.substr(10, 2));
-  if (language == companion::Language::English) return mo + u'/' + d + u'/' + y + u' ' + hm;
-  return y + u'/' + mo + u'/' + d + u' ' + hm;
+  const char* t = time.data();
+  char out[20];
+  if (language == companion::Language::English)
+    std::snprintf(out, sizeof out, "%.2s/%.2s/%.4s %.2s:%.2s", t + 4, t + 6, t, t + 8, t + 10);
+  else
+    std::snprintf(out, sizeof out, "%.4s/%.2s/%.2s %.2s:%.2s", t, t + 4, t + 6, t + 8, t + 10);
+  return QString::fromLatin1(out);
 }
 
-QString LocationText(const Record& r, companion::Language language) {
-  const std::string binder = r.Get("Binder"), index = r.Get("index");
-  if (r.Get("Keyword") == "0") return Q(platform::FillInOrder(TextIn(kTxtLocationFolder, language), {binder, index}));
-  if (r.Get("bWorkDesk") == "1") return Q(TextIn(kTxtWorkDesk, language) + ":" + index);
-  const std::string link = r.Get("LinkFolderName");
-  if (index.empty()) return Q(link + ":" + binder);
-  return Q(link + ":" + binder + "\\" + index);
+// The texts every row of one language shares, looked up once per fill.
+struct Labels {
+  explicit Labels(companion::Language l)
+      : language(l),
+        ok(Q(TextIn(kTxtResultOk, l))),
+        ng(Q(TextIn(kTxtResultNg, l))),
+        folder(TextIn(kTxtLocationFolder, l)),
+        workDesk(TextIn(kTxtWorkDesk, l)) {}
+  companion::Language language;
+  QString ok, ng;
+  std::string folder, workDesk;
+};
+
+// The keys a row shows, picked from the record in one walk.
+struct Shown {
+  explicit Shown(const Record& r) {
+    const std::pair<std::string_view, const std::string**> wanted[] = {
+        {"Time", &time},   {"Name", &name},       {"Result", &result},      {"Binder", &binder},
+        {"index", &index}, {"Keyword", &keyword}, {"bWorkDesk", &workDesk}, {"LinkFolderName", &link}};
+    for (const auto& [k, v] : r.keys)
+      for (const auto& [key, slot] : wanted)
+        if (*slot == &kNone && k.size() == key.size() && platform::EqualsNoCase(k, key)) {
+          *slot = &v;
+          break;
+        }
+  }
+  static inline const std::string kNone;
+  const std::string *time = &kNone, *name = &kNone, *result = &kNone, *binder = &kNone, *index = &kNone,
+                    *keyword = &kNone, *workDesk = &kNone, *link = &kNone;
+};
+
+QString LocationText(const Shown& r, const Labels& labels) {
+  if (*r.keyword == "0") return Q(platform::FillInOrder(labels.folder, {*r.binder, *r.index}));
+  if (*r.workDesk == "1") return Q(labels.workDesk + ":" + *r.index);
+  if (r.index->empty()) return Q(*r.link + ":" + *r.binder);
+  return Q(*r.link + ":" + *r.binder + "\\" + *r.index);
 }
 
 }  // namespace
@@ -49,25 +82,36 @@ std::int64_t TimeKey(std::string_view time) {
   return key;
 }
 
-ListRow MakeRow(std::string section, Record record, companion::Language language) {
+namespace {
+
+ListRow MakeRow(std::string section, Record record, const Labels& labels) {
   ListRow row;
   row.section = std::move(section);
-  const std::string time = record.Get("Time");
-  row.time = TimeKey(time);
-  row.text[0] = TimeText(time, language);
-  row.text[1] = Q(record.Get("Name"));
-  row.text[2] = Q(TextIn(record.Get("Result") == "1" ? kTxtResultOk : kTxtResultNg, language));
-  row.text[3] = LocationText(record, language);
+  const Shown shown(record);
+  row.time = TimeKey(*shown.time);
+  row.text[0] = TimeText(*shown.time, labels.language);
+  row.text[1] = Q(*shown.name);
+  row.text[2] = *shown.result == "1" ? labels.ok : labels.ng;
+  row.text[3] = LocationText(shown, labels);
   row.record = std::move(record);
   return row;
 }
 
+}  // namespace
+
+ListRow MakeRow(std::string section, Record record, companion::Language language) {
+  return MakeRow(std::move(section), std::move(record), Labels(language));
+}
+
 std::vector<ListRow> LoadRows(const std::string& listFile, const ListFilter& filter, companion::Language language) {
+  const Labels labels(language);
+  std::vector<std::string> sections = platform::ini::SectionNames(listFile);
   std::vector<ListRow> rows;
-  for (std::string& section : platform::ini::SectionNames(listFile)) {
+  rows.reserve(sections.size());
+  for (std::string& section : sections) {
     Record r;
     if (!ReadRecord(listFile, section, r) || !filter.Shows(r)) continue;
-    rows.push_back(MakeRow(std::move(section), std::move(r), language));
+    rows.push_back(MakeRow(std::move(section), std::move(r), labels));
   }
   return rows;
 }

@@ -170,6 +170,11 @@ void ImpListWindow::StopWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
+void ImpListWindow::EndWithoutQuestion() {
+  quitting_ = true;
+  StopWorker();
+}
+
 void ImpListWindow::RequestPass(bool update) {
   if (update) {
     ZV_IMPLIST_UI_TRACE("UpdateImpListData: --------------- Data Update and display start ---------------");

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTimer>
+#include <csignal>
 #include <memory>
 
 #include "companion/services.h"
@@ -19,6 +21,9 @@ namespace zv::implist::ui {
 namespace {
 
 constexpr const char* kTraceTag = "_ImpList";
+
+volatile std::sig_atomic_t gStopSignal = 0;
+extern "C" void OnStopSignal(int signal) { gStopSignal = signal; }
 constexpr const char* kRequestUpdate = "update";
 
 void ApplyTraceSettings(const std::string& settingsFile) {
@@ -98,7 +103,21 @@ int QuibbinMain(int argc, char** argv) {
   ZV_TRACE(kTraceTag, "取り込みファイル一覧初期化処理終了");
   Log().Info("取り込みファイル一覧初期化処理終了");
 
+  // Log-off and shut-down arrive as SIGTERM: the handler only raises a flag
+  // that the window thread polls; the program then ends without the question.
+  std::signal(SIGTERM, OnStopSignal);
+  std::signal(SIGINT, OnStopSignal);
+  QTimer signalPoll;
+  QObject::connect(&signalPoll, &QTimer::timeout, &app, [&window] {
+    if (gStopSignal == 0) return;
+    window.EndWithoutQuestion();
+    QApplication::quit();
+  });
+  signalPoll.start(200);
+
   const int rc = QApplication::exec();
+  std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGINT, SIG_DFL);
   window.StopWorker();
   ZV_TRACE(kTraceTag, "取り込みファイル一覧終了");
   Log().Info("取り込みファイル一覧終了");

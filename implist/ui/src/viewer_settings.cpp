@@ -159,7 +159,19 @@ ListFilter ListFilter::Make(const ViewerSettings& s, std::string computer, std::
   f.monitorSettings = std::move(monitorSettings);
   f.maxSetNumber = s.filterMaxSetNumber;
   f.dispWkFlag = s.dispWkFlag;
-  for (int i = 0; i < 3; ++i) f.link[i] = s.link[i];
+  for (int i = 0; i < 3; ++i) {
+    f.link[i] = s.link[i];
+    f.link[i].path = platform::TrimTrailingSeparator(platform::Trim(f.link[i].path));
+    std::size_t start = 0;
+    const std::string& list = f.link[i].displayImp;
+    while (start < list.size()) {
+      std::size_t end = list.find(',', start);
+      if (end == std::string::npos) end = list.size();
+      const std::string_view number = platform::Trim(std::string_view(list).substr(start, end - start));
+      if (!number.empty()) f.displayImp_[i].emplace(number);
+      start = end + 1;
+    }
+  }
   return f;
 }
 
@@ -182,7 +194,9 @@ bool ListFilter::Shows(const Record& r) const {
   const int set = IsNumber(setText) && setText.size() < 9 ? std::stoi(setText) : 0;
   if (set > maxSetNumber) return true;
   if (set >= 1) {
-    const int state = MonitorSettingState(monitorSettings, set);
+    auto known = states_.find(set);
+    if (known == states_.end()) known = states_.emplace(set, MonitorSettingState(monitorSettings, set)).first;
+    const int state = known->second;
     if (state == -2 || state == -9) return false;
   }
   const std::string folder = platform::TrimTrailingSeparator(platform::Trim(r.Get("LinkFolderPath")));
@@ -190,9 +204,10 @@ bool ListFilter::Shows(const Record& r) const {
     if (dispWkFlag == 0) return true;
     if (dispWkFlag == 1) return false;
   }
-  for (const LinkEntry& e : link) {
-    if (e.path.empty() || !platform::EqualsNoCase(platform::TrimTrailingSeparator(e.path), folder)) continue;
-    return e.enabled != 0 && RecordShown(r, e.displayImp);
+  for (int i = 0; i < 3; ++i) {
+    if (link[i].path.empty() || !platform::EqualsNoCase(link[i].path, folder)) continue;
+    // A monitor import: shown when its setting is among the entry's (sent pages were taken above).
+    return link[i].enabled != 0 && displayImp_[i].count(setText) > 0;
   }
   return folder.empty() && dispWkFlag == 2;
 }

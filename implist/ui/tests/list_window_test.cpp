@@ -366,6 +366,7 @@ TEST_F(Window, SettingsDialogRangesAndOnlyItsKeysWritten) {
 TEST_F(Window, ASecondStartMakesTheFirstCollectWithinASecond) {
   ini::WriteString(inst.settings(), "Option", "LastImpTime", "99999999999999");
   ini::WriteString(quibbin, "ImpListSettings", "Popup", "0");
+  ini::WriteString(quibbin, "ImpListSettings", "logoutput", "1");
   platform::MakeFolders(inst.Path("run"));
   std::vector<std::string> env = inst.Environment();
   env.push_back("XDG_RUNTIME_DIR=" + inst.Path("run"));
@@ -398,7 +399,12 @@ TEST_F(Window, ASecondStartMakesTheFirstCollectWithinASecond) {
   EXPECT_EQ(second.exitCode, 0) << second.err;
   EXPECT_TRUE(listed("second", 1000));  // Interval is 999 s: only the request runs a pass now
   EXPECT_TRUE(first.IsRunning());
-  first.Terminate();
+  first.Terminate(5000);  // a log-off: ends without the question
+  const std::vector<std::string> log = testing::Lines(testing::ReadText(inst.Path("program/Quibbin.log")));
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.back().find(" <Info> 取り込みファイル一覧終了"), std::string::npos) << log.back();
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                          [](const std::string& l) { return l.ends_with(" <Info> ImpListData.ini更新処理要求終了"); }));
 }
 
 // The row buttons are off while an operation runs off the window thread

@@ -44,6 +44,8 @@ class ImpListWindow : public QWidget {
   // Stops the worker: its waits poll the stop flag, so this returns within
   // about a second.
   void StopWorker();
+  // The program ends without the close question (log-off, shut-down).
+  void EndWithoutQuestion();
   // Asks the worker for a pass now (Update, a later copy of the program).
   void RequestPass(bool update);
   // Brings the window forward (a later copy of the program).

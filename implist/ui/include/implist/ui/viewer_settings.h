@@ -2,6 +2,8 @@
 // records the window shows, and the program's own log Quibbin.log.
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,10 @@ struct ListFilter {
 
   static ListFilter Make(const ViewerSettings& s, std::string computer, std::string monitorSettings);
   bool Shows(const Record& record) const;
+
+ private:
+  mutable std::map<int, int> states_;    // monitor setting -> MonitorSettingState, read once per filter
+  std::set<std::string> displayImp_[3];  // each entry's DisplayImp numbers
 };
 
 // The monitor's setting n: 0 usable, -2 switched off, -9 missing.
