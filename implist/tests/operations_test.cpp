@@ -4,6 +4,7 @@
 // paths with blanks and Japanese characters).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -182,6 +183,14 @@ TEST(RemoveFromBinder, NeverOverlapsAnInsertingProcess) {
   testing::MakePdf(pdf, 2, "ins");
   platform::Process inserter = platform::Process::Spawn(kInsertLoop, {folder, pdf, "30"}, {}, inst.Environment());
   ASSERT_TRUE(inserter.valid());
+  // The monitor is told to hold off while removals run.
+  std::atomic<bool> done{false}, flagSeen{false};
+  std::thread watcher([&] {
+    while (!done && !flagSeen) {
+      if (ini::GetString(ctx.settingsFile, "ImpListSettings", "DeleteLockFlag") == "1") flagSeen = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
   // Busy answers are tried again; each removal searches and deletes under
   // the binder's short lock, so the front insertions never shift its pages.
   for (int round = 0; round < 3000 && !rows.empty(); ++round) {
@@ -192,6 +201,10 @@ TEST(RemoveFromBinder, NeverOverlapsAnInsertingProcess) {
     for (const auto& m : r.messages) ASSERT_TRUE(m.id == kTxtBinderBusyRemove || m.id == kTxtRemoveDone) << m.text;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  done = true;
+  watcher.join();
+  EXPECT_TRUE(flagSeen);
+  EXPECT_EQ(ini::GetString(ctx.settingsFile, "ImpListSettings", "DeleteLockFlag"), "0");
   EXPECT_EQ(inserter.Wait(120'000), 0);
   EXPECT_TRUE(rows.empty());
   const Texts texts = PageTexts(folder);
