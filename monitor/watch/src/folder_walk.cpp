@@ -313,8 +313,9 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
                                  succeededFolder, moveFailed, failedFolder, restoreStatus, filesOnly, settingNo,
                                  stagingInUse, depth + 1, otherFax);
         if (lastResult == DRAVEL_INSERT_SKIPPED || !frame.watching.load()) break;
+        platform::SleepMs(10);
       }
-      platform::SleepMs(10);
+      // A subfolder this walk does not enter is passed over without a pause.
       continue;
     }
     FileJob job;

@@ -202,6 +202,11 @@ void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const
     }
   }
   if (wrote) ProfileWrite("Option", "Modified", 1, frame.settingsFile);
+  // Sort-folder links that named the binder follow it too, with its stamp
+  // in the form the recreated-binder test compares.
+  if (frame.sort.read)
+    FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after,
+                         BinderCreationStamp(frame.settingsFile, after));
   guard.Commit();
 }
 
@@ -426,7 +431,10 @@ void WriteImportLogs(WatchFrame& frame, const FileJob& job, const std::string& h
     row.destination = s.workDesk == 1 ? MonitorText(kIdsWorkArea) : std::string(title);
     row.errorText = message;
     row.code = errorCode;
-    row.pattern = job.n > 10000 ? kPatternFax : (job.n < 0 ? kPatternFaxOther : kPatternTargetFolder);
+    row.pattern = job.restoreStatus == kStatusSortWatch ? kPatternSortFolder
+                  : job.n > 10000                       ? kPatternFax
+                  : job.n < 0                           ? kPatternFaxOther
+                                                        : kPatternTargetFolder;
     row.settingNumber = job.settingNo;
     row.monitorName = s.setName;
     WriteImpResultList(frame.log, row);

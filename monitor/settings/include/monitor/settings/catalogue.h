@@ -88,6 +88,7 @@ struct AutoFileSetting {
   int succeededFolderSet = 0;  // SucceededFolder<N> was given
   int failedFolderSet = 0;     // FailedFolder<N> was given
   int recursive = 0;           // bRecursive<N>
+  int hideSaveFolders = 0;     // sort-folder links: the "Success"/"Fail" folders made are hidden
   std::string targetFolder;
   std::string targetBinder;
   std::string linkFolder;  // derived

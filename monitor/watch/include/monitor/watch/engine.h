@@ -19,6 +19,7 @@
 #include "monitor/log/skip_log.h"
 #include "monitor/settings/catalogue.h"
 #include "monitor/settings/env_files.h"
+#include "monitor/settings/sort_links.h"
 #include "monitor/watch/shell.h"
 #include "platform/filelock.h"
 
@@ -97,6 +98,14 @@ struct WatchFrame {
   std::int64_t lastImportStamp = 0;  // import time stamps are kept distinct
   std::unique_ptr<platform::ExclusiveOpenProbe> probe = std::make_unique<platform::ExclusiveOpenProbe>();
   std::string lastError;  // the last import's error text
+
+  // The sort-folder links, read once per raised SortModified.
+  struct SortWatch {
+    SortSettings settings;
+    bool read = false;           // read at least once
+    std::int64_t lastCheck = 0;  // 0: due now
+    bool onNetwork = false;      // the sort folder or the link folder lies on a network drive
+  } sort;
 
   // Counters for the tests and the benches.
   std::atomic<int> cycles{0};
