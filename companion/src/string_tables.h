@@ -27,4 +27,7 @@ extern const std::size_t kDravelStringsCount;
 extern const StringEntry kSortFolderStrings[];
 extern const std::size_t kSortFolderStringsCount;
 
+extern const StringEntry kImportListStrings[];
+extern const std::size_t kImportListStringsCount;
+
 }  // namespace zv::companion::detail

@@ -19,7 +19,7 @@ std::span<const detail::StringEntry> TableOf(StringTable table) {
     case StringTable::Monitor: return {detail::kMonitorStrings, detail::kMonitorStringsCount};
     case StringTable::Dravel: return {detail::kDravelStrings, detail::kDravelStringsCount};
     case StringTable::SortFolder: return {detail::kSortFolderStrings, detail::kSortFolderStringsCount};
-    case StringTable::ImportList:
+    case StringTable::ImportList: return {detail::kImportListStrings, detail::kImportListStringsCount};
     case StringTable::KeywordPage:
     case StringTable::SendFile: break;
   }

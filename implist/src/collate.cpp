@@ -692,6 +692,7 @@ void RunFileSurvey(const std::atomic<bool>& stop, const SurveyHooks& hooks) {
     }
     if (hooks.runNow != nullptr) hooks.runNow->store(false);
     const PassResult r = RunPass(c, stop);
+    if (hooks.onPass) hooks.onPass(r);
     if (!r.ran) {
       platform::SleepMs(1000);
       continue;

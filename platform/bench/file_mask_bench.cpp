@@ -3,6 +3,7 @@
 // 5 ms for the whole set.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -45,14 +46,21 @@ BENCHMARK(BM_MasksTimesNames)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
-  // One plain figure against the target.
+  // One plain figure against the target: the median of 21 whole sets (the
+  // machine is shared, single runs scatter).
   static const Data d;
-  const auto t0 = std::chrono::steady_clock::now();
+  std::vector<double> runs;
   long matched = 0;
-  for (const auto& m : d.masks)
-    for (const auto& n : d.names) matched += zv::platform::MatchesFileMask(m, n) ? 1 : 0;
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-  std::printf("1,000 masks x 100 names: %.3f ms (%ld matches), target under 5 ms: %s\n", ms, matched,
-              ms < 5.0 ? "met" : "MISSED");
+  for (int run = 0; run < 21; ++run) {
+    matched = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (const auto& m : d.masks)
+      for (const auto& n : d.names) matched += zv::platform::MatchesFileMask(m, n) ? 1 : 0;
+    runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(runs.begin(), runs.end());
+  const double ms = runs[runs.size() / 2];
+  std::printf("1,000 masks x 100 names: median %.3f ms, fastest %.3f ms (%ld matches), target under 5 ms: %s\n", ms,
+              runs.front(), matched, ms < 5.0 ? "met" : "MISSED");
   return 0;
 }

@@ -17,9 +17,26 @@ inline std::size_t SequenceLength(std::string_view s, std::size_t i) {
 
 bool HasExtension(std::string_view name) { return name.size() > 1 && name.find('.', 1) != std::string_view::npos; }
 
+bool SameFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+
 // "*" and "?" against the whole name, greedy with one back-track point:
-// O(mask x name) at worst, no allocation.
+// O(mask x name) at worst, no allocation. Most names fail on the literal
+// text before the first wildcard or after the last "*", so that is
+// compared first.
 bool Wildcard(std::string_view mask, std::string_view name) {
+  const std::size_t head = mask.find_first_of("*?");
+  if (head == std::string_view::npos) return SameFolded(mask, name);
+  if (name.size() < head || !SameFolded(mask.substr(0, head), name.substr(0, head))) return false;
+  const std::size_t star = mask.rfind('*');
+  if (star != std::string_view::npos && mask.find('?', star) == std::string_view::npos) {
+    const std::string_view tail = mask.substr(star + 1);
+    if (name.size() < head + tail.size() || !SameFolded(tail, name.substr(name.size() - tail.size()))) return false;
+  }
   std::size_t m = 0, n = 0;
   std::size_t starM = std::string_view::npos, starN = 0;
   while (n < name.size()) {

@@ -104,9 +104,11 @@ bool RecordShown(const Record& record, std::string_view displayImp);
 // while the settings dialog is open or rows are being removed), runs a pass,
 // writes LastGetImpData and calls `onNews` when records arrived, and runs
 // DeleteNonRefListData once per calendar day. `runNow` (may be null) cuts
-// the wait short when set; it is cleared when a pass starts.
+// the wait short when set; it is cleared when a pass starts. `onPass` (may
+// be empty) is called after every pass that was tried, before `onNews`.
 struct SurveyHooks {
   std::function<bool()> mayRun;
+  std::function<void(const PassResult&)> onPass;
   std::function<void(const PassResult&)> onNews;
   std::atomic<bool>* runNow = nullptr;
 };

@@ -203,7 +203,9 @@ bool WriteFaxSettings(const std::string& f, const FaxSettings& s, bool writeOthe
   bool ok = true;
   auto S = [&](const char* key, std::string_view v) { ok = ProfileWrite(kFaxSection, key, v, f) && ok; };
   auto I = [&](const char* key, int v) { ok = ProfileWrite(kFaxSection, key, v, f) && ok; };
-  if (!platform::EqualsNoCase(Text(f, "TarFolder"), s.targetFolder)) S("DeleteFolderDate", "");
+  // A new fax folder gets its clean-up on the next cycle.
+  if (platform::TrimTrailingSeparator(Text(f, "TarFolder")) != platform::TrimTrailingSeparator(s.targetFolder))
+    S("DeleteFolderDate", "");
   S("TarFolder", s.targetFolder);
   I("bRecursive", s.recursive);
   I("move_succeeded", s.moveSucceeded);

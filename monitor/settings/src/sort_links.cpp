@@ -130,6 +130,13 @@ bool ReadSortLinks(const EnvFiles& env, SortSettings& out) {
   return false;
 }
 
+std::string CreationStampDigits(std::string_view stamp) {
+  std::string digits;
+  for (char c : stamp)
+    if (c >= '0' && c <= '9' && digits.size() < kSetDateMax) digits += c;
+  return digits;
+}
+
 std::string BinderCreationStamp(const std::string& settingsFile, const std::string& binder) {
   const std::string section(platform::Trim(ProfileRead("Option", "BinderINISetDateSec", "", settingsFile)));
   const std::string key(platform::Trim(ProfileRead("Option", "BinderINISetDateKey", "", settingsFile)));
@@ -137,8 +144,7 @@ std::string BinderCreationStamp(const std::string& settingsFile, const std::stri
   if (section.empty() || key.empty() || folder.empty()) return {};
   const std::string ini = platform::JoinPath(folder, platform::LastComponent(folder) + ".ini");
   if (!platform::IsFile(ini)) return {};
-  const std::string stamp(platform::Trim(ProfileRead(section, key, "", ini)));
-  return std::string(platform::Utf8CutBytes(stamp, kSetDateMax));
+  return CreationStampDigits(ProfileRead(section, key, "", ini));
 }
 
 bool WriteSortSettings(const std::string& file, const SortSettings& settings) {

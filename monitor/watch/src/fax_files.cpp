@@ -96,12 +96,17 @@ int FaxOwnerOf(const FaxSettings& fax, const std::string& name) {
   return 0;
 }
 
-bool WalkTakesFile(const WatchFrame& frame, int n, const AutoFileSetting& setting, int otherFax,
-                   const std::string& name) {
-  if (otherFax) return FaxOwnerOf(frame.fax, name) == 0;
+int FaxOwner(WatchFrame& frame, const std::string& name) {
+  auto [it, added] = frame.faxOwners.try_emplace(name, 0);
+  if (added) it->second = FaxOwnerOf(frame.fax, name);
+  return it->second;
+}
+
+bool WalkTakesFile(WatchFrame& frame, int n, const AutoFileSetting& setting, int otherFax, const std::string& name) {
+  if (otherFax) return FaxOwner(frame, name) == 0;
   // A document belongs to the first enabled setting that matches it: when
   // that one skips it, a later one must not take it.
-  if (n > kFaxSettingBase) return FaxOwnerOf(frame.fax, name) == n - kFaxSettingBase;
+  if (n > kFaxSettingBase) return FaxOwner(frame, name) == n - kFaxSettingBase;
   return platform::MatchesFileMask(setting.fileMask, name);
 }
 

@@ -68,7 +68,7 @@ std::vector<Doc> ListDocs(WatchFrame& frame, const std::string& folder) {
     const std::string path = Join(folder, e.name);
     if (e.isFolder || e.isSymlink || !platform::IsFile(path)) continue;
     if (platform::IsReadOnly(path) || platform::IsHidden(path) || platform::IsSystemOrTemporary(path)) continue;
-    docs.push_back({e.name, platform::FileSize(path).value_or(0), FaxOwnerOf(frame.fax, e.name)});
+    docs.push_back({e.name, platform::FileSize(path).value_or(0), FaxOwner(frame, e.name)});
   }
   return docs;
 }
@@ -307,17 +307,20 @@ bool ProcessFolder(WatchFrame& frame, Pass& p) {
   const bool other = frame.fax.other.check == 1;
   p.work = other ? Join(p.staging, kFaxTmp) : p.staging;
   const std::string faxTmp = Join(p.staging, kFaxTmp);
-  if (!other && platform::IsFolder(faxTmp)) {
+  if (!other && platform::IsFolder(faxTmp) && !platform::IsSymlink(faxTmp)) {
     // Left by a pass with the other setting on: back where every setting sees it.
     Pass back = p;
     back.work = faxTmp;
     PutBackLeftovers(frame, back);
   }
   std::uint64_t left = 0;
-  if (other && !CheckFileExists(frame, p.work, frame.fax.recursive, left)) {
+  // A link planted as $FaxTmp would take the documents out of the folder:
+  // it counts as a work folder the documents cannot be moved into.
+  const bool planted = platform::IsSymlink(faxTmp);
+  if (other && (planted || !CheckFileExists(frame, p.work, frame.fax.recursive, left))) {
     // Leftovers of an earlier pass go first; otherwise the folder's documents
-    // move in.
-    if (MoveFaxFiles(frame, "*.*", p.staging, p.work, true) != 0) {
+    // move in. (62290 is the skip "Cannot move file(s) to $FaxTmp".)
+    if (planted || MoveFaxFiles(frame, "*.*", p.staging, p.work, true) != 0) {
       SetFaxStatus(frame, kStatusOnline);
       RemoveStagingFolder(frame);
       SkipFile(frame, kSkipFaxCannotStage, kSkipNoSetting, p.work,
@@ -384,6 +387,7 @@ void TakeOverFaxSettings(WatchFrame& frame) {
   else
     ReadFaxSettingsFrom(frame.settingsFile, frame.options, frame.settingContext, frame.fax);
   frame.faxRead = true;
+  frame.faxOwners.clear();
   frame.faxLastCheck = 0;
   ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
 }
@@ -447,6 +451,7 @@ void FaxWatchStep(WatchFrame& frame) {
     platform::SleepMs(100);
     return;
   }
+  frame.faxOwners.clear();  // only the names of this pass are kept
   ZV_WATCH_TRACE("Thread_FileCheck: --- Call FaxCheck() ---");
   FAXCheck(frame, frame.fax.targetFolder, 0, frame.fax.succeededFolder, frame.fax.failedFolder);
   ZV_WATCH_TRACE("Thread_FileCheck: --- Return FaxCheck() ---");

@@ -188,8 +188,9 @@ void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const
   const bool stamped = !frame.options.binderIniSetDateSec.empty() && !frame.options.binderIniSetDateKey.empty();
   if (stamped) {
     const std::string ini = Join(after, platform::LastComponent(platform::TrimTrailingSeparator(after)) + ".ini");
-    stamp = ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini);
-    if (stamp.size() > 16) stamp.resize(16);
+    // Kept as its digits, the form the recreated-binder test compares.
+    stamp =
+        CreationStampDigits(ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini));
   }
   // One setting's keys; true when anything was written.
   auto follow = [&](const char* section, const std::string& binderKey, const std::string& searchKey,
@@ -209,6 +210,11 @@ void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const
     wrote = follow("AutoFileRead", "TarBinder" + N, "SearchBinder" + N, "SetDate" + N, s.searchBinder) || wrote;
   }
   if (wrote) ProfileWrite("Option", "Modified", 1, frame.settingsFile);
+  // Sort-folder links that named the binder follow it too, with its stamp
+  // in the form the recreated-binder test compares.
+  if (frame.sort.read)
+    FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after,
+                         BinderCreationStamp(frame.settingsFile, after));
   bool faxWrote = false;
   for (std::size_t i = 0; i < frame.fax.entries.size(); ++i) {
     const FaxEntry& e = frame.fax.entries[i];
@@ -221,10 +227,6 @@ void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const
         follow(kFaxSection, "OtherTarBinder", "OtherSearchBinder", "OtherSetDate", frame.fax.other.searchBinder) ||
         faxWrote;
   if (faxWrote) ProfileWrite("Option", "FaxModified", 1, frame.settingsFile);
-  // Sort-folder links that named the binder follow it too.
-  if (frame.sort.read)
-    FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after,
-                         BinderCreationStamp(frame.settingsFile, after));
   guard.Commit();
 }
 

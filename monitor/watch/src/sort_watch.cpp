@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "companion/common.h"
 #include "companion/services.h"
 #include "monitor/log/imp_log.h"
 #include "monitor/settings/env_lock.h"
@@ -84,8 +85,11 @@ bool HoldSortStatus(WatchFrame& frame, SortPass& pass) {
   if (pass.statusHeld) return frame.status.load() != kStatusStopped;
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
   if (MonitorStopRequested(frame)) return false;
-  int current = kStatusOnline;
-  if (!frame.status.compare_exchange_strong(current, kStatusSortWatch)) return false;
+  int current = frame.status.load();
+  if (current != kStatusSortWatch) {
+    current = kStatusOnline;
+    if (!frame.status.compare_exchange_strong(current, kStatusSortWatch)) return false;
+  }
   ProfileWrite("Option", "MonitorStatus", kStatusSortWatch, frame.settingsFile);
   guard.Commit();
   pass.statusHeld = true;
@@ -217,6 +221,17 @@ void SortFolderPass(WatchFrame& frame) {
     return;
   }
   w.lastCheck = now;
+  // A dead network share holds the pass back for one cycle instead of the
+  // watch thread: nothing below it (the clean-up included) is touched.
+  if (w.onNetwork) {
+    for (const std::string& root : {w.settings.sortFolder, w.settings.linkFolder}) {
+      if (!root.empty() && companion::ComIsUnreachable(root) != 0) {
+        SkipFile(frame, kSkipNoMonitoredFolder, kSkipNoSetting, root,
+                 "Thread_FileCheck: Target folder does not exist - " + root, 10);
+        return;
+      }
+    }
+  }
 
   SortPass pass;
   for (int k = 0; k < w.settings.setTotal(); ++k) {

@@ -10,6 +10,7 @@
 #include "monitor/watch/sort_watch.h"
 #include "platform/attributes.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "platform/iocounts.h"
 #include "platform/paths.h"
 #include "support/watch_env.h"
@@ -81,6 +82,27 @@ TEST_F(SortWatch, SavedLinksAreTakenOverBeforeTheNextPass) {
   EXPECT_EQ(Pages(other), 1u);
   EXPECT_EQ(Pages(inst.binder()), 0u);
   EXPECT_FALSE(pf::IsHidden(pf::JoinPath(Folder("Inbox"), "Success"))) << "ShowSaveFolder 1 shows them";
+}
+
+TEST_F(SortWatch, RecreatedBinderIsToldByItsOwnStamp) {
+  inst.SetOption("RecreateBinder", "0");
+  inst.SetOption("BinderINISetDateSec", "BinderInfo");
+  inst.SetOption("BinderINISetDateKey", "CreateTime");
+  const std::string ini = pf::JoinPath(other, pf::LastComponent(other) + ".ini");
+  ASSERT_TRUE(pf::ini::WriteString(ini, "BinderInfo", "CreateTime", "2023/11/14 09:00:00"));
+  SaveLinks({{Folder("Other"), other}});
+  testing::MakePdf(pf::JoinPath(Folder("Other"), "a.pdf"), 1);
+  Start();
+  engine->Cycle();
+  EXPECT_EQ(Pages(other), 1u) << "the binder the link was saved with";
+
+  // The binder made anew in the same folder ten minutes later.
+  ASSERT_TRUE(pf::ini::WriteString(ini, "BinderInfo", "CreateTime", "2023/11/14 09:10:00"));
+  testing::MakePdf(pf::JoinPath(Folder("Other"), "b.pdf"), 1);
+  engine->Cycle();
+  EXPECT_EQ(Pages(other), 1u);
+  EXPECT_TRUE(pf::IsFile(pf::JoinPath(Folder("Other"), "b.pdf")));
+  EXPECT_NE(test::ReadTree(inst.Path("trace"), "").find("Skip - Target binder is recreated"), std::string::npos);
 }
 
 TEST_F(SortWatch, CleanUpTakesAbsoluteFoldersOnlyAndWritesItsDatesOnce) {

@@ -59,10 +59,17 @@ bool ReadSortSettings(const std::string& settingsFile, SortSettings& out);
 // A flag that was not raised is not written.
 bool ReadSortLinks(const EnvFiles& env, SortSettings& out);
 
+// A creation stamp as the recreated-binder test compares it: its decimal
+// digits in order, separators dropped ("2026/12/08 10:30:00" and
+// "20261208103000" alike give "20261208103000"; decimal seconds stay as they
+// are), at most 15.
+std::string CreationStampDigits(std::string_view stamp);
+
 // The creation stamp of a binder ([Option] BinderINISetDateSec /
 // BinderINISetDateKey of the settings file, read from the binder's own ini
-// file), at most 15 characters; "" when any of them is missing. The
-// recreated-binder test compares SetDate<k> with this same stamp.
+// file) as CreationStampDigits gives it; "" when any of them is missing. The
+// recreated-binder test compares SetDate<k> with this same stamp, so both are
+// of one kind.
 std::string BinderCreationStamp(const std::string& settingsFile, const std::string& binder);
 
 // Writes the section into `file` (the ".new" copy of a safe write, or any

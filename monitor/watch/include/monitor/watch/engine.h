@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "companion/services.h"
@@ -93,8 +94,9 @@ struct WatchFrame {
   int waitLocal = 1000, waitNetwork = 5000;
   SkipLog skipLog;
   ExceptLists except;
-  std::vector<std::int64_t> lastCheck;  // per setting; 0: due now
-  FaxSettings fax;                      // [FaxMonitor] as last read
+  std::vector<std::int64_t> lastCheck;             // per setting; 0: due now
+  FaxSettings fax;                                 // [FaxMonitor] as last read
+  std::unordered_map<std::string, int> faxOwners;  // document name -> owning setting, for `fax`
   bool faxRead = false;
   std::int64_t faxLastCheck = 0;  // 0: due now
   std::string stagingFolder;      // <program folder>/AutoImpInfo/$ImpTmp

@@ -32,12 +32,14 @@ bool FAXCheck(WatchFrame& frame, const std::string& folder, int depth, const std
 // The enabled fax setting (1-based) owning a document name: the first whose
 // imported-file name matches it; 0 when none does (the other setting's).
 int FaxOwnerOf(const FaxSettings& fax, const std::string& name);
+// The same, remembered for the frame's fax settings as last read (a pass
+// asks for the same names once per setting it walks).
+int FaxOwner(WatchFrame& frame, const std::string& name);
 
 // Whether a folder check walk takes a file: a fax setting only the
 // documents it owns, the other setting (`otherFax`) only those no enabled
 // setting owns, anything else by the record's mask.
-bool WalkTakesFile(const WatchFrame& frame, int n, const AutoFileSetting& setting, int otherFax,
-                   const std::string& name);
+bool WalkTakesFile(WatchFrame& frame, int n, const AutoFileSetting& setting, int otherFax, const std::string& name);
 
 // 1 when the folder holds a file, neither read-only, hidden, temporary nor
 // a link, whose name matches `mask` ("*.*" when empty); adds its size to

@@ -1,0 +1,163 @@
+#include "implist/ui/list_model.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "implist/ui/texts.h"
+#include "implist/ui/viewer_settings.h"
+#include "platform/ini.h"
+#include "platform/text.h"
+
+namespace zv::implist::ui {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string TextIn(int id, companion::Language language) {
+  return companion::LoadString(companion::StringTable::ImportList, id, language);
+}
+
+QString TimeText(const std::string& time, companion::Language language) {
+  if (time.size() < 12 || TimeKey(time) == 0) return Q(time);
+  const char* t = time.data();
+  char out[20];
+  if (language == companion::Language::English)
+    std::snprintf(out, sizeof out, "%.2s/%.2s/%.4s %.2s:%.2s", t + 4, t + 6, t, t + 8, t + 10);
+  else
+    std::snprintf(out, sizeof out, "%.4s/%.2s/%.2s %.2s:%.2s", t, t + 4, t + 6, t + 8, t + 10);
+  return QString::fromLatin1(out);
+}
+
+// The texts every row of one language shares, looked up once per fill.
+struct Labels {
+  explicit Labels(companion::Language l)
+      : language(l),
+        ok(Q(TextIn(kTxtResultOk, l))),
+        ng(Q(TextIn(kTxtResultNg, l))),
+        folder(TextIn(kTxtLocationFolder, l)),
+        workDesk(TextIn(kTxtWorkDesk, l)) {}
+  companion::Language language;
+  QString ok, ng;
+  std::string folder, workDesk;
+};
+
+// The keys a row shows, picked from the record in one walk.
+struct Shown {
+  explicit Shown(const Record& r) {
+    const std::pair<std::string_view, const std::string**> wanted[] = {
+        {"Time", &time},   {"Name", &name},       {"Result", &result},      {"Binder", &binder},
+        {"index", &index}, {"Keyword", &keyword}, {"bWorkDesk", &workDesk}, {"LinkFolderName", &link}};
+    for (const auto& [k, v] : r.keys)
+      for (const auto& [key, slot] : wanted)
+        if (*slot == &kNone && k.size() == key.size() && platform::EqualsNoCase(k, key)) {
+          *slot = &v;
+          break;
+        }
+  }
+  static inline const std::string kNone;
+  const std::string *time = &kNone, *name = &kNone, *result = &kNone, *binder = &kNone, *index = &kNone,
+                    *keyword = &kNone, *workDesk = &kNone, *link = &kNone;
+};
+
+QString LocationText(const Shown& r, const Labels& labels) {
+  if (*r.keyword == "0") return Q(platform::FillInOrder(labels.folder, {*r.binder, *r.index}));
+  if (*r.workDesk == "1") return Q(labels.workDesk + ":" + *r.index);
+  if (r.index->empty()) return Q(*r.link + ":" + *r.binder);
+  return Q(*r.link + ":" + *r.binder + "\\" + *r.index);
+}
+
+}  // namespace
+
+std::int64_t TimeKey(std::string_view time) {
+  std::int64_t key = 0;
+  std::size_t digits = 0;
+  for (char c : time) {
+    if (c < '0' || c > '9' || digits == 14) break;
+    key = key * 10 + (c - '0');
+    ++digits;
+  }
+  if (digits < 12) return 0;
+  for (; digits < 14; ++digits) key *= 10;
+  return key;
+}
+
+namespace {
+
+ListRow MakeRow(std::string section, Record record, const Labels& labels) {
+  ListRow row;
+  row.section = std::move(section);
+  const Shown shown(record);
+  row.time = TimeKey(*shown.time);
+  row.text[0] = TimeText(*shown.time, labels.language);
+  row.text[1] = Q(*shown.name);
+  row.text[2] = *shown.result == "1" ? labels.ok : labels.ng;
+  row.text[3] = LocationText(shown, labels);
+  row.record = std::move(record);
+  return row;
+}
+
+}  // namespace
+
+ListRow MakeRow(std::string section, Record record, companion::Language language) {
+  return MakeRow(std::move(section), std::move(record), Labels(language));
+}
+
+std::vector<ListRow> LoadRows(const std::string& listFile, const ListFilter& filter, companion::Language language) {
+  const Labels labels(language);
+  std::vector<std::string> sections = platform::ini::SectionNames(listFile);
+  std::vector<ListRow> rows;
+  rows.reserve(sections.size());
+  for (std::string& section : sections) {
+    Record r;
+    if (!ReadRecord(listFile, section, r) || !filter.Shows(r)) continue;
+    rows.push_back(MakeRow(std::move(section), std::move(r), labels));
+  }
+  return rows;
+}
+
+ImpListModel::ImpListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ImpListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ImpListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 4; }
+
+QVariant ImpListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount() || index.column() >= 4) return {};
+  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return Row(index.row()).text[index.column()];
+  return {};
+}
+
+QVariant ImpListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 3) return {};
+  QString title = Q(TextIn(kTxtColumnTime + section, language_));
+  if (section == sortColumn_) title += sortOrder_ == Qt::AscendingOrder ? QStringLiteral(" ↑") : QStringLiteral(" ↓");
+  return title;
+}
+
+void ImpListModel::sort(int column, Qt::SortOrder order) {
+  if (column < 0 || column > 3) return;
+  beginResetModel();
+  sortColumn_ = column;
+  sortOrder_ = order;
+  auto less = [column](const ListRow& a, const ListRow& b) {
+    if (column == 0) return a.time < b.time;
+    return a.text[column].compare(b.text[column]) < 0;
+  };
+  if (order == Qt::AscendingOrder)
+    std::stable_sort(rows_.begin(), rows_.end(), less);
+  else
+    std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRow& a, const ListRow& b) { return less(b, a); });
+  endResetModel();
+  emit headerDataChanged(Qt::Horizontal, 0, 3);
+}
+
+void ImpListModel::SetRows(std::vector<ListRow> rows) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  endResetModel();
+}
+
+}  // namespace zv::implist::ui
