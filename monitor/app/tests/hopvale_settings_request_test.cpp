@@ -1,7 +1,8 @@
 // "Hopvale -p" while Hopvale runs on a desktop: the running copy opens its
 // settings dialog (PropertyFlag 1 while it is open) and the second copy exits;
 // ending the session with the dialog open leaves PropertyFlag 0. Two real
-// Hopvale processes on a virtual display of their own.
+// Hopvale processes on a virtual display of their own; nothing is imported
+// while the dialog is open.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -13,6 +14,8 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "support/watch_env.h"
+#include "testing/files.h"
+#include "testing/pdf.h"
 
 namespace zv::monitor {
 namespace {
@@ -63,6 +66,14 @@ TEST(Hopvale, SecondStartWithPOpensTheSettingsInTheRunningCopy) {
   EXPECT_EQ(second.Wait(20000), 0);
   EXPECT_TRUE(WaitFor([&] { return PropertyFlag(inst) == 1; }, 20));  // the dialog is open
   EXPECT_TRUE(first.IsRunning());
+
+  // Nothing is imported while the dialog is open (3 s here are a minute of
+  // the monitor's time).
+  const std::string scan = pf::JoinPath(inst.target(), "one.pdf");
+  testing::MakePdf(scan, 1);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  EXPECT_TRUE(pf::IsFile(scan));
+  EXPECT_FALSE(pf::Exists(pf::JoinPath(inst.target(), "Success")));
 
   kill(first.pid(), SIGTERM);  // the session ends with the dialog open
   EXPECT_EQ(first.Wait(60000), 0);
