@@ -94,8 +94,7 @@ int main(int argc, char** argv) {
   std::vector<double> refill, fill;
   for (int round = 0; round < kRounds; ++round) {
     auto t = Clock::now();
-    model.SetRows(ui::LoadRows(list, filter, companion::Language::Japanese));
-    model.sort(0, Qt::DescendingOrder);
+    model.SetRows(ui::LoadRows(list, filter, companion::Language::Japanese), 0, Qt::DescendingOrder);
     QApplication::processEvents();
     view.repaint();
     refill.push_back(Ms(t));

@@ -20,13 +20,22 @@ std::string TextIn(int id, companion::Language language) {
 
 QString TimeText(const std::string& time, companion::Language language) {
   if (time.size() < 12 || TimeKey(time) == 0) return Q(time);
+  // "YYYY/MM/DD hh:mm", or "MM/DD/YYYY hh:mm" in English; the digits are checked above.
   const char* t = time.data();
-  char out[20];
-  if (language == companion::Language::English)
-    std::snprintf(out, sizeof out, "%.2s/%.2s/%.4s %.2s:%.2s", t + 4, t + 6, t, t + 8, t + 10);
-  else
-    std::snprintf(out, sizeof out, "%.4s/%.2s/%.2s %.2s:%.2s", t, t + 4, t + 6, t + 8, t + 10);
-  return QString::fromLatin1(out);
+  const bool english = language == companion::Language::English;
+  QChar out[16];
+  int n = 0;
+  auto put = [&](int from, int count) {
+    for (int i = 0; i < count; ++i) out[n++] = QLatin1Char(t[from + i]);
+  };
+  if (english) {
+    put(4, 2), out[n++] = u'/', put(6, 2), out[n++] = u'/', put(0, 4);
+  } else {
+    put(0, 4), out[n++] = u'/', put(4, 2), out[n++] = u'/', put(6, 2);
+  }
+  out[n++] = u' ';
+  put(8, 2), out[n++] = u':', put(10, 2);
+  return QString(out, n);
 }
 
 // The texts every row of one language shares, looked up once per fill.
@@ -63,8 +72,11 @@ struct Shown {
 QString LocationText(const Shown& r, const Labels& labels) {
   if (*r.keyword == "0") return Q(platform::FillInOrder(labels.folder, {*r.binder, *r.index}));
   if (*r.workDesk == "1") return Q(labels.workDesk + ":" + *r.index);
-  if (r.index->empty()) return Q(*r.link + ":" + *r.binder);
-  return Q(*r.link + ":" + *r.binder + "\\" + *r.index);
+  std::string text;
+  text.reserve(r.link->size() + r.binder->size() + r.index->size() + 2);
+  text.append(*r.link).append(1, ':').append(*r.binder);
+  if (!r.index->empty()) text.append(1, '\\').append(*r.index);
+  return Q(text);
 }
 
 }  // namespace
@@ -137,9 +149,7 @@ QVariant ImpListModel::headerData(int section, Qt::Orientation orientation, int 
   return title;
 }
 
-void ImpListModel::sort(int column, Qt::SortOrder order) {
-  if (column < 0 || column > 3) return;
-  beginResetModel();
+void ImpListModel::SortRows(int column, Qt::SortOrder order) {
   sortColumn_ = column;
   sortOrder_ = order;
   auto less = [column](const ListRow& a, const ListRow& b) {
@@ -150,6 +160,12 @@ void ImpListModel::sort(int column, Qt::SortOrder order) {
     std::stable_sort(rows_.begin(), rows_.end(), less);
   else
     std::stable_sort(rows_.begin(), rows_.end(), [&](const ListRow& a, const ListRow& b) { return less(b, a); });
+}
+
+void ImpListModel::sort(int column, Qt::SortOrder order) {
+  if (column < 0 || column > 3) return;
+  beginResetModel();
+  SortRows(column, order);
   endResetModel();
   emit headerDataChanged(Qt::Horizontal, 0, 3);
 }
@@ -158,6 +174,15 @@ void ImpListModel::SetRows(std::vector<ListRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
   endResetModel();
+}
+
+void ImpListModel::SetRows(std::vector<ListRow> rows, int column, Qt::SortOrder order) {
+  if (column < 0 || column > 3) column = 0;
+  beginResetModel();
+  rows_ = std::move(rows);
+  SortRows(column, order);
+  endResetModel();
+  emit headerDataChanged(Qt::Horizontal, 0, 3);
 }
 
 }  // namespace zv::implist::ui

@@ -56,6 +56,7 @@ ImpListWindow::ImpListWindow(WindowParts parts, QWidget* parent)
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionsClickable(true);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setColumnWidth(0, 130);
@@ -211,9 +212,10 @@ void ImpListWindow::Refill() {
   lastUpdate_->setText(Text(kTxtLastUpdate, {ShownStamp(settings_.lastGetImpData)}));
   ZV_IMPLIST_UI_TRACE("OnDispImpListData:FilterImpListDataIni");
   const ListFilter filter = ListFilter::Make(settings_, computer_, MonitorSettingsFile());
-  model_.SetRows(LoadRows(LocalList(), filter, companion::UserLanguage()));
+  std::vector<ListRow> rows = LoadRows(LocalList(), filter, companion::UserLanguage());
   ZV_IMPLIST_UI_TRACE("OnDispImpListData:SortProcess");
-  model_.sort(settings_.sortColumn, settings_.sortDescending == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
+  model_.SetRows(std::move(rows), settings_.sortColumn,
+                 settings_.sortDescending == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
   fromBinder_->setVisible(settings_.deleteFromBinder == 1);
 }
 
@@ -301,7 +303,7 @@ void ImpListWindow::closeEvent(QCloseEvent* event) {
   status_->repaint();
   StopWorker();
   event->accept();
-  QApplication::quit();
+  emit endRequested();
 }
 
 }  // namespace zv::implist::ui

@@ -44,6 +44,8 @@ class ImpListModel : public QAbstractTableModel {
   void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
   void SetRows(std::vector<ListRow> rows);
+  // New rows in the given order: sorted before the view hears of them.
+  void SetRows(std::vector<ListRow> rows, int column, Qt::SortOrder order);
   void Clear() { SetRows({}); }
   const ListRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
   int sortColumn() const { return sortColumn_; }
@@ -51,6 +53,7 @@ class ImpListModel : public QAbstractTableModel {
   void SetLanguage(companion::Language language) { language_ = language; }
 
  private:
+  void SortRows(int column, Qt::SortOrder order);
   std::vector<ListRow> rows_;
   int sortColumn_ = 0;
   Qt::SortOrder sortOrder_ = Qt::AscendingOrder;

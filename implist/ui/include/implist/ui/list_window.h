@@ -66,6 +66,8 @@ class ImpListWindow : public QWidget {
 
  signals:
   void passFinished();
+  // The user chose to end the program (the close question answered yes).
+  void endRequested();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
