@@ -146,6 +146,7 @@ const StringEntry kMonitorStrings[] = {
     {63260, "Failed to import the file.", nullptr},
     {63265, "Monitoring Sort Folder", nullptr},
     {63266, "Sort", nullptr},
+    {63267, nullptr, "フォルダ連携"},
     {64001,
      "Cannot logoff, shutdown or reboot now.\nFiles are currently being processed. \n\nPlease wait until the Zorvan "
      "Folder Monitor Software has finished, \nthen try again.",

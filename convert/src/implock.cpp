@@ -109,6 +109,13 @@ static int GetAndCheckImpSendUserdatBody(char* path) {
     dravel::SendFileLog(__FILE__, __LINE__, "Creat ImpSendUser.dat file failed.", ENAMETOOLONG);
     return -107;
   }
+  // A list lost by an interrupted save comes back from its back-up
+  // ("ImpSendUser.bak", written after every save) before a fresh, empty
+  // one would hide the loss.
+  const std::string backup = platform::JoinPath(folder, "ImpSendUser.bak");
+  if (!platform::Exists(file) && platform::IsFile(backup) && platform::ini::GetInt(backup, "users", "count", -1) >= 0) {
+    if (auto bytes = platform::ReadFile(backup)) platform::WriteFileAtomic(file, *bytes);
+  }
   if (!platform::IsFile(file)) {
     if (platform::Exists(file) || !platform::ini::WriteString(file, "users", "count", "0")) {
       dravel::SendFileLog(__FILE__, __LINE__, "Creat ImpSendUser.dat file failed.", errno);

@@ -106,6 +106,17 @@ TEST(SendUserList, FreshProfileGetsFoldersAndFile) {
   EXPECT_EQ(platform::ini::GetString(expected, "users", "username1"), "bob");
 }
 
+TEST(SendUserList, MissingListComesBackFromItsBackup) {
+  test::Installation box;
+  const std::string folder = box.appData() + "/Brennic/ZorvanPersonal";
+  ASSERT_TRUE(platform::MakeFolders(folder));
+  ASSERT_TRUE(platform::WriteFileAtomic(folder + "/ImpSendUser.bak", "[users]\nusername1=\"bob\"\ncount=1\n"));
+  char path[DRAVEL_PATH_MAX] = "";
+  ASSERT_EQ(GetAndCheckImpSendUserdat(path), 0);
+  EXPECT_EQ(platform::ini::GetString(path, "users", "count"), "1");
+  EXPECT_EQ(platform::ini::GetString(path, "users", "username1"), "bob");
+}
+
 TEST(SendUserList, FailuresAreReported) {
   test::Installation box;
   char path[DRAVEL_PATH_MAX] = "";

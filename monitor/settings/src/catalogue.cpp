@@ -408,7 +408,7 @@ bool WriteDefaultSettings(const std::string& file) {
   }
 
   const std::pair<const char*, int> faxInts[] = {
-      {"Enabled", 0},          {"bRecursive", 0},        {"move_succeeded", 1},  {"move_failed", 1},
+      {"Enabled", 0},          {"bRecursive", 0},        {"move_succeeded", 1},  {"move_failed", 0},
       {"SucceededTerm", -1},   {"FailedTerm", -1},       {"checkTimer", 0},      {"SetTotal", 0},
       {"SetTotalMax", 1000},   {"OtherEnabled", 0},      {"OtherbWorkDesk", 0},  {"OtherInsertPos", 1},
       {"OtherPrint", 0},       {"OtherTextInfoFlag", 0}, {"OtherSendResult", 2}, {"OtherSendUsercount", 0},

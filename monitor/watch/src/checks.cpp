@@ -12,6 +12,7 @@
 #include "monitor/log/result_list.h"
 #include "monitor/settings/env_lock.h"
 #include "monitor/settings/profile.h"
+#include "monitor/settings/sort_links.h"
 #include "monitor/settings/status.h"
 #include "monitor/watch/folder_check.h"
 #include "monitor/watch/workdesk.h"
@@ -85,6 +86,12 @@ int CheckFileExists(WatchFrame& frame, const std::string& folder, int recursive,
   if (!entries) return 0;
   int found = 0;
   for (const auto& e : *entries) {
+    // The pause paces the look at candidate files (and, in a recursive
+    // scan, at subfolders). A subfolder a flat scan passes over, or a name
+    // hidden by its leading "." (the hidden list of hidden save folders),
+    // costs no look and no pause: an idle pass over thousands of sort links
+    // would otherwise sleep a minute.
+    if ((e.isFolder && !recursive) || (!e.name.empty() && e.name.front() == '.')) continue;
     platform::SleepMs(10);
     const std::string path = platform::JoinPath(folder, e.name);
     if (e.isFolder) {
@@ -246,13 +253,19 @@ bool IsBinderRecreated(const WatchFrame& frame, const AutoFileSetting& setting) 
   if (sec.empty() || key.empty()) return true;
   EnvLockHandle lock = AcquireEnvLock(binder, "~Write.Locked", kEnvLockTimeoutSeconds);
   if (!lock.valid()) return false;
-  std::string stamp = ProfileRead(sec, key, "", ini);
+  const std::string raw = ProfileRead(sec, key, "", ini);
   ReleaseEnvLock(lock, binder, "~Write.Locked");
-  if (stamp.size() > 15) stamp.resize(15);
-  if (stamp.empty()) return false;
-  const long long mine = std::atoll(setting.setDate.substr(0, 15).c_str());
-  const long long theirs = std::atoll(stamp.c_str());
-  if (mine == 0 || theirs == 0) return false;
+  // Both as digits, so a date-and-time stamp compares by its whole value,
+  // not by the year before its first "/". Stamps of two kinds (decimal
+  // seconds against a date and time) say nothing about each other.
+  const std::string theirs = CreationStampDigits(raw);
+  const std::string mine = CreationStampDigits(setting.setDate);
+  if (theirs.empty() || mine.empty()) return false;
+  if (mine.size() != theirs.size()) {
+    ZV_WATCH_TRACE("Thread_FileCheck: creation stamps of two kinds - " + setting.setDate + ", " + raw);
+    return false;
+  }
+  if (std::atoll(mine.c_str()) == 0 || std::atoll(theirs.c_str()) == 0) return false;
   return mine < theirs;
 }
 

@@ -6,6 +6,7 @@
 #include "dravel/dravel.h"
 #include "dravel/pipeline.h"
 #include "monitor/log/result_list.h"
+#include "monitor/print/print_file.h"
 #include "monitor/watch/workdesk.h"
 #include "platform/attributes.h"
 #include "platform/fs.h"
@@ -30,6 +31,12 @@ void InitWatchFrame(WatchFrame& frame, const std::string& programFolder, WatchSh
   ReadAutoFileSettings(frame.env, frame.options, frame.settingContext, frame.settings);
   if (frame.insert == nullptr) frame.insert = &InsertFileToBinder;
   if (!frame.freeSpace) frame.freeSpace = [](const std::string& p) { return platform::FreeSpace(p); };
+  if (!frame.print) {
+    auto printer = std::make_shared<ImportPrinter>(
+        frame.env.folder,
+        PrintContext{nullptr, nullptr, frame.productName, &GetTargetPaperSize, &GetPrinterOutputSize});
+    frame.print = [printer](const std::string& copy, int mode) { return printer->Print(copy, mode); };
+  }
   if (frame.computerName.empty()) frame.computerName = platform::ComputerName();
   frame.stagingFolder = platform::JoinPath(platform::JoinPath(frame.env.folder, "AutoImpInfo"), "$ImpTmp");
 }

@@ -21,6 +21,7 @@
 #include "monitor/settings/profile.h"
 #include "monitor/settings/status.h"
 #include "monitor/watch/checks.h"
+#include "monitor/watch/fax_watch.h"
 #include "monitor/watch/workdesk.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
@@ -291,7 +292,6 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
                 const std::string& targetFolder, AutoFileSetting setting, int moveSucceeded,
                 const std::string& succeededFolder, int moveFailed, const std::string& failedFolder, int restoreStatus,
                 int filesOnly, int settingNo, int stagingInUse, int depth, int otherFax) {
-  (void)otherFax;  // fax masks are the fax watch's business
   const std::string folder = subFolder == "." ? scanFolder : Join(scanFolder, subFolder);
   int lastResult = 0;
   auto entries = platform::ListFolder(folder);
@@ -313,10 +313,14 @@ int CheckFolder(WatchFrame& frame, int n, const std::string& scanFolder, const s
                                  succeededFolder, moveFailed, failedFolder, restoreStatus, filesOnly, settingNo,
                                  stagingInUse, depth + 1, otherFax);
         if (lastResult == DRAVEL_INSERT_SKIPPED || !frame.watching.load()) break;
+        platform::SleepMs(10);
       }
-      platform::SleepMs(10);
+      // A subfolder this walk does not enter is passed over without a pause.
       continue;
     }
+    // Only the names of the walk's mask; a fax setting only the documents
+    // it owns.
+    if (!WalkTakesFile(frame, n, setting, otherFax, e.name)) continue;
     FileJob job;
     const Next next = CheckFile(frame, w, folder, e, path, job);
     if (next == Next::EndWalk) break;

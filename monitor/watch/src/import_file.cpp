@@ -21,6 +21,7 @@
 #include "monitor/settings/status.h"
 #include "monitor/settings/text_ids.h"
 #include "monitor/watch/checks.h"
+#include "monitor/watch/fax_watch.h"
 #include "monitor/watch/workdesk.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
@@ -175,33 +176,57 @@ bool ResolveLinkFolder(const AutoFileSetting& s, std::string& folder, std::strin
   return false;
 }
 
+// Fax import mode 1 files into a plain folder, not a binder.
+bool IntoPlainFolder(const FileJob& job) { return job.n > kFaxSettingBase && job.setting->importMode == 1; }
+
 // Step 7: the binder search chose another binder; settings that named the
-// old one follow it.
+// old one follow it: auto-file settings (then Modified=1), fax settings and
+// the other fax setting (then FaxModified=1).
 void WriteBackSearchedBinder(WatchFrame& frame, const std::string& before, const std::string& after) {
-  bool wrote = false;
   EnvLockGuard guard(frame.env.folder, {frame.settingsFile});
+  std::string stamp;
+  const bool stamped = !frame.options.binderIniSetDateSec.empty() && !frame.options.binderIniSetDateKey.empty();
+  if (stamped) {
+    const std::string ini = Join(after, platform::LastComponent(platform::TrimTrailingSeparator(after)) + ".ini");
+    // Kept as its digits, the form the recreated-binder test compares.
+    stamp =
+        CreationStampDigits(ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini));
+  }
+  // One setting's keys; true when anything was written.
+  auto follow = [&](const char* section, const std::string& binderKey, const std::string& searchKey,
+                    const std::string& dateKey, int searchBinder) {
+    bool wrote = false;
+    if (after != before) wrote = ProfileWrite(section, binderKey, after, frame.settingsFile) || wrote;
+    if (searchBinder == 0) wrote = ProfileWrite(section, searchKey, 1, frame.settingsFile) || wrote;
+    if (stamped) wrote = ProfileWrite(section, dateKey, stamp, frame.settingsFile) || wrote;
+    return wrote;
+  };
+  bool wrote = false;
   const int total = std::min(frame.options.setTotal, static_cast<int>(frame.settings.size()));
   for (int i = 1; i <= total; ++i) {
-    AutoFileSetting& s = frame.settings[static_cast<std::size_t>(i - 1)];
+    const AutoFileSetting& s = frame.settings[static_cast<std::size_t>(i - 1)];
     if (!platform::EqualsNoCase(s.targetBinder, before)) continue;
     const std::string N = std::to_string(i);
-    if (after != before) {
-      ProfileWrite("AutoFileRead", "TarBinder" + N, after, frame.settingsFile);
-      wrote = true;
-    }
-    if (s.searchBinder == 0) {
-      ProfileWrite("AutoFileRead", "SearchBinder" + N, 1, frame.settingsFile);
-      wrote = true;
-    }
-    const std::string ini = Join(after, platform::LastComponent(platform::TrimTrailingSeparator(after)) + ".ini");
-    if (!frame.options.binderIniSetDateSec.empty() && !frame.options.binderIniSetDateKey.empty()) {
-      std::string stamp = ProfileRead(frame.options.binderIniSetDateSec, frame.options.binderIniSetDateKey, "", ini);
-      if (stamp.size() > 16) stamp.resize(16);
-      ProfileWrite("AutoFileRead", "SetDate" + N, stamp, frame.settingsFile);
-      wrote = true;
-    }
+    wrote = follow("AutoFileRead", "TarBinder" + N, "SearchBinder" + N, "SetDate" + N, s.searchBinder) || wrote;
   }
   if (wrote) ProfileWrite("Option", "Modified", 1, frame.settingsFile);
+  // Sort-folder links that named the binder follow it too, with its stamp
+  // in the form the recreated-binder test compares.
+  if (frame.sort.read)
+    FollowSearchedBinder(frame.settingsFile, frame.sort.settings, before, after,
+                         BinderCreationStamp(frame.settingsFile, after));
+  bool faxWrote = false;
+  for (std::size_t i = 0; i < frame.fax.entries.size(); ++i) {
+    const FaxEntry& e = frame.fax.entries[i];
+    if (e.importMode == 1 || !platform::EqualsNoCase(e.targetBinder, before)) continue;
+    const std::string N = std::to_string(i + 1);
+    faxWrote = follow(kFaxSection, "TarBinder" + N, "SearchBinder" + N, "SetDate" + N, e.searchBinder) || faxWrote;
+  }
+  if (platform::EqualsNoCase(frame.fax.other.targetBinder, before))
+    faxWrote =
+        follow(kFaxSection, "OtherTarBinder", "OtherSearchBinder", "OtherSetDate", frame.fax.other.searchBinder) ||
+        faxWrote;
+  if (faxWrote) ProfileWrite("Option", "FaxModified", 1, frame.settingsFile);
   guard.Commit();
 }
 
@@ -278,6 +303,7 @@ struct Insertion {
   char title[DRAVEL_PATH_MAX] = {0};
   char printCopy[DRAVEL_PATH_MAX] = {0};
   char binder[DRAVEL_PATH_MAX] = {0};  // the binder the pages went to
+  int secured = 0;                     // the source was a secured PDF
   std::string linkFolder, linkName;
 };
 
@@ -318,7 +344,7 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
   int& result = in.result;
   int& pages = in.pages;
   int& errorCode = in.errorCode;
-  int secured = 0;
+  int& secured = in.secured;
   char* message = in.message;
   char* title = in.title;
   char* printCopy = in.printCopy;
@@ -326,7 +352,13 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
   Copy(binder, s.targetBinder);
   std::string& linkFolder = in.linkFolder;
   std::string& linkName = in.linkName;
-  if (s.workDesk == 1) {
+  if (IntoPlainFolder(job)) {
+    // No binder: no link-folder test, no pages, no result file.
+    std::string why;
+    result = CopyIntoPlainFolder(job.path, s.targetBinder, why);
+    Copy(message, why);
+    frame.imports.fetch_add(1);
+  } else if (s.workDesk == 1) {
     WorkDeskRequest request;
     request.folder = s.targetBinder;
     request.source = job.path;
@@ -337,6 +369,7 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
     result = desk.result;
     pages = desk.pages;
     Copy(message, desk.message);
+    Copy(printCopy, desk.printCopy);
   } else if (!ResolveLinkFolder(s, linkFolder, linkName)) {
     Copy(message, MonitorText(kIdsSourceNotLibraryRoot));
     result = -1;
@@ -362,7 +395,7 @@ void AfterInsertion(WatchFrame& frame, const FileJob& job, std::int64_t stampTim
   // From here on a crash leaves proof of which pages are this import's.
   if (result == 0 && s.workDesk != 1 && pages > 0)
     NoteImportedPages(frame, job.targetFile, job.identity, actualBinder, pages, stampTime);
-  if (s.workDesk != 1 && frame.options.disableSearchBinder == 1 && result == 0)
+  if (s.workDesk != 1 && !IntoPlainFolder(job) && frame.options.disableSearchBinder == 1 && result == 0)
     WriteBackSearchedBinder(frame, s.targetBinder, actualBinder);
 
   // Let the binder's writers finish, then the configured pause.
@@ -387,7 +420,8 @@ void WriteImportLogs(WatchFrame& frame, const FileJob& job, const std::string& h
   const std::string& linkFolder = in.linkFolder;
   const std::string& linkName = in.linkName;
   bool noticeDue = false;
-  const std::string recipients = ResolveRecipients(frame, s, noticeDue);
+  std::string recipients = ResolveRecipients(frame, s, noticeDue);
+  if (IntoPlainFolder(job)) noticeDue = false;
   ZV_WATCH_TRACE("Log Output start");
   DravelImpRecord rec{};
   rec.impTime = stampTime;
@@ -424,7 +458,10 @@ void WriteImportLogs(WatchFrame& frame, const FileJob& job, const std::string& h
     row.destination = s.workDesk == 1 ? MonitorText(kIdsWorkArea) : std::string(title);
     row.errorText = message;
     row.code = errorCode;
-    row.pattern = job.n > 10000 ? kPatternFax : (job.n < 0 ? kPatternFaxOther : kPatternTargetFolder);
+    row.pattern = job.restoreStatus == kStatusSortWatch ? kPatternSortFolder
+                  : job.n > 10000                       ? kPatternFax
+                  : job.n < 0                           ? kPatternFaxOther
+                                                        : kPatternTargetFolder;
     row.settingNumber = job.settingNo;
     row.monitorName = s.setName;
     WriteImpResultList(frame.log, row);
@@ -499,7 +536,11 @@ int ImportOneFile(WatchFrame& frame, FileJob& job) {
   } else {
     WriteImportLogs(frame, job, hostName, stampTime, in);
     HandleImportedSource(frame, job, in.result, stampTime);
-    if (in.printCopy[0] != '\0') platform::RemoveFile(in.printCopy);
+    if (in.printCopy[0] != '\0') {
+      // The copy is deleted once its data went to the scheduler (or failed to).
+      if (in.secured == 0 && frame.print) frame.print(in.printCopy, job.setting->print);
+      platform::RemoveFile(in.printCopy);
+    }
     platform::SleepMs(frame.options.wait);
   }
   EndImport(frame, job, in.result);

@@ -180,8 +180,13 @@ void HandleSource(WatchFrame& frame, const FileJob& job, int result, std::int64_
       MoveSourceToSaveFolder(frame, job.path, targetFile, given, stamp, result, job.identity);
       return;
     }
-    const platform::FolderHandle base =
-        OpenDefaultSaveFolder(job.setting->targetFolder, job.targetFolder, success ? "Success" : "Fail", true);
+    const std::string name = success ? "Success" : "Fail";
+    const bool existed = platform::IsFolder(Join(job.targetFolder, name));
+    const platform::FolderHandle base = OpenDefaultSaveFolder(job.setting->targetFolder, job.targetFolder, name, true);
+    // A sort-folder link's save folder made here is hidden when the links
+    // ask for it, as the linking hides the ones it finds.
+    if (!existed && base.valid() && job.setting->hideSaveFolders == 1)
+      platform::SetHidden(Join(job.targetFolder, name), true);
     if (!base.valid())
       ZV_WATCH_TRACE("CheckFolder: RecursiveCreateDirectory() == -1 .#* \n " + BaseFolder(job, success) + " - " +
                      platform::LastFsError().Message());

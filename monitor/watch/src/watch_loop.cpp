@@ -10,8 +10,10 @@
 #include "monitor/settings/status.h"
 #include "monitor/watch/checks.h"
 #include "monitor/watch/engine.h"
+#include "monitor/watch/fax_watch.h"
 #include "monitor/watch/folder_check.h"
 #include "monitor/watch/network_reach.h"
+#include "monitor/watch/sort_watch.h"
 #include "platform/attributes.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
@@ -115,18 +117,10 @@ void DailyCleanUp(WatchFrame& frame, AutoFileSetting& record, int n) {
 // The sort-folder and fax settings whose change flags are raised are taken
 // over at the start of the cycle, before any pass walks a folder: a raised
 // flag (start-up raises FaxModified) thus never holds a pass back for a
-// cycle. The sort-folder and fax passes are not part of this engine yet, so
-// taking them over is clearing their flags.
+// cycle.
 void TakeOverSortAndFaxSettings(WatchFrame& frame) {
-  if (ReadChangeFlag(frame.settingsFile, ChangeFlag::SortModified) != 0) {
-    ResetChangeFlag(frame.env, ChangeFlag::SortModified);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Sort Folder setting was read. ");
-  }
-  if (!ImpListDeletionInProgress(frame) && !SettingsDialogOpen(frame) &&
-      ReadChangeFlag(frame.settingsFile, ChangeFlag::FaxModified) != 0) {
-    ResetChangeFlag(frame.env, ChangeFlag::FaxModified);
-    ZV_WATCH_TRACE("Thread_FileCheck:  Fax setting was read. ");
-  }
+  TakeOverSortSettings(frame);
+  TakeOverFaxSettings(frame);
 }
 
 // A setting whose network path does not answer, with the skip of that path.
@@ -232,6 +226,8 @@ bool SaveFolderFit(WatchFrame& frame, int n, const std::string& given, const std
   return true;
 }
 
+}  // namespace
+
 // The save folders, the binder and the link folder of a setting. False skips.
 bool DestinationsFit(WatchFrame& frame, const AutoFileSetting& record, int n) {
   if (record.moveSucceeded == 0 &&
@@ -307,6 +303,8 @@ bool RoomForFiles(WatchFrame& frame, const AutoFileSetting& record, int n, std::
   }
   return true;
 }
+
+namespace {
 
 // The walk over the setting's folder, between the monitor log's lines.
 void WalkSetting(WatchFrame& frame, const AutoFileSetting& record, int n, const std::string& scanFolder) {
@@ -393,7 +391,7 @@ void WatchThreadStart(WatchFrame& frame) {
       ProfileWrite("AutoFileRead", "DeleteFolderDate" + std::to_string(n), "", frame.settingsFile);
       frame.settings[static_cast<std::size_t>(n - 1)].deleteDate.clear();
     }
-    const int sortTotal = ProfileRead("FolderMonitorSet", "SetTotal", 0, frame.settingsFile);
+    const int sortTotal = std::min(ProfileRead(kSortSection, "SetTotal", 0, frame.settingsFile), kSortLinksMax);
     for (int n = 1; n <= sortTotal; ++n)
       ProfileWrite("FolderMonitorSet", "DeleteFolderDate" + std::to_string(n), "", frame.settingsFile);
     ProfileWrite("FaxMonitor", "DeleteFolderDate", "", frame.settingsFile);
@@ -459,6 +457,9 @@ void WatchCycle(WatchFrame& frame) {
     if (s.check == 1 && (s.targetOnNetwork || s.resultFoldersOnNetwork)) network = true;
   }
   SleepWatching(frame, network ? frame.waitNetwork : frame.waitLocal);
+
+  SortFolderPass(frame);
+  FaxWatchStep(frame);
 
   frame.skipLog.Disarm();
   frame.cycles.fetch_add(1);

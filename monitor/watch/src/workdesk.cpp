@@ -101,8 +101,18 @@ WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
     out.message = platform::ReplaceFirst(MonitorText(kIdsWorkAreaImportFailed), "%d", "-1");
     return out;
   }
-  // 4: a print copy belongs to printing, which the monitor does not do yet.
-  if (request.print > 0) ZV_WATCH_TRACE("WorkDesk: no print copy is made (printing is not available)");
+  // 4: the print copy, in the folder where the library's insertion puts its
+  // own. Without it the document is filed all the same, only not printed.
+  if (request.print > 0) {
+    const std::string folder = platform::JoinPath(platform::TempFolder(), "Hopvale");
+    const std::string copy = platform::JoinPath(folder, platform::LastComponent(request.source));
+    if (!platform::TempFolder().empty() && copy.size() < DRAVEL_PATH_MAX &&
+        (platform::IsFolder(folder) || platform::MakeFolders(folder)) &&
+        platform::CopyFile(request.source, copy, true, false))
+      out.printCopy = copy;
+    else
+      ZV_WATCH_TRACE("WorkDesk: MakePrintFile() Error: " + copy);
+  }
 
   // 5: the import; a busy work desk is asked again.
   const std::int64_t first = platform::SteadyMs();
@@ -128,6 +138,8 @@ WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
   if (out.libraryResult > 0) {
     out.result = 0;
   } else {
+    if (!out.printCopy.empty()) platform::RemoveFile(out.printCopy);
+    out.printCopy.clear();
     out.message =
         platform::ReplaceFirst(MonitorText(kIdsWorkAreaImportFailed), "%d", std::to_string(out.libraryResult));
   }

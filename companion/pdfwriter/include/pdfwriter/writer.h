@@ -102,6 +102,14 @@ std::string OfficePdfExportFilter(std::string_view extension);
 // many dots per inch.
 std::string OfficePdfTarget(std::string_view extension, int printQuality);
 
+// Converts an office or text document into the PDF file `target` with the
+// office program run headless in a private profile below `tempBase`, under a
+// time limit; with a print quality (dots per inch, 0: the office program's
+// default) no image of the PDF is finer than that. False with a reason when
+// no PDF with pages was made.
+bool OfficeConvert(const std::string& document, const std::string& tempBase, const std::string& target,
+                   int printQuality, int timeLimitSeconds, const std::function<bool()>& cancelled, std::string& why);
+
 // Turns a PDF's pages grey (text, drawings and images) into `target` with
 // Ghostscript under a time limit. False with a reason when Ghostscript is
 // not installed or fails; `target` is then not made.

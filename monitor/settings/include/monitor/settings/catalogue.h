@@ -88,6 +88,7 @@ struct AutoFileSetting {
   int succeededFolderSet = 0;  // SucceededFolder<N> was given
   int failedFolderSet = 0;     // FailedFolder<N> was given
   int recursive = 0;           // bRecursive<N>
+  int hideSaveFolders = 0;     // sort-folder links: the "Success"/"Fail" folders made are hidden
   std::string targetFolder;
   std::string targetBinder;
   std::string linkFolder;  // derived
@@ -114,6 +115,9 @@ struct AutoFileSetting {
   int userCount = 0;
   std::string users;  // recipient names joined with ","
   int searchBinder = 0;
+  // The names the folder check imports: "*.*" every name; a fax setting's
+  // imported-file name (an empty mask matches nothing).
+  std::string fileMask = "*.*";
 };
 
 // What the setting reader needs besides the settings file.

@@ -61,6 +61,7 @@ inline constexpr int kIdsPatternFax = 57672;
 inline constexpr int kIdsPatternFaxOther = 57673;
 inline constexpr int kIdsUnknown = 57674;  // an unknown pattern, an unknown host name
 inline constexpr int kIdsPatternSortFolder = 63266;
+inline constexpr int kIdsSortLinkName = 63267;  // the setting name of a sort-folder link
 inline constexpr int kIdsResultListHeader = 57675;
 
 // Imports.

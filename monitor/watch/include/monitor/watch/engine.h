@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "companion/services.h"
@@ -19,6 +20,8 @@
 #include "monitor/log/skip_log.h"
 #include "monitor/settings/catalogue.h"
 #include "monitor/settings/env_files.h"
+#include "monitor/settings/fax_settings.h"
+#include "monitor/settings/sort_links.h"
 #include "monitor/watch/shell.h"
 #include "platform/filelock.h"
 
@@ -77,10 +80,12 @@ struct WatchFrame {
   bool impResultListOn = false;  // [Option] ImpResultLogEnabled == 1, read at start
   MonitorLog monitorLog;         // Hopvale.log when [Option] MonitorLog asks for it
 
-  // Seams: the insertion, the free-space query (both default to the real
-  // ones), and the computer name.
+  // Seams: the insertion, the free-space query, the print of an imported
+  // document's print copy (all default to the real ones), and the computer
+  // name.
   InsertFunction insert = nullptr;
   FreeSpaceFunction freeSpace;
+  std::function<bool(const std::string& printCopy, int mode)> print;
   std::string computerName;
 
   // ---- watch-thread state (owned by Thread_FileCheck / CheckFolder) ----
@@ -89,12 +94,24 @@ struct WatchFrame {
   int waitLocal = 1000, waitNetwork = 5000;
   SkipLog skipLog;
   ExceptLists except;
-  std::vector<std::int64_t> lastCheck;  // per setting; 0: due now
-  std::string stagingFolder;            // <program folder>/AutoImpInfo/$ImpTmp
+  std::vector<std::int64_t> lastCheck;             // per setting; 0: due now
+  FaxSettings fax;                                 // [FaxMonitor] as last read
+  std::unordered_map<std::string, int> faxOwners;  // document name -> owning setting, for `fax`
+  bool faxRead = false;
+  std::int64_t faxLastCheck = 0;  // 0: due now
+  std::string stagingFolder;      // <program folder>/AutoImpInfo/$ImpTmp
   bool stagingInUse = false;
   std::int64_t lastImportStamp = 0;  // import time stamps are kept distinct
   std::unique_ptr<platform::ExclusiveOpenProbe> probe = std::make_unique<platform::ExclusiveOpenProbe>();
   std::string lastError;  // the last import's error text
+
+  // The sort-folder links, read once per raised SortModified.
+  struct SortWatch {
+    SortSettings settings;
+    bool read = false;           // read at least once
+    std::int64_t lastCheck = 0;  // 0: due now
+    bool onNetwork = false;      // the sort folder or the link folder lies on a network drive
+  } sort;
 
   // Counters for the tests and the benches.
   std::atomic<int> cycles{0};

@@ -41,11 +41,13 @@ struct WorkDeskOutcome {
   int calls = 0;          // calls of WorkDesk_ImportFile, busy retries included
   int pages = 0;          // pages the work desk received
   std::string message;    // the failure's message
+  std::string printCopy;  // with a print flag: the copy to print after a successful import
 };
 
 // The work-desk import: the secured-PDF check of a PDF source, the import
-// library (present, loaded), the image library's session, the call with its
-// busy retry, and the unloading. Every wait goes through the platform clock.
+// library (present, loaded), the image library's session, the print copy
+// (as the library's insertion makes it), the call with its busy retry, and
+// the unloading. Every wait goes through the platform clock.
 WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request);
 
 }  // namespace zv::monitor
