@@ -190,8 +190,9 @@ void ImpListWindow::Raise() {
 
 void ImpListWindow::OnPass(const PassResult& r) {
   ++passes_;
+  // A user still owed a record: the next pass tries again ("retry").
   QString notes;
-  for (const std::string& user : r.failedUsers) notes += Text(kTxtNoticeFailed, {user, "D12"});
+  for (const std::string& user : r.failedUsers) notes += Text(kTxtNoticeFailed, {user, "retry"});
   if (updateAsked_.exchange(false)) {
     if (!r.ran) {
       notes += Text(kTxtFilesUpdating);
@@ -202,7 +203,13 @@ void ImpListWindow::OnPass(const PassResult& r) {
       ZV_IMPLIST_UI_TRACE("UpdateImpListData: --------------- Data Update and display end ---------------");
     }
   }
-  if (!notes.isEmpty()) status_->setText(notes.trimmed());
+  if (!notes.isEmpty()) {
+    status_->setText(notes.trimmed());
+    passNotice_ = true;
+  } else if (passNotice_ && r.ran) {
+    status_->clear();
+    passNotice_ = false;
+  }
   emit passFinished();
 }
 
@@ -259,6 +266,7 @@ void ImpListWindow::OpenSettings() {
   const bool saved = dialog.exec() == QDialog::Accepted;
   held_ = false;
   if (saved) {
+    status_->clear();
     Refill();
     runNow_ = true;
   }

@@ -89,6 +89,7 @@ class ImpListWindow : public QWidget {
   QPushButton* fromBinder_ = nullptr;
   bool trayShown_ = false;
   bool quitting_ = false;
+  bool passNotice_ = false;  // the status line shows what a pass reported
   int passes_ = 0;
 
   std::thread worker_;
