@@ -18,6 +18,23 @@ std::string TextIn(int id, companion::Language language) {
   return companion::LoadString(companion::StringTable::ImportList, id, language);
 }
 
+}  // namespace
+
+// The texts every row of one language shares, looked up once per language.
+struct RowLabels {
+  explicit RowLabels(companion::Language l)
+      : language(l),
+        ok(Q(TextIn(kTxtResultOk, l))),
+        ng(Q(TextIn(kTxtResultNg, l))),
+        folder(TextIn(kTxtLocationFolder, l)),
+        workDesk(TextIn(kTxtWorkDesk, l)) {}
+  companion::Language language;
+  QString ok, ng;
+  std::string folder, workDesk;
+};
+
+namespace {
+
 QString TimeText(const std::string& time, companion::Language language) {
   if (time.size() < 12 || TimeKey(time) == 0) return Q(time);
   // "YYYY/MM/DD hh:mm", or "MM/DD/YYYY hh:mm" in English; the digits are checked above.
@@ -38,19 +55,6 @@ QString TimeText(const std::string& time, companion::Language language) {
   return QString(out, n);
 }
 
-// The texts every row of one language shares, looked up once per fill.
-struct Labels {
-  explicit Labels(companion::Language l)
-      : language(l),
-        ok(Q(TextIn(kTxtResultOk, l))),
-        ng(Q(TextIn(kTxtResultNg, l))),
-        folder(TextIn(kTxtLocationFolder, l)),
-        workDesk(TextIn(kTxtWorkDesk, l)) {}
-  companion::Language language;
-  QString ok, ng;
-  std::string folder, workDesk;
-};
-
 // The keys a row shows, picked from the record in one walk.
 struct Shown {
   explicit Shown(const Record& r) {
@@ -69,7 +73,7 @@ struct Shown {
                     *keyword = &kNone, *workDesk = &kNone, *link = &kNone;
 };
 
-QString LocationText(const Shown& r, const Labels& labels) {
+QString LocationText(const Shown& r, const RowLabels& labels) {
   if (*r.keyword == "0") return Q(platform::FillInOrder(labels.folder, {*r.binder, *r.index}));
   if (*r.workDesk == "1") return Q(labels.workDesk + ":" + *r.index);
   std::string text;
@@ -96,15 +100,19 @@ std::int64_t TimeKey(std::string_view time) {
 
 namespace {
 
-ListRow MakeRow(std::string section, Record record, const Labels& labels) {
-  ListRow row;
-  row.section = std::move(section);
-  const Shown shown(record);
-  row.time = TimeKey(*shown.time);
+void MakeTexts(const ListRow& row, const RowLabels& labels) {
+  const Shown shown(row.record);
   row.text[0] = TimeText(*shown.time, labels.language);
   row.text[1] = Q(*shown.name);
   row.text[2] = *shown.result == "1" ? labels.ok : labels.ng;
   row.text[3] = LocationText(shown, labels);
+  row.hasTexts = true;
+}
+
+ListRow BareRow(std::string section, Record record) {
+  ListRow row;
+  row.section = std::move(section);
+  row.time = TimeKey(record.Get("Time"));
   row.record = std::move(record);
   return row;
 }
@@ -112,23 +120,43 @@ ListRow MakeRow(std::string section, Record record, const Labels& labels) {
 }  // namespace
 
 ListRow MakeRow(std::string section, Record record, companion::Language language) {
-  return MakeRow(std::move(section), std::move(record), Labels(language));
+  ListRow row = BareRow(std::move(section), std::move(record));
+  MakeTexts(row, RowLabels(language));
+  return row;
 }
 
-std::vector<ListRow> LoadRows(const std::string& listFile, const ListFilter& filter, companion::Language language) {
-  const Labels labels(language);
+std::vector<ListRow> LoadRows(const std::string& listFile, const ListFilter& filter) {
   std::vector<std::string> sections = platform::ini::SectionNames(listFile);
   std::vector<ListRow> rows;
   rows.reserve(sections.size());
   for (std::string& section : sections) {
     Record r;
     if (!ReadRecord(listFile, section, r) || !filter.Shows(r)) continue;
-    rows.push_back(MakeRow(std::move(section), std::move(r), labels));
+    rows.push_back(BareRow(std::move(section), std::move(r)));
   }
   return rows;
 }
 
-ImpListModel::ImpListModel(QObject* parent) : QAbstractTableModel(parent) {}
+ImpListModel::ImpListModel(QObject* parent)
+    : QAbstractTableModel(parent), labels_(std::make_unique<RowLabels>(language_)) {}
+
+ImpListModel::~ImpListModel() = default;
+
+void ImpListModel::SetLanguage(companion::Language language) {
+  beginResetModel();
+  language_ = language;
+  labels_ = std::make_unique<RowLabels>(language);
+  for (const ListRow& row : rows_) row.hasTexts = false;
+  endResetModel();
+  emit headerDataChanged(Qt::Horizontal, 0, 3);
+}
+
+const ListRow& ImpListModel::WithTexts(const ListRow& row) const {
+  if (!row.hasTexts) MakeTexts(row, *labels_);
+  return row;
+}
+
+const QString& ImpListModel::Text(int row, int column) const { return WithTexts(Row(row)).text[column]; }
 
 int ImpListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -138,7 +166,7 @@ int ImpListModel::columnCount(const QModelIndex& parent) const { return parent.i
 
 QVariant ImpListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount() || index.column() >= 4) return {};
-  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return Row(index.row()).text[index.column()];
+  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return Text(index.row(), index.column());
   return {};
 }
 
@@ -152,6 +180,8 @@ QVariant ImpListModel::headerData(int section, Qt::Orientation orientation, int 
 void ImpListModel::SortRows(int column, Qt::SortOrder order) {
   sortColumn_ = column;
   sortOrder_ = order;
+  if (column != 0)
+    for (const ListRow& row : rows_) WithTexts(row);
   auto less = [column](const ListRow& a, const ListRow& b) {
     if (column == 0) return a.time < b.time;
     return a.text[column].compare(b.text[column]) < 0;

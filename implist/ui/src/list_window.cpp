@@ -219,7 +219,7 @@ void ImpListWindow::Refill() {
   lastUpdate_->setText(Text(kTxtLastUpdate, {ShownStamp(settings_.lastGetImpData)}));
   ZV_IMPLIST_UI_TRACE("OnDispImpListData:FilterImpListDataIni");
   const ListFilter filter = ListFilter::Make(settings_, computer_, MonitorSettingsFile());
-  std::vector<ListRow> rows = LoadRows(LocalList(), filter, companion::UserLanguage());
+  std::vector<ListRow> rows = LoadRows(LocalList(), filter);
   ZV_IMPLIST_UI_TRACE("OnDispImpListData:SortProcess");
   model_.SetRows(std::move(rows), settings_.sortColumn,
                  settings_.sortDescending == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);

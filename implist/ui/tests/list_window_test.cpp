@@ -89,7 +89,7 @@ Record MakeRecord(const std::string& time, const std::string& name, const std::s
 
 std::vector<QString> Column(const ImpListModel& m, int column) {
   std::vector<QString> out;
-  for (int i = 0; i < m.rowCount(); ++i) out.push_back(m.Row(i).text[column]);
+  for (int i = 0; i < m.rowCount(); ++i) out.push_back(m.Text(i, column));
   return out;
 }
 
