@@ -16,7 +16,8 @@ TEST(StringTables, SortedUniqueAndEveryEntryHasText) {
     std::size_t count;
   };
   for (Table t : {Table{detail::kMonitorStrings, detail::kMonitorStringsCount},
-                  Table{detail::kDravelStrings, detail::kDravelStringsCount}}) {
+                  Table{detail::kDravelStrings, detail::kDravelStringsCount},
+                  Table{detail::kImportListStrings, detail::kImportListStringsCount}}) {
     for (std::size_t i = 0; i < t.count; ++i) {
       EXPECT_TRUE(t.entries[i].english != nullptr || t.entries[i].japanese != nullptr) << t.entries[i].id;
       if (i > 0) {

@@ -318,7 +318,8 @@ TEST_F(CollatePass, SurveyLoopAnnouncesAndStopsPromptly) {
   Result(StampAt(0), "Taro,", link_, "f1");
   std::atomic<int> news{0};
   std::atomic<bool> runNow{false};
-  SurveyHooks hooks{[] { return true; }, [&](const PassResult& r) { news += r.taken; }, &runNow};
+  SurveyHooks hooks{
+      .mayRun = [] { return true; }, .onNews = [&](const PassResult& r) { news += r.taken; }, .runNow = &runNow};
   std::thread worker([&] { RunFileSurvey(stop_, hooks); });
   for (int i = 0; i < 100 && news == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(news, 1);

@@ -116,7 +116,7 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
 bool IsSystemTransientName(const std::string& name) {
   if (name.empty()) return false;
   if (EqualsNoCase(name, "~.tmp") || EqualsNoCase(name, "~Imp_tmp") || EqualsNoCase(name, "~_Imp_tmp") ||
-      EqualsNoCase(name, "Locked") || EqualsNoCase(name, "Conv_Locked"))
+      EqualsNoCase(name, "Locked") || EqualsNoCase(name, "Conv_Locked") || EqualsNoCase(name, "~Imp_Locked"))
     return true;
   if (name.size() >= 2 && name[0] == '~' && name[1] == '$') return true;  // office owner file
   auto endsWith = [&](std::string_view suffix) {

@@ -354,6 +354,13 @@ std::string RuntimeFolder() {
   return TempFolder();
 }
 
+std::string PrivateFolder(std::string_view name) {
+  const std::string base = RuntimeFolder();
+  if (base.empty() || name.empty() || name.find('/') != std::string_view::npos) return {};
+  const std::string dir = JoinPath(base, name);
+  return detail::EnsurePrivateFolder(dir) ? dir : std::string();
+}
+
 std::string UserName() {
   std::vector<char> buf(16384);
   passwd pw;

@@ -35,7 +35,7 @@ TEST(ReadOnly, OwnerWriteBitDecidesAndNormalRestoresIt) {
 
 TEST(Hidden, TransientNamesAreAlwaysHidden) {
   for (const char* n : {"~.tmp", "~Imp_tmp", "~_Imp_tmp", "~WriteEnvSetInfo.Locked", "~Write.Lock", "Folder.Locked",
-                        "Locked", "Conv_Locked", "~$report.docx", "x.LOCKED"})
+                        "Locked", "Conv_Locked", "~Imp_Locked", "~$report.docx", "x.LOCKED"})
     EXPECT_TRUE(IsSystemTransientName(n)) << n;
   for (const char* n : {"report.docx", "Locked.pdf", "~report.pdf", ".Locked", "", "Lock"})
     EXPECT_FALSE(IsSystemTransientName(n)) << n;

@@ -11,6 +11,7 @@
 
 #include "binderlib/binderini.h"
 #include "binderlib/format.h"
+#include "companion/strings.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/process.h"
@@ -257,7 +258,11 @@ TEST(SendChecks, RoomIsCheckedBeforeTheWorkDeskIsAsked) {
   const auto newer = send(0, 100);
   EXPECT_EQ(newer.code, -12);
   EXPECT_FALSE(newer.fromCall);
+  zv::companion::ForceLanguage(zv::companion::Language::Japanese);
   EXPECT_NE(sf::OutcomeMessage(newer).find("新しいバージョン"), std::string::npos);
+  zv::companion::ForceLanguage(zv::companion::Language::English);
+  EXPECT_NE(sf::OutcomeMessage(newer).find("newer version"), std::string::npos);
+  zv::companion::ResetLanguage();
   EXPECT_TRUE(zv::companion::binder::ReadBinder(binder, false).pages.empty());
   // A binder of a newer format is refused before the work desk is asked.
   ini::WriteInt(binderIni, "Version", "Version", zv::companion::binder::kSupportedBinderVersion + 1);

@@ -72,12 +72,16 @@ ImpListWindow::ImpListWindow(WindowParts parts, QWidget* parent)
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(button(kTxtButtonSetting, [this] { OpenSettings(); }));
   buttons->addWidget(button(kTxtButtonUpdate, [this] { RequestPass(true); }));
-  buttons->addWidget(button(kTxtButtonView, [this] { RunOperation(RowOperation::View); }));
-  buttons->addWidget(button(kTxtButtonViewEdit, [this] { RunOperation(RowOperation::ViewEdit); }));
-  buttons->addWidget(button(kTxtButtonPrint, [this] { RunOperation(RowOperation::Print); }));
+  auto rowButton = [&](int text, RowOperation operation) {
+    rowButtons_.push_back(button(text, [this, operation] { RunOperation(operation); }));
+    return rowButtons_.back();
+  };
+  buttons->addWidget(rowButton(kTxtButtonView, RowOperation::View));
+  buttons->addWidget(rowButton(kTxtButtonViewEdit, RowOperation::ViewEdit));
+  buttons->addWidget(rowButton(kTxtButtonPrint, RowOperation::Print));
   buttons->addWidget(new QLabel(Text(kTxtRemove)));
-  buttons->addWidget(button(kTxtButtonFromList, [this] { RunOperation(RowOperation::RemoveFromList); }));
-  fromBinder_ = button(kTxtButtonFromBinder, [this] { RunOperation(RowOperation::RemoveFromBinder); });
+  buttons->addWidget(rowButton(kTxtButtonFromList, RowOperation::RemoveFromList));
+  fromBinder_ = rowButton(kTxtButtonFromBinder, RowOperation::RemoveFromBinder);
   buttons->addWidget(fromBinder_);
   buttons->addStretch(1);
   buttons->addWidget(button(kTxtButtonClose, [this] { close(); }));
@@ -273,21 +277,35 @@ void ImpListWindow::OpenSettings() {
 }
 
 void ImpListWindow::RunOperation(RowOperation operation) {
-  if (!parts_.operations) return;
+  if (!parts_.operations || operating_) return;
   held_ = true;
   if (busy_) {
     held_ = false;
     Ask(Text(kTxtCollecting), QMessageBox::Ok);
     return;
   }
+  // Only removals change the list files: the collation pass waits for
+  // them and not for a viewer or a printout.
+  const bool removes = operation == RowOperation::RemoveFromList || operation == RowOperation::RemoveFromBinder;
+  if (!removes) held_ = false;
   QModelIndexList selected = table_->selectionModel()->selectedRows();
   std::sort(selected.begin(), selected.end(),
             [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
   std::vector<SelectedRow> rows;
   for (const QModelIndex& i : selected) rows.push_back({model_.Row(i.row()).section, model_.Row(i.row()).record});
-  const bool changed = parts_.operations->Run(operation, rows, this);
-  held_ = false;
-  if (changed) Refill();
+  // The operation runs off this thread; its buttons wait for its end.
+  SetOperating(true);
+  const bool started = parts_.operations->Start(operation, rows, this, [this](bool changed) {
+    SetOperating(false);
+    if (changed) Refill();
+  });
+  if (!started) SetOperating(false);
+}
+
+void ImpListWindow::SetOperating(bool on) {
+  operating_ = on;
+  if (!on) held_ = false;
+  for (QPushButton* b : rowButtons_) b->setEnabled(!on);
 }
 
 void ImpListWindow::closeEvent(QCloseEvent* event) {

@@ -91,7 +91,7 @@ int QuibbinMain(int argc, char** argv) {
   WindowParts parts;
   parts.tray = std::make_unique<zv::ui::QtTrayBackend>();
   parts.sound = MakeQtSoundPlayer();
-  parts.operations = std::make_unique<UnavailableRowOperations>();
+  parts.operations = MakeToolRowOperations(BoxAsker());
   ImpListWindow window(std::move(parts));
   zv::ui::InstanceServer server(kTraceTag, {kRequestUpdate}, [&window](const std::string&) {
     window.Raise();

@@ -7,9 +7,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
+#include <algorithm>
 #include <ctime>
+#include <filesystem>
 
 #include "implist/ui/list_window.h"
 #include "implist/ui/settings_dialog.h"
@@ -201,11 +205,11 @@ class Window : public ::testing::Test {
     fakeTray = tray.get();
     parts.tray = std::move(tray);
     parts.sound = std::make_unique<FakeSound>(&played);
-    parts.operations = std::make_unique<UnavailableRowOperations>();
     parts.ask = [this](QWidget*, const QString& text, QMessageBox::StandardButtons) {
       asked.push_back(text);
       return answer;
     };
+    parts.operations = MakeToolRowOperations(parts.ask);
     return std::make_unique<ImpListWindow>(std::move(parts));
   }
   testing::Installation inst;
@@ -424,6 +428,39 @@ TEST_F(Window, ASecondStartMakesTheFirstCollectWithinASecond) {
   EXPECT_NE(log.back().find(" <Info> 取り込みファイル一覧終了"), std::string::npos) << log.back();
   EXPECT_TRUE(std::any_of(log.begin(), log.end(),
                           [](const std::string& l) { return l.ends_with(" <Info> ImpListData.ini更新処理要求終了"); }));
+}
+
+// The row buttons are off while an operation runs off the window thread
+// (here the work desk's tool, which takes a second), on again at its end.
+TEST_F(Window, RowButtonsWaitWhileAnOperationRuns) {
+  Record desk = MakeRecord(DaysAgo(1), "desk");
+  desk.Set("bWorkDesk", "1");
+  AppendRecord(local, desk, 2);
+  const std::string tool = inst.viewer() + "/Ormley";
+  testing::WriteText(tool, "#!/bin/sh\nsleep 1\n");
+  std::filesystem::permissions(tool, std::filesystem::perms(0755));
+  auto w = Make();
+  w->Refill();
+  const auto names = Column(w->model(), 1);
+  w->table()->selectRow(static_cast<int>(std::find(names.begin(), names.end(), "desk") - names.begin()));
+  QPushButton* view = nullptr;
+  for (QPushButton* b : w->findChildren<QPushButton*>())
+    if (b->text() == Text(kTxtButtonView)) view = b;
+  ASSERT_NE(view, nullptr);
+  // The window thread keeps serving its events meanwhile.
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(20);
+  view->click();
+  EXPECT_TRUE(w->operating());
+  EXPECT_FALSE(view->isEnabled());
+  const std::int64_t end = platform::SteadyMs() + 10'000;
+  while (w->operating() && platform::SteadyMs() < end) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_FALSE(w->operating());
+  EXPECT_TRUE(view->isEnabled());
+  EXPECT_GE(ticks, 20) << "the window thread was blocked";
+  EXPECT_TRUE(asked.empty()) << asked.front().toStdString();
 }
 
 }  // namespace

@@ -43,6 +43,10 @@ extern "C" {
 typedef int (*FindPageWithKeyword3Func)(const char* pageFile, const char* text);
 typedef int (*DelPageFromBinderFunc)(const char* pageFile, int first, int last, int pair);
 
+/* For programs linked against the library at load time (the import list). */
+int FindPageWithKeyword3(const char* pageFile, const char* text);
+int DelPageFromBinder(const char* pageFile, int first, int last, int pair);
+
 #ifdef __cplusplus
 }
 #endif

@@ -60,6 +60,10 @@ std::string TempFolder();
 std::string AppDataFolder();
 // $XDG_RUNTIME_DIR, else the temporary folder.
 std::string RuntimeFolder();
+// "<RuntimeFolder()>/<name>", a folder of this user only: created with mode
+// 0700 (tightened to it when found wider); empty when it cannot be made or
+// is a symbolic link or another user's.
+std::string PrivateFolder(std::string_view name);
 // User name of the process ("root" stands for the Windows SYSTEM account).
 std::string UserName();
 // Host name without its domain part.

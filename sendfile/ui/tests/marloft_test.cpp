@@ -20,6 +20,7 @@
 #include "binderlib/binderini.h"
 #include "binderlib/format.h"
 #include "companion/common.h"
+#include "companion/strings.h"
 #include "dravel/dravel.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -302,6 +303,8 @@ TEST_F(Marloft, Screenshots) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The window's texts are checked in Japanese whatever the machine's locale.
+  zv::companion::ForceLanguage(zv::companion::Language::Japanese);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

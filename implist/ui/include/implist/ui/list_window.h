@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "implist/collate.h"
 #include "implist/ui/list_model.h"
@@ -61,6 +62,7 @@ class ImpListWindow : public QWidget {
   ImpListModel& model() { return model_; }
   QTableView* table() const { return table_; }
   QLabel* status() const { return status_; }
+  bool operating() const { return operating_; }
   bool trayShown() const { return trayShown_; }
   int passes() const { return passes_; }
 
@@ -76,6 +78,8 @@ class ImpListWindow : public QWidget {
   void OnPass(const PassResult& result);
   void ApplyPopup();
   void RunOperation(RowOperation operation);
+  // Row buttons off while an operation runs, on again at its end.
+  void SetOperating(bool on);
   void AddTrayIcon();
   QMessageBox::StandardButton Ask(const QString& text, QMessageBox::StandardButtons buttons);
 
@@ -87,6 +91,8 @@ class ImpListWindow : public QWidget {
   QLabel* lastUpdate_ = nullptr;
   QLabel* status_ = nullptr;
   QPushButton* fromBinder_ = nullptr;
+  std::vector<QPushButton*> rowButtons_;
+  bool operating_ = false;
   bool trayShown_ = false;
   bool quitting_ = false;
   bool passNotice_ = false;  // the status line shows what a pass reported
