@@ -81,7 +81,6 @@ const StringEntry kImportListStrings[] = {
     {46, "from List", "一覧から"},
     {47, "from Binder", "バインダから"},
     {48, "Close", "閉じる"},
-    {49, "This operation is not available yet.", "この操作はまだ使用できません。"},
     // The settings dialog.
     {60, "Collection", "取り込み結果の取得"},
     {61, "Notice interval (0-999 seconds)", "通知間隔(0～999秒)"},

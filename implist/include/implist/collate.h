@@ -108,9 +108,9 @@ bool RecordShown(const Record& record, std::string_view displayImp);
 // be empty) is called after every pass that was tried, before `onNews`.
 struct SurveyHooks {
   std::function<bool()> mayRun;
-  std::function<void(const PassResult&)> onPass;
   std::function<void(const PassResult&)> onNews;
   std::atomic<bool>* runNow = nullptr;
+  std::function<void(const PassResult&)> onPass;
 };
 void RunFileSurvey(const std::atomic<bool>& stop, const SurveyHooks& hooks);
 

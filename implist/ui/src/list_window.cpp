@@ -56,6 +56,7 @@ ImpListWindow::ImpListWindow(WindowParts parts, QWidget* parent)
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionsClickable(true);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setColumnWidth(0, 130);
@@ -193,8 +194,9 @@ void ImpListWindow::Raise() {
 
 void ImpListWindow::OnPass(const PassResult& r) {
   ++passes_;
+  // A user still owed a record: the next pass tries again ("retry").
   QString notes;
-  for (const std::string& user : r.failedUsers) notes += Text(kTxtNoticeFailed, {user, "D12"});
+  for (const std::string& user : r.failedUsers) notes += Text(kTxtNoticeFailed, {user, "retry"});
   if (updateAsked_.exchange(false)) {
     if (!r.ran) {
       notes += Text(kTxtFilesUpdating);
@@ -205,7 +207,13 @@ void ImpListWindow::OnPass(const PassResult& r) {
       ZV_IMPLIST_UI_TRACE("UpdateImpListData: --------------- Data Update and display end ---------------");
     }
   }
-  if (!notes.isEmpty()) status_->setText(notes.trimmed());
+  if (!notes.isEmpty()) {
+    status_->setText(notes.trimmed());
+    passNotice_ = true;
+  } else if (passNotice_ && r.ran) {
+    status_->clear();
+    passNotice_ = false;
+  }
   emit passFinished();
 }
 
@@ -215,9 +223,10 @@ void ImpListWindow::Refill() {
   lastUpdate_->setText(Text(kTxtLastUpdate, {ShownStamp(settings_.lastGetImpData)}));
   ZV_IMPLIST_UI_TRACE("OnDispImpListData:FilterImpListDataIni");
   const ListFilter filter = ListFilter::Make(settings_, computer_, MonitorSettingsFile());
-  model_.SetRows(LoadRows(LocalList(), filter, companion::UserLanguage()));
+  std::vector<ListRow> rows = LoadRows(LocalList(), filter);
   ZV_IMPLIST_UI_TRACE("OnDispImpListData:SortProcess");
-  model_.sort(settings_.sortColumn, settings_.sortDescending == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
+  model_.SetRows(std::move(rows), settings_.sortColumn,
+                 settings_.sortDescending == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
   fromBinder_->setVisible(settings_.deleteFromBinder == 1);
 }
 
@@ -261,6 +270,7 @@ void ImpListWindow::OpenSettings() {
   const bool saved = dialog.exec() == QDialog::Accepted;
   held_ = false;
   if (saved) {
+    status_->clear();
     Refill();
     runNow_ = true;
   }
@@ -319,7 +329,7 @@ void ImpListWindow::closeEvent(QCloseEvent* event) {
   status_->repaint();
   StopWorker();
   event->accept();
-  QApplication::quit();
+  emit endRequested();
 }
 
 }  // namespace zv::implist::ui

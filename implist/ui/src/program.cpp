@@ -98,6 +98,7 @@ int QuibbinMain(int argc, char** argv) {
     window.RequestPass(false);
   });
   if (!server.Listen(instance.socketName())) ZV_TRACE(kTraceTag, "Quibbin: cannot listen on " + instance.socketName());
+  QObject::connect(&window, &ImpListWindow::endRequested, &app, &QApplication::quit, Qt::QueuedConnection);
   window.Start();
   starting.reset();
   ZV_TRACE(kTraceTag, "取り込みファイル一覧初期化処理終了");

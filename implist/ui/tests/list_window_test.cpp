@@ -93,7 +93,7 @@ Record MakeRecord(const std::string& time, const std::string& name, const std::s
 
 std::vector<QString> Column(const ImpListModel& m, int column) {
   std::vector<QString> out;
-  for (int i = 0; i < m.rowCount(); ++i) out.push_back(m.Row(i).text[column]);
+  for (int i = 0; i < m.rowCount(); ++i) out.push_back(m.Text(i, column));
   return out;
 }
 
@@ -274,16 +274,39 @@ TEST_F(Window, PopupModesOnNews) {
   EXPECT_EQ(played, std::vector<std::string>(5, "/sounds/new.wav"));
 }
 
-TEST_F(Window, WithoutANotificationAreaTheWindowStillWorks) {
+// A short silent PCM sound file.
+std::string SilentWave(const std::string& path) {
+  std::string w = "RIFF";
+  auto le = [&w](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) w += static_cast<char>((v >> (8 * i)) & 0xff);
+  };
+  const std::uint32_t samples = 8000;
+  le(36 + samples * 2, 4);
+  w += "WAVEfmt ";
+  le(16, 4), le(1, 2), le(1, 2), le(8000, 4), le(16000, 4), le(2, 2), le(16, 2);
+  w += "data";
+  le(samples * 2, 4);
+  w += std::string(samples * 2, '\0');
+  platform::WriteFileAtomic(path, w);
+  return path;
+}
+
+TEST_F(Window, WithoutANotificationAreaOrAnAudioDeviceTheWindowStillWorks) {
   ini::WriteString(quibbin, "ImpListSettings", "Popup", "0");
   ini::WriteString(quibbin, "ImpListSettings", "ShowBaloon", "1");
+  ini::WriteString(quibbin, "ImpListSettings", "SoundEnabled", "1");
+  ini::WriteString(quibbin, "ImpListSettings", "WaveFile", SilentWave(inst.Path("new.wav")));
   WindowParts parts;
   parts.tray = std::make_unique<zv::ui::QtTrayBackend>();  // offscreen: no notification area
+  parts.sound = MakeQtSoundPlayer();                       // the real one, on whatever output there is
   ImpListWindow w(std::move(parts));
   w.Start();
   EXPECT_FALSE(w.trayShown());
   EXPECT_TRUE(w.isVisible());  // nothing else would lead to it
+  const std::int64_t start = platform::SteadyMs();
   w.OnNews();
+  QApplication::processEvents();
+  EXPECT_LT(platform::SteadyMs() - start, 1000);
   EXPECT_EQ(w.model().rowCount(), 3);
 }
 

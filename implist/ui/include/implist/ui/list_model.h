@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,22 +20,27 @@ struct ListFilter;
 struct ListRow {
   std::string section;    // the record's section in ImpListData.ini
   std::int64_t time = 0;  // the stored time as the number YYYYMMDDhhmmss (0 when none)
-  QString text[4];
   Record record;
+  // The column texts; a model makes them when they are first shown or sorted.
+  mutable QString text[4];
+  mutable bool hasTexts = false;
 };
+struct RowLabels;
 
 // The sort key of a Time text: its first 12 to 14 digits as YYYYMMDDhhmmss
 // (seconds 00 when only 12 are given); 0 when it has fewer than 12.
 std::int64_t TimeKey(std::string_view time);
 // A row of a record with the column texts in `language`.
 ListRow MakeRow(std::string section, Record record, companion::Language language);
-// The records of a list file that the filter shows, as rows.
-std::vector<ListRow> LoadRows(const std::string& listFile, const ListFilter& filter, companion::Language language);
+// The records of a list file that the filter shows, as rows whose texts the
+// model makes when they are needed (a view asks only for the rows it shows).
+std::vector<ListRow> LoadRows(const std::string& listFile, const ListFilter& filter);
 
 class ImpListModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   explicit ImpListModel(QObject* parent = nullptr);
+  ~ImpListModel() override;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,14 +50,21 @@ class ImpListModel : public QAbstractTableModel {
   void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
   void SetRows(std::vector<ListRow> rows);
+  // New rows in the given order: sorted before the view hears of them.
+  void SetRows(std::vector<ListRow> rows, int column, Qt::SortOrder order);
   void Clear() { SetRows({}); }
   const ListRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+  // The text of a cell, made on first use.
+  const QString& Text(int row, int column) const;
   int sortColumn() const { return sortColumn_; }
   Qt::SortOrder sortOrder() const { return sortOrder_; }
-  void SetLanguage(companion::Language language) { language_ = language; }
+  void SetLanguage(companion::Language language);
 
  private:
+  void SortRows(int column, Qt::SortOrder order);
+  const ListRow& WithTexts(const ListRow& row) const;
   std::vector<ListRow> rows_;
+  std::unique_ptr<RowLabels> labels_;
   int sortColumn_ = 0;
   Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
   companion::Language language_ = companion::Language::English;

@@ -68,6 +68,8 @@ class ImpListWindow : public QWidget {
 
  signals:
   void passFinished();
+  // The user chose to end the program (the close question answered yes).
+  void endRequested();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -93,6 +95,7 @@ class ImpListWindow : public QWidget {
   bool operating_ = false;
   bool trayShown_ = false;
   bool quitting_ = false;
+  bool passNotice_ = false;  // the status line shows what a pass reported
   int passes_ = 0;
 
   std::thread worker_;

@@ -54,7 +54,6 @@ enum TextId : int {
   kTxtButtonFromList = 46,
   kTxtButtonFromBinder = 47,
   kTxtButtonClose = 48,
-  kTxtNotAvailable = 49,
   kTxtGroupCollection = 60,
   kTxtLabelInterval = 61,
   kTxtLabelFileHold = 62,
