@@ -314,6 +314,8 @@ TEST_F(Fax, ModeOneCopiesIntoAPlainFolderUnderAFreeName) {
   AddSetting("q*.pdf", "unused");
   Set("ImpMode2", "1");
   Set("TarBinder2", inst.Path("missing"));
+  Set("Print1", "2");
+  Set("Print2", "1");
   pf::MakeFolders(plain);
   WriteText(pf::JoinPath(plain, "p.pdf"), "old");
   WriteText(pf::JoinPath(plain, "p_002.pdf"), "old");
@@ -324,7 +326,14 @@ TEST_F(Fax, ModeOneCopiesIntoAPlainFolderUnderAFreeName) {
   const std::int64_t now = pf::UnixSeconds();
   pf::MakeFolders(pf::JoinPath(F("Success"), DayText(now - 40 * 86400)));
   pf::MakeFolders(pf::JoinPath(F("Fail"), DayText(now - 20 * 86400)));
+  std::vector<std::string> printed;  // "<mode>:<content>", the copy gone afterwards
+  engine->frame.print = [&](const std::string& copy, int mode) {
+    printed.push_back(std::to_string(mode) + ":" + ReadText(copy));
+    return true;
+  };
   engine->Cycle();
+  EXPECT_EQ(printed, std::vector<std::string>{"2:new"}) << "the filed one printed, the failed one not";
+  EXPECT_EQ(test::ReadTree(pf::JoinPath(pf::TempFolder(), "Hopvale"), ""), "") << "print copy deleted";
   EXPECT_TRUE(gHanded.empty()) << "no binder insertion";
   EXPECT_EQ(ReadText(pf::JoinPath(plain, "p_003.pdf")), "new");
   EXPECT_EQ(Dated(F("Success")), std::vector<std::string>{"p.pdf"});
