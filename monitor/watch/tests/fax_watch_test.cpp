@@ -343,6 +343,22 @@ TEST_F(Fax, ModeOneCopiesIntoAPlainFolderUnderAFreeName) {
   EXPECT_EQ(test::ReadTree(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_"), "") << "no result file";
 }
 
+TEST_F(Fax, AFaxFolderOnAShareThatDoesNotAnswerIsLeftForTheCycle) {
+  AddSetting("*.pdf", "A");
+  WriteText(F("a.pdf"), "a");
+  // The fax folder's share hangs; only the probe's limit is waited for.
+  pf::SetPathStallForTesting([this](const std::string& p) { return p.rfind(fax_, 0) == 0; }, 200);
+  Start();
+  engine->Cycle();
+  pf::SetPathStallForTesting(nullptr);
+  ASSERT_EQ(engine->frame.fax.onNetwork, 1) << "a folder that does not answer counts as network";
+  EXPECT_TRUE(gHanded.empty());
+  EXPECT_EQ(Names(fax_), std::vector<std::string>{"a.pdf"}) << "no work folder, no save folder, no clean-up";
+  EXPECT_NE(SkipLog().find("62120: "), std::string::npos) << SkipLog();
+  engine->Cycle();
+  EXPECT_EQ(gHanded, std::vector<std::string>{Named("A", "a.pdf")}) << "filed once the share answers";
+}
+
 TEST_F(Fax, BinderSearchIsWrittenBackAndReadAtTheNextCycleStart) {
   inst.SetOption("DisableSearchBinder", "1");
   AddSetting("*.pdf", "Full");
