@@ -9,6 +9,11 @@
 // tells the next holder of the binder's lock to restore the page file from
 // _backup.pdf and drop the new files (binderlib/recover.h).
 //
+// A send-file tool's send also names its keyword stamp and the binder
+// version to record: both go into _tmp.ini, so the pages' "<stamp>_<i> "
+// tokens are committed by the same rename as the pages themselves (a crash
+// can never leave filed pages the import list cannot find).
+//
 // The undo data comes from another process and is checked before use: page
 // and OCR file names are plain names of regular files inside the undo
 // folder, page indexes lie within their files, the page count within 1 to
@@ -167,13 +172,14 @@ std::map<int, int> FilePlaces(const store::IniImage& image, const bl::BinderSumm
 
 class Send {
  public:
-  Send(void* owner, std::string folder, std::string undo, int count, int position, bool secured)
+  Send(void* owner, std::string folder, std::string undo, int count, int position, bool secured, SendMarks marks)
       : owner_(owner),
         folder_(std::move(folder)),
         undoPath_(std::move(undo)),
         count_(count),
         front_(SendPositionToBinder(position) == bl::kInsertFront),
-        secured_(secured) {}
+        secured_(secured),
+        marks_(std::move(marks)) {}
 
   int Run();
 
@@ -189,6 +195,7 @@ class Send {
   std::string folder_, undoPath_;
   int count_;
   bool front_, secured_;
+  SendMarks marks_;
   std::string password_;
   SendImageLibrary image_;
   SendLock lock_;
@@ -391,7 +398,14 @@ int Send::Merge(const bl::BinderSummary& b) {
     const DroppedPage& d = dropped_[static_cast<std::size_t>(i)];
     const int page = first + i;
     set(bl::kSecPageInfo, bl::PageKey(page, bl::kSufFlag), std::to_string(d.flag));
-    for (const auto& [suffix, value] : d.keys) {
+    std::map<std::string, std::string> keys = d.keys;
+    if (!marks_.keywordStamp.empty()) {
+      // The send's token in front of the page's own keyword.
+      const std::string token = marks_.keywordStamp + "_" + std::to_string(i + 1) + " ";
+      std::string& keyword = keys[bl::kSufContent];
+      if (!keyword.starts_with(token)) keyword = token + keyword;
+    }
+    for (const auto& [suffix, value] : keys) {
       std::string v = value;
       if (suffix == bl::kSufContentNoPage)
         if (auto c = bl::ParseStrictInt(value); c && *c >= 1) v = std::to_string(*c - 1 + first);
@@ -446,6 +460,7 @@ int Send::Merge(const bl::BinderSummary& b) {
   if (multi_) tmp.SetInt(bl::kSecPageInfo, bl::kKeyMaxPageID, maxId);
   if (contents > 0) tmp.SetInt(bl::kSecPageInfo, bl::kKeyContentTotal, b.contentTotal + contents);
   tmp.SetInt(bl::kSecBinderInfo, bl::kKeyPageTotal, b.CountedPages() + image);
+  if (marks_.binderVersion > b.version) tmp.SetInt(bl::kSecVersion, bl::kKeyVersion, marks_.binderVersion);
   SEND_LOG("Tmp ini file process succeed.");
   if (ebooks > 0) {
     tmp.SetInt(bl::kSecEBookInfo, bl::kKeyEBookTotalNum,
@@ -545,7 +560,9 @@ int Send::RollBack(int code) {
 int Send::Run() {
   ReadSendFileLogSwitch();
   if (int rc = image_.Load()) return rc;
-  if (folder_.empty() || undoPath_.empty() || count_ < 0 || count_ > kMaxDroppedPages) {
+  if (folder_.empty() || undoPath_.empty() || count_ < 0 || count_ > kMaxDroppedPages ||
+      marks_.binderVersion > bl::kSupportedBinderVersion ||
+      marks_.keywordStamp.find_first_of(" \t\r\n_") != std::string::npos) {
     SEND_LOG("Binder.ini path or undodata.ini path or undopagetotal error.");
     return -2;
   }
@@ -642,9 +659,9 @@ int SendPositionToBinder(int sendPosition) { return sendPosition == 0 ? bl::kIns
 void SetSendStepHook(SendStepHook hook) { g_sendHook = hook; }
 
 int SendPages(void* owner, const std::string& binderFolder, const std::string& undoDataPath, int pageCount,
-              int insertPosition, bool securedBinder) {
+              int insertPosition, bool securedBinder, const SendMarks& marks) {
   Send send(owner, platform::TrimTrailingSeparator(binderFolder), undoDataPath, pageCount, insertPosition,
-            securedBinder);
+            securedBinder, marks);
   return send.Run();
 }
 
@@ -684,6 +701,17 @@ extern "C" DRAVEL_API int AddPagesToBinderForSendFile(void* owner, int /*reserve
   return companion::ExportGuard("_Dravel", "AddPagesToBinderForSendFile", -3, [&] {
     return dravel::SendPages(owner, binderFolder ? binderFolder : "", undoData ? undoData : "", pageCount,
                              insertPosition, securedBinder != 0);
+  });
+}
+
+extern "C" DRAVEL_API int AddPagesToBinderForSendFile2(void* owner, int /*reserved2*/, const char* binderFolder,
+                                                       const char* undoData, int pageCount, int insertPosition,
+                                                       int /*reserved7*/, int securedBinder, int /*reserved9*/,
+                                                       const char* keywordStamp, int binderVersion) {
+  return companion::ExportGuard("_Dravel", "AddPagesToBinderForSendFile2", -3, [&] {
+    return dravel::SendPages(owner, binderFolder ? binderFolder : "", undoData ? undoData : "", pageCount,
+                             insertPosition, securedBinder != 0,
+                             {keywordStamp ? keywordStamp : "", std::max(0, binderVersion)});
   });
 }
 

@@ -247,7 +247,7 @@ TEST(SharedLibrary, ExportsOnlyTheCInterface) {
     "CreateImpLockFile", "DeleteImpLockFile", "GetAndCheckImpSendUserdat", "OutPutImpRsltFile", "ReadTraceLogInfo",
         "MyLoadLibrary", "GetPrinterOutputSize", "GetTargetPaperSize", "GetAllBinderInfo", "CheckFolderName",
         "InsertFileToBinder", "Zorvan_ConvertPDF", "SearchInsertBinder", "GetSharpNum2", "AddPagesToBinderForSendFile",
-        "GetFileTotalPageForSendFile"
+        "AddPagesToBinderForSendFile2", "GetFileTotalPageForSendFile"
   };
   for (const std::string& name : interface) EXPECT_NE(lib.Address(name.c_str()), nullptr) << name;
   // Nothing else: internal C++ functions and the static layers inside stay

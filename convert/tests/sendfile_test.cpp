@@ -238,7 +238,8 @@ TEST(SendRefusals, HostileUndoDataIsRefused) {
 }
 
 // kill -9 at each step of a send: the monitor's next import and the next
-// send find the old or the new binder and no lock left blocking.
+// send find the old or the new binder and no lock left blocking; the send's
+// keyword tokens come and go with its pages, never one without the other.
 TEST(SendCrash, KilledSendIsRolledBackOrKept) {
   for (Kind kind : {Kind::Multi, Kind::SecuredSingle}) {
     for (const char* step : {"locked", "tmp-ini", "page-files", "pdf-replaced", "committed"}) {
@@ -247,8 +248,8 @@ TEST(SendCrash, KilledSendIsRolledBackOrKept) {
       Fixture f(kind);
       const std::string undo = test::WriteUndoData(f.inst.Path("u"), Dropped("d", 2));
       const int rc = zv::platform::RunAndWait(std::string(ZV_TEST_TOOLS_DIR) + "/send_crash_tool",
-                                              {f.binder, undo, "2", "1", f.secured ? "1" : "0", step}, 60'000,
-                                              f.inst.Environment());
+                                              {f.binder, undo, "2", "1", f.secured ? "1" : "0", step, "20261208112500"},
+                                              60'000, f.inst.Environment());
       ASSERT_EQ(rc, 128 + 9);
       const bool committed = std::string(step) == "committed";
       const std::string more = f.inst.Path("m.pdf");
@@ -263,6 +264,10 @@ TEST(SendCrash, KilledSendIsRolledBackOrKept) {
       EXPECT_EQ(f.Pages(), expected);
       const auto s = bl::ReadBinder(f.binder);
       EXPECT_TRUE(s.ok()) << s.problems.front();
+      Texts tokened;
+      for (const auto& p : s.pages)
+        if (p.keyword.starts_with("20261208112500_")) tokened.push_back(p.keyword);
+      EXPECT_EQ(tokened, committed ? Texts({"20261208112500_1 d1", "20261208112500_2 d2"}) : Texts());
       EXPECT_EQ(f.Send(undo, 2, 0), 0);
       EXPECT_EQ(f.Pages(), Labels("d", 1, 2) + expected);
     }
@@ -289,6 +294,22 @@ TEST(SendExports, ThroughTheLibrary) {
   bl::ShortLock lock(f.binder, 10);
   EXPECT_EQ(send(nullptr, 0, f.binder.c_str(), undo.c_str(), 2, 0, 0, 0, 0), 0);
   EXPECT_EQ(send(nullptr, 0, nullptr, undo.c_str(), 2, 0, 0, 0, 0), -2);
+  // The marking variant: one dropped page and its blank pad both carry the
+  // token; the version is raised, never past what is written here.
+  auto marked = lib.Symbol<decltype(&AddPagesToBinderForSendFile2)>("AddPagesToBinderForSendFile2");
+  ASSERT_TRUE(marked);
+  const std::string one = test::WriteUndoData(f.inst.Path("u1"), Dropped("e", 1));
+  EXPECT_EQ(marked(nullptr, 0, f.binder.c_str(), one.c_str(), 1, 1, 0, 0, 0, "20261208112500",
+                   bl::kSupportedBinderVersion + 1),
+            -2);
+  EXPECT_EQ(marked(nullptr, 0, f.binder.c_str(), one.c_str(), 1, 1, 0, 0, 0, "2026_1", 0), -2);
+  EXPECT_EQ(
+      marked(nullptr, 0, f.binder.c_str(), one.c_str(), 1, 1, 0, 0, 0, "20261208112500", bl::kSupportedBinderVersion),
+      0);
   lock.Release();
-  EXPECT_EQ(f.Pages(), Labels("d", 1, 2) + Labels("b", 1, 2));
+  EXPECT_EQ(f.Pages(), Labels("d", 1, 2) + Labels("b", 1, 2) + Labels("e", 1, 1) + Texts{"?"});
+  const auto s = bl::ReadBinder(f.binder);
+  EXPECT_EQ(s.pages.at(4).keyword, "20261208112500_1 e1");
+  EXPECT_EQ(s.pages.at(5).keyword + " ", "20261208112500_2 ");
+  EXPECT_EQ(s.version, bl::kSupportedBinderVersion);
 }

@@ -28,7 +28,9 @@ namespace ini = platform::ini;
 
 namespace {
 
-using AddPagesFn = int (*)(void*, int, const char*, const char*, int, int, int, int, int);
+// The insertion that writes the send's keyword tokens and the binder's
+// version in the same binder ini replacement as the pages.
+using AddPagesFn = int (*)(void*, int, const char*, const char*, int, int, int, int, int, const char*, int);
 using TotalPageFn = int (*)(const char*, int);
 
 constexpr int kLockSeconds = 10;
@@ -39,31 +41,6 @@ SendOutcome Fail(int code, const std::string& line) {
   o.code = code;
   o.log = line;
   return o;
-}
-
-// "<stamp>_<i> " in front of each inserted page's keyword. The caller holds
-// the binder's ~Write.Locked.
-// The binder's Version is raised in the same write.
-bool WriteSendKeywords(const std::string& folder, int first, int entries, const std::string& stamp, int version) {
-  const std::string iniPath = bl::BinderIniPath(folder);
-  {
-    ini::WriteGroup group(iniPath);
-    if (!group.ok()) return false;
-    if (ini::GetInt(iniPath, bl::kSecVersion, bl::kKeyVersion, bl::kDefaultVersion) != version &&
-        !ini::WriteInt(iniPath, bl::kSecVersion, bl::kKeyVersion, version))
-      return false;
-    for (int i = 0; i < entries; ++i) {
-      const std::string key = bl::PageKey(first + i, bl::kSufContent);
-      const std::string token = stamp + "_" + std::to_string(i + 1) + " ";
-      const std::string old = ini::GetString(iniPath, bl::kSecPageInfo, key, "");
-      if (old.starts_with(token)) continue;
-      if (!ini::WriteString(iniPath, bl::kSecPageInfo, key, token + old)) return false;
-    }
-    if (!group.Commit()) return false;
-  }
-  const std::string dat = platform::JoinPath(folder, bl::FolderName(folder) + ".dat");
-  if (platform::IsFile(dat)) platform::CopyFile(iniPath, dat, true);
-  return true;
 }
 
 }  // namespace
@@ -90,7 +67,7 @@ SendOutcome SendDroppedPages(const DropRequest& drop, const SendTarget& target, 
       platform::SharedLibrary::Open(platform::JoinPath(platform::ProgramFolder(), "libDravel.so"));
   AddPagesFn addPages = nullptr;
   TotalPageFn totalPage = nullptr;
-  if (!dravel || !dravel.Bind("AddPagesToBinderForSendFile", addPages))
+  if (!dravel || !dravel.Bind("AddPagesToBinderForSendFile2", addPages))
     return Fail(-101, "Load Dravel.dll AddPagesToBinderForSendFile function failed.");
   if (!dravel.Bind("GetFileTotalPageForSendFile", totalPage))
     return Fail(-101, "Load Dravel.dll GetFileTotalPageForSendFile function failed.");
@@ -169,33 +146,23 @@ SendOutcome SendDroppedPages(const DropRequest& drop, const SendTarget& target, 
   const int undoVersion = ini::GetInt(undo, bl::kSecVersion, bl::kKeyVersion, bl::kDefaultVersion);
   if (undoVersion > bl::kSupportedBinderVersion) return afterAsk(-12, "Undo data version is newer than supported.");
 
-  // 14. The insertion.
+  // 14.-15. The insertion; the send's keywords on the inserted pages (so
+  // the import list can find them again) and the binder's version go into
+  // the same binder ini replacement. Both versions were checked: the
+  // largest is never above what this installation writes.
   ToolLog(__FILE__, __LINE__, "Begin to call AddPagesToBinderForSendFile function to insert page to binder.");
-  const int listedBefore = static_cast<int>(b.pages.size());
-  const int rc =
-      addPages(nullptr, 0, folder.c_str(), undo.c_str(), drop.pageCount, insertPosition, 0, target.secured ? 1 : 0, 0);
+  const int version = std::max({b.version, undoVersion, bl::kSupportedBinderVersion});
+  const std::string stamp = SendStamp(sendTime);
+  const int rc = addPages(nullptr, 0, folder.c_str(), undo.c_str(), drop.pageCount, insertPosition, 0,
+                          target.secured ? 1 : 0, 0, stamp.c_str(), version);
   if (rc != 0) {
     SendOutcome o = afterAsk(rc, "AddPagesToBinderForSendFile failed.");
     o.fromCall = true;
     return o;
   }
-
-  // 15. Under the same lock: the send's keywords on the inserted pages, so
-  // the import list can find them again, and the binder's version.
+  ToolLog(__FILE__, __LINE__, "Update binder version.");
   SendOutcome ok;
   ok.pagesInserted = entries;
-  // Both versions were checked: the largest is never above what this
-  // installation writes.
-  const int version = std::max({b.version, undoVersion, bl::kSupportedBinderVersion});
-  const int listedAfter = static_cast<int>(bl::ReadBinder(folder, false).pages.size());
-  if (listedAfter != listedBefore + entries) {
-    ToolLog(__FILE__, __LINE__, "Inserted page entries do not match; no send keywords written.");
-  } else if (!WriteSendKeywords(folder, insertPosition == 0 ? 1 : listedBefore + 1, entries, SendStamp(sendTime),
-                                version)) {
-    ToolLog(__FILE__, __LINE__, "Writing the send keywords failed.");
-  } else {
-    ToolLog(__FILE__, __LINE__, "Update binder version.");
-  }
   lock.Release();
   // The source removes its pages only now: before, a failure would have
   // lost them.

@@ -135,6 +135,16 @@ DRAVEL_API int CheckFolderName(const char* name, int level, char* title1, char* 
 DRAVEL_API int AddPagesToBinderForSendFile(void* owner, int reserved2, const char* binderFolder, const char* undoData,
                                            int pageCount, int insertPosition, int reserved7, int securedBinder,
                                            int reserved9);
+/* AddPagesToBinderForSendFile that also marks the inserted pages in the
+ * same binder ini replacement: the i-th inserted entry (the blank pad
+ * included) gets "<keywordStamp>_<i> " in front of its keyword
+ * (`keywordStamp` NULL or empty: no token; a blank or "_" in it: -2), and
+ * the binder's Version is raised to `binderVersion` when that is higher (0
+ * leaves it; above what this installation writes: -2). A crash never
+ * leaves the pages without their tokens. */
+DRAVEL_API int AddPagesToBinderForSendFile2(void* owner, int reserved2, const char* binderFolder, const char* undoData,
+                                            int pageCount, int insertPosition, int reserved7, int securedBinder,
+                                            int reserved9, const char* keywordStamp, int binderVersion);
 /* Pages of a PDF file (1 or more); -2 empty name or no page count, -1 the
  * file cannot be opened or read, -103/-102 the image library cannot be
  * loaded/initialised. `reserved` is handed on by the caller and not used. */

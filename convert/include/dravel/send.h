@@ -12,9 +12,19 @@ namespace zv::dravel {
 // one onto the other.
 int SendPositionToBinder(int sendPosition);
 
-// See AddPagesToBinderForSendFile in dravel.h.
+// What a send-file tool's send records with the pages, in the same binder
+// ini replacement: "<keywordStamp>_<i> " in front of the i-th inserted
+// page's keyword (none when empty), and the binder's Version raised to
+// `binderVersion` (never lowered; 0 leaves it).
+struct SendMarks {
+  std::string keywordStamp;
+  int binderVersion = 0;
+};
+
+// See AddPagesToBinderForSendFile and AddPagesToBinderForSendFile2 in
+// dravel.h.
 int SendPages(void* owner, const std::string& binderFolder, const std::string& undoDataPath, int pageCount,
-              int insertPosition, bool securedBinder);
+              int insertPosition, bool securedBinder, const SendMarks& marks = {});
 // See GetFileTotalPageForSendFile in dravel.h.
 int FileTotalPage(const std::string& path);
 

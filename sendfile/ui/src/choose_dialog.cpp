@@ -7,11 +7,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <chrono>
 #include <ctime>
-#include <future>
 
 #include "companion/common.h"
 #include "companion/services.h"
@@ -40,7 +39,8 @@ int Show(const std::string& text, int icon) {
 
 }  // namespace
 
-ChooseDialog::ChooseDialog(DropRequest drop, QWidget* parent) : QDialog(parent), drop_(std::move(drop)) {
+ChooseDialog::ChooseDialog(DropRequest drop, QWidget* parent)
+    : QDialog(parent), drop_(std::move(drop)), send_(&SendDroppedPages) {
   setWindowTitle(Q(TextOf(Text::ChooseTitle)));
   auto* layout = new QVBoxLayout(this);
   auto* middle = new QHBoxLayout;
@@ -78,6 +78,16 @@ ChooseDialog::ChooseDialog(DropRequest drop, QWidget* parent) : QDialog(parent),
     return;
   }
   ready_ = LoadUsers() && LoadTree();
+}
+
+ChooseDialog::~ChooseDialog() {
+  // Never left running: it may still ask this dialog a question.
+  if (worker_ != nullptr) worker_->wait();
+}
+
+void ChooseDialog::reject() {
+  if (sending()) return;  // the pages are being filed: the result must be handled
+  QDialog::reject();
 }
 
 bool ChooseDialog::LoadUsers() {
@@ -189,23 +199,43 @@ void ChooseDialog::Accept() {
   target.linkFolder = link->data(0, kFolderRole).toString().toStdString();
   target.linkName = link->text(0).toStdString();
 
+  if (sending()) return;
+  // The insertion runs on a worker thread; only the question about whole
+  // files comes back to the window thread (the worker waits for the
+  // answer). The page-room request and the move notice wait on the worker.
   SendHooks hooks;
-  hooks.confirmWholeFiles = [] {
-    return Show(TextOf(Text::ConfirmWholeFiles), companion::kMbOkCancel | companion::kMbIconWarning) ==
-           companion::kIdOk;
-  };
-  // The work desk may take up to 5 s to answer: the window keeps painting
-  // meanwhile (user input waits until the answer is in).
-  hooks.askPageRoom = [](int pid, int room) {
-    auto answer = std::async(std::launch::async, [pid, room] { return AskPageRoom(pid, room); });
-    while (answer.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return answer.get();
+  hooks.confirmWholeFiles = [this] {
+    bool yes = false;
+    QMetaObject::invokeMethod(
+        this,
+        [&yes] {
+          yes = Show(TextOf(Text::ConfirmWholeFiles), companion::kMbOkCancel | companion::kMbIconWarning) ==
+                companion::kIdOk;
+        },
+        Qt::BlockingQueuedConnection);
+    return yes;
   };
   const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  const int position = front_->isChecked() ? 0 : 1;
+  auto result = std::make_shared<SendOutcome>();
+  worker_ = QThread::create([send = send_, drop = drop_, target, position, now, hooks, result] {
+    *result = send(drop, target, position, now, hooks);
+  });
+  connect(worker_, &QThread::finished, this, [this, target, now, result] {
+    worker_->wait();
+    worker_->deleteLater();
+    worker_ = nullptr;
+    outcome_ = *result;
+    unsetCursor();
+    setEnabled(true);
+    Finish(target, now);
+  });
   setEnabled(false);
-  outcome_ = SendDroppedPages(drop_, target, front_->isChecked() ? 0 : 1, now, hooks);
-  setEnabled(true);
+  setCursor(Qt::BusyCursor);
+  worker_->start();
+}
+
+void ChooseDialog::Finish(const SendTarget& target, std::int64_t now) {
   if (outcome_.cancelled) return;
   if (outcome_.code != 0) {
     const std::string text = OutcomeMessage(outcome_);

@@ -9,9 +9,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
@@ -82,8 +84,10 @@ class Marloft : public ::testing::Test {
   void TearDown() override { companion::SetMessageBoxHook(nullptr); }
 
   // Drops `payload` on the window; the choose dialog, when it opens, picks
-  // the binder, ticks every recipient and presses OK.
-  std::pair<bool, Qt::DropAction> Drop(MarloftWindow& w, const std::string& payload, bool front) {
+  // the binder, ticks every recipient, is handed to `beforeOk` and OK is
+  // pressed.
+  std::pair<bool, Qt::DropAction> Drop(MarloftWindow& w, const std::string& payload, bool front,
+                                       const std::function<void(ChooseDialog*)>& beforeOk = {}) {
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -93,13 +97,18 @@ class Marloft : public ::testing::Test {
       EXPECT_TRUE(d->SelectBinder(binder));
       for (int i = 0; i < d->recipients()->count(); ++i) d->recipients()->item(i)->setCheckState(Qt::Checked);
       (front ? d->frontButton() : d->backButton())->setChecked(true);
+      if (beforeOk) beforeOk(d);
       d->okButton()->click();
     });
     poll.start();
+    return DropEvents(w, payload);
+  }
+  // The events of a drop as the desktop delivers them: the drag enters,
+  // then drops.
+  static std::pair<bool, Qt::DropAction> DropEvents(MarloftWindow& w, const std::string& payload) {
     QMimeData mime;
     mime.setData(companion::workdesk::kDragMimeType,
                  QByteArray(payload.data(), static_cast<qsizetype>(payload.size())));
-    // As the desktop delivers it: the drag enters, then drops.
     QDragEnterEvent enter(QPoint(10, 10), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&w, &enter);
     QDropEvent e(QPointF(10, 10), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -201,6 +210,41 @@ TEST_F(Marloft, DropsAreFiledWithKeywordsAndAnnounced) {
   std::tie(accepted, action) = Drop(w, companion::workdesk::EncodeDragData(bad), false);
   EXPECT_FALSE(accepted);
   EXPECT_EQ(w.drops(), drops);
+}
+
+// The insertion runs on a worker thread: meanwhile the window thread goes
+// on handling events, the dialog waits disabled, and another drop is
+// refused without a second dialog.
+TEST_F(Marloft, TheInsertionRunsOffTheWindowThread) {
+  MarloftWindow w;
+  w.show();
+  DragSource source(box, "desk", {"--pages", "2"});
+  DragSource other(box, "other", {"--pages", "2"});
+  QThread* ranOn = nullptr;
+  bool waited = false, otherAccepted = true;
+  int drops = -1;
+  auto [accepted, action] = Drop(w, source.payload, false, [&](ChooseDialog* d) {
+    d->SetSendFunction([&](const DropRequest& r, const SendTarget& t, int pos, std::int64_t at, const SendHooks& h) {
+      ranOn = QThread::currentThread();
+      QThread::msleep(800);
+      return SendDroppedPages(r, t, pos, at, h);
+    });
+    QTimer::singleShot(300, &w, [&, dialog = QPointer<ChooseDialog>(d)] {
+      waited = dialog && dialog->sending() && !dialog->isEnabled();
+      drops = w.drops();
+      otherAccepted = DropEvents(w, other.payload).first;
+      drops = w.drops() - drops;
+    });
+  });
+  EXPECT_TRUE(accepted);
+  EXPECT_EQ(action, Qt::MoveAction);
+  EXPECT_NE(ranOn, nullptr);
+  EXPECT_NE(ranOn, QThread::currentThread());
+  EXPECT_TRUE(waited);
+  EXPECT_FALSE(otherAccepted);
+  EXPECT_EQ(drops, 0);
+  EXPECT_EQ(bl::ReadBinder(binder).pages.size(), 2u);
+  EXPECT_EQ(test::ReadText(other.log).find("pageroom"), std::string::npos);
 }
 
 TEST_F(Marloft, PlaceAndTopMostAreKept) {

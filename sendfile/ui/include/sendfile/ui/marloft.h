@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,14 +29,28 @@ class QTreeWidgetItem;
 class QMenu;
 class QAction;
 class QMimeData;
+class QThread;
 
 namespace zv::sendfile::ui {
 
+// The insertion of one drop (SendDroppedPages).
+using SendFunction =
+    std::function<SendOutcome(const DropRequest&, const SendTarget&, int, std::int64_t, const SendHooks&)>;
+
 // The binder tree, the recipients and the insert position for one drop.
+// OK runs the insertion on a worker thread: the dialog stays disabled and
+// cannot be closed until it ends, the windows keep painting and moving, and
+// the outcome is reported here on the window thread.
 class ChooseDialog : public QDialog {
   Q_OBJECT
  public:
   ChooseDialog(DropRequest drop, QWidget* parent = nullptr);
+  ~ChooseDialog() override;
+  // Replaces the insertion (a test wraps it to watch it run).
+  void SetSendFunction(SendFunction f) { send_ = std::move(f); }
+  // An insertion is running.
+  bool sending() const { return worker_ != nullptr; }
+  void reject() override;
   // False when the recipient list or the tree could not be set up (the
   // message was shown).
   bool ready() const { return ready_; }
@@ -56,8 +72,11 @@ class ChooseDialog : public QDialog {
   void Expand(QTreeWidgetItem* item);
   void Fill(QTreeWidgetItem* linkItem);
   void Accept();
+  void Finish(const SendTarget& target, std::int64_t sendTime);
 
   DropRequest drop_;
+  SendFunction send_;
+  QThread* worker_ = nullptr;
   bool ready_ = false;
   SendOutcome outcome_;
   QTreeWidget* tree_ = nullptr;
