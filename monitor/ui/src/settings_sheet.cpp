@@ -65,6 +65,7 @@ CZorvanProSheet::CZorvanProSheet(SheetContext context, QWidget* parent)
   tabs_ = new QTabWidget(this);
   layout->addWidget(tabs_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+  NameButtons(buttons);
   apply_ = buttons->button(QDialogButtonBox::Apply);
   apply_->setEnabled(false);
   connect(buttons, &QDialogButtonBox::accepted, this, &CZorvanProSheet::accept);

@@ -123,10 +123,9 @@ int main(int argc, char** argv) {
   errors.Add(kIdsChkBinderWrong, {MonitorText(kIdsKindAutoFile), "2"});
   QMessageBox box(QMessageBox::Warning, Tr(kIdsProductName), QString::fromStdString(errors.BoxText()), QMessageBox::Ok);
   Save(box, "errors");
-  QFileDialog browser(nullptr, Tr(kLblSelectFolder), QString::fromStdString(root));
-  browser.setFileMode(QFileDialog::Directory);
-  browser.setOption(QFileDialog::ShowDirsOnly, true);
-  browser.setOption(QFileDialog::DontUseNativeDialog, true);
+  QFileDialog browser;
+  PrepareFolderDialog(browser);
+  browser.setDirectory(QString::fromStdString(root));
   Save(browser, "folder-browser");
   QPrinter printer;
   QPrintDialog print(&printer);
