@@ -389,6 +389,7 @@ std::vector<int> CFaxWatchProPage::SavingLines() const {
 // The whole section is built in the ".new" copy and replaces the file in one
 // step: no pause per setting, one commit for a thousand.
 bool CFaxWatchProPage::Write(const std::string& file) {
+  fax_.currentFolder = sheet_.currentFolder();
   return WriteFaxSettings(file, fax_, otherEdited_) && WriteChangeFlag(file, ChangeFlag::FaxModified);
 }
 

@@ -56,7 +56,7 @@ void SheetPage::SetModified(bool on) {
 }
 
 CZorvanProSheet::CZorvanProSheet(SheetContext context, QWidget* parent)
-    : QDialog(parent), context_(std::move(context)) {
+    : QDialog(parent), context_(std::move(context)), currentFolder_(context_.options.currentFolder) {
   setObjectName("CZorvanProSheet");
   const std::string product =
       context_.options.productName.empty() ? MonitorText(kIdsProductName) : context_.options.productName;

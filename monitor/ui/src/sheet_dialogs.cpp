@@ -15,6 +15,7 @@
 #include "dravel/dravel.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/text_ids.h"
+#include "monitor/ui/settings_sheet.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -74,7 +75,10 @@ std::string BrowseFolder(QWidget* parent, const std::string& current, bool servi
   QObject::connect(&dlg, &QFileDialog::directoryEntered, &dlg, gate);
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return "";
   const std::string chosen = S(dlg.selectedFiles().first());
-  return platform::MayWriteFolder(chosen) ? chosen : "";
+  if (!platform::MayWriteFolder(chosen)) return "";
+  for (QWidget* w = parent; w != nullptr; w = w->parentWidget())
+    if (auto* sheet = qobject_cast<CZorvanProSheet*>(w)) sheet->NoteFolder(chosen);
+  return chosen;
 }
 
 // ---- attach information ----------------------------------------------------------

@@ -360,7 +360,10 @@ std::vector<int> CReadFileProPage::SavingLines() const {
   return {kIdsTargetSaving, kIdsSavingWait, data_.entries.size() >= 100 ? kIdsSavingLong : kIdsBlank};
 }
 
-bool CReadFileProPage::Write(const std::string& file) { return WriteTargetPage(file, data_); }
+bool CReadFileProPage::Write(const std::string& file) {
+  if (!sheet_.currentFolder().empty()) data_.option["CurrentFolder"] = sheet_.currentFolder();
+  return WriteTargetPage(file, data_);
+}
 
 void CReadFileProPage::Saved() {
   CopyAfterTargetSave(sheet_.context().env, data_);

@@ -293,6 +293,7 @@ class SheetDialogTest : public QObject {
       if (fax == nullptr) return -5;
       fax->Select(2);
       fax->MoveSetting(-1);
+      sheet.NoteFolder("/last/browsed");
       sheet.accept();
       return sheet.result();
     };
@@ -303,6 +304,7 @@ class SheetDialogTest : public QObject {
     QCOMPARE(read.entries[1].targetName, std::string("mask3*"));
     QCOMPARE(read.entries[2].targetName, std::string("mask2*"));
     QCOMPARE(ProfileRead("Option", "FaxModified", 0, s.folder.env().settings), 1);
+    QCOMPARE(ProfileRead("Option", "CurrentFolder", "", s.folder.env().settings), std::string("/last/browsed"));
   }
   void labelsFollowTheUsersLanguage() {
     Setup s;
