@@ -82,6 +82,7 @@ CReadFileProPage::CReadFileProPage(CZorvanProSheet& sheet) : SheetPage(sheet) {
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
   list_->setHeaderLabels({Tr(kIdsColumnNo), Tr(kIdsColumnName), Tr(kIdsColumnFolder), Tr(kIdsColumnMonitoring)});
+  list_->header()->setStretchLastSection(false);
   list_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
   layout->addWidget(list_, 1);
   auto* row = new QHBoxLayout;
@@ -193,6 +194,7 @@ bool CReadFileProPage::Load() {
     RefreshRow(static_cast<int>(i));
   }
   filling_ = false;
+  for (int column : {0, 1, 3}) list_->resizeColumnToContents(column);  // names are not cut
   Select(data_.entries.empty() ? -1 : 0);
   return true;
 }
