@@ -3,11 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "companion/trace.h"
-#include "imagelib/imageio.h"
-#include "pdfwriter/writer.h"
+#include "ferrule/render.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -19,8 +17,6 @@ namespace print = platform::print;
 namespace {
 
 constexpr const char* kTag = "_Ferrule";
-// An office document that takes longer than this to render is not printed.
-constexpr int kOfficeTimeLimitSeconds = 120;
 
 void Trace(const std::string& text) { ZV_TRACE(kTag, text); }
 
@@ -32,17 +28,6 @@ void CopyText(char* target, std::size_t size, std::string_view text) {
 
 // The text of a fixed field, up to its first zero.
 std::string FieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
-
-std::string NewWorkFolder() {
-  const std::string base = platform::TempFolder();
-  if (base.empty()) return {};
-  std::random_device random;
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    const std::string path = platform::JoinPath(base, "Ferrule-" + std::to_string(random() % 100000000u));
-    if (platform::MakeNewFolder(path)) return path;
-  }
-  return {};
-}
 
 std::int32_t StatusCode(print::Status status) {
   switch (status) {
@@ -183,47 +168,17 @@ bool Plugin::Render(Job& job) {
   job.info = FerrulePrintInfo{};
   std::string kind;
   for (Document& d : job.documents) {
-    const std::string ext = platform::ToLowerAscii(platform::Extension(d.source));
-    // The image library also knows a PDF by its content.
-    ImageFileInfo image;
-    const bool known = ReadImageInfo(d.source, image) == IMAGEIO_OK;
-    if (ext == "pdf" || (known && image.format == IMAGEIO_FORMAT_PDF)) {
-      d.printed = d.source;
-      d.mimeType = "application/pdf";
-      d.pages = PdfPageCount(d.source);
-      kind = "pdf";
-    } else if (known) {
-      if (job.workFolder.empty()) job.workFolder = NewWorkFolder();
-      const std::string target = platform::JoinPath(job.workFolder, std::to_string(&d - job.documents.data()) + ".pdf");
-      d.pages = job.workFolder.empty() ? -1 : ConvertImageFileToPdf(d.source, target);
-      if (d.pages < 1) {
-        Trace("Render: the image cannot be made a PDF: " + d.source + " (" + std::to_string(d.pages) + ")");
-        return false;
-      }
-      d.printed = target;
-      d.mimeType = "application/pdf";
-      kind = "image";
-    } else if (!OfficeImportFilter(ext).empty()) {
-      if (job.workFolder.empty()) job.workFolder = NewWorkFolder();
-      const std::string target = platform::JoinPath(job.workFolder, std::to_string(&d - job.documents.data()) + ".pdf");
-      std::string why = "no temporary folder";
-      if (job.workFolder.empty() ||
-          !OfficeConvert(d.source, job.workFolder, target, 0, kOfficeTimeLimitSeconds, {}, why)) {
-        Trace("Render: the document cannot be rendered: " + d.source + ": " + why);
-        return false;
-      }
-      d.printed = target;
-      d.mimeType = "application/pdf";
-      d.pages = PdfPageCount(target);
-      kind = "office";
-    } else {
-      Trace("Render: not a document this plug-in prints: " + d.source);
+    PrintableDocument printable;
+    std::string why;
+    if (RenderForPrint(d.source, job.workFolder, std::to_string(&d - job.documents.data()), printable, why) !=
+        RenderResult::Ready) {
+      Trace("Render: " + why);
       return false;
     }
-    if (d.pages < 1) {
-      Trace("Render: no page to print in " + d.source);
-      return false;
-    }
+    d.printed = printable.file;
+    d.mimeType = printable.mimeType;
+    d.pages = printable.pages;
+    kind = printable.kind;
     job.info.pages += d.pages;
   }
   CopyText(job.info.kind, sizeof job.info.kind, job.documents.size() == 1 ? kind : "mixed");

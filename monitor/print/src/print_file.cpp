@@ -6,6 +6,8 @@
 
 #include "companion/trace.h"
 #include "ferrule/Ferrule.h"
+#include "ferrule/render.h"
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -228,15 +230,35 @@ int PrintFile(PrintContext& context, const std::string& path, int mode, bool* sc
 }
 
 bool ShellPrint(print::Backend& backend, const std::string& path) {
+  // The scheduler cannot read an office document: whatever the plug-in
+  // renders goes rendered the same way, anything else as it is, for the
+  // scheduler's own filters.
+  namespace ferrule = companion::ferrule;
   print::Job job;
   job.file = path;
-  const print::Submission s = backend.Submit(job);
-  if (s.status != print::Status::Ok) {
-    Trace("PrintFile: the print verb failed: " + path + ": " + print::StatusText(s.status) + ": " + s.error);
-    return false;
+  job.title = platform::LastComponent(path);
+  std::string workFolder, why;
+  ferrule::PrintableDocument printable;
+  const ferrule::RenderResult rendered = ferrule::RenderForPrint(path, workFolder, "print", printable, why);
+  bool taken = false;
+  if (rendered == ferrule::RenderResult::Failed) {
+    Trace("PrintFile: the print verb failed: " + why);
+  } else {
+    if (rendered == ferrule::RenderResult::Ready) {
+      job.file = printable.file;
+      job.mimeType = printable.mimeType;
+    } else {
+      Trace("PrintFile: the print verb hands the document over as it is: " + why);
+    }
+    const print::Submission s = backend.Submit(job);
+    taken = s.status == print::Status::Ok;
+    if (!taken)
+      Trace("PrintFile: the print verb failed: " + path + ": " + print::StatusText(s.status) + ": " + s.error);
+    else
+      Trace("PrintFile: printed by the print verb on " + s.destination + ": " + path);
   }
-  Trace("PrintFile: printed by the print verb on " + s.destination + ": " + path);
-  return true;
+  if (!workFolder.empty()) platform::RemoveTree(workFolder);
+  return taken;
 }
 
 bool PrintImportedFile(PrintContext& context, const std::string& path, int mode) {
@@ -262,8 +284,9 @@ ImportPrinter::ImportPrinter(std::string programFolder, PrintContext context)
 
 bool ImportPrinter::Print(const std::string& path, int mode) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!tried_) {
+  if (plugin_ == nullptr && (!tried_ || platform::SteadyMs() - triedAtMs_ >= kPluginRetryMs)) {
     tried_ = true;
+    triedAtMs_ = platform::SteadyMs();
     plugin_ = OutputPlugin::Open(programFolder_, context_.productName);
   }
   context_.plugin = plugin_.get();

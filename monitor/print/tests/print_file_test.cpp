@@ -2,6 +2,9 @@
 
 #include "ferrule/Ferrule.h"
 #include "monitor/print/print_file.h"
+#include "pdfwriter/writer.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "support/print_fixture.h"
 #include "testing/fake_print.h"
@@ -168,6 +171,49 @@ TEST_F(PrintFileTest, ACorruptStoredBlockCountsAsNothingStored) {
   }
   EXPECT_NE(f.Traces().find("PrintFile: the stored printer settings are not used: devsize is larger than 64 KiB"),
             std::string::npos);
+}
+
+TEST(ImportPrinterTest, AMissingPlugInIsTriedAgainAfterAMinute) {
+  test::PrintFixture f{""};
+  ScopedEnv log{"ZV_FAKE_FERRULE_LOG", f.inst.Path("plugin.log")};
+  platform::FakeClock clock;
+  platform::ScopedClock useClock{clock};
+  testing::RecordingPrintBackend backend;
+  backend.AddDestination("office");
+  backend.defaultName = "office";
+  ImportPrinter printer(f.inst.program(), PrintContext{nullptr, &backend, "Hopvale", nullptr, nullptr});
+  const std::string doc = f.inst.Path("doc.pdf");
+  testing::MakePdf(doc, 1);
+  auto pluginPrinted = [&] { return testing::ReadText(f.inst.Path("plugin.log")).find("cmd 30") != std::string::npos; };
+
+  EXPECT_TRUE(printer.Print(doc, 1)) << "the print verb without the plug-in";
+  std::filesystem::create_symlink(ZV_FAKE_FERRULE, f.inst.program() + "/libFerrule.so");
+  clock.Advance(ImportPrinter::kPluginRetryMs - 1);
+  EXPECT_TRUE(printer.Print(doc, 1));
+  EXPECT_FALSE(pluginPrinted()) << "not looked for again within the minute";
+  EXPECT_EQ(backend.jobs().size(), 2u);
+  clock.Advance(1);
+  EXPECT_TRUE(printer.Print(doc, 1));
+  EXPECT_TRUE(pluginPrinted()) << "installed meanwhile: used from then on";
+  EXPECT_EQ(backend.jobs().size(), 2u);
+}
+
+TEST(ImportPrinterTest, ThePrintVerbRendersAnOfficeDocumentFirstAndLeavesNothingBehind) {
+  if (companion::OfficeProgram().empty()) GTEST_SKIP() << "no office program installed";
+  test::PrintFixture f{""};
+  testing::RecordingPrintBackend backend;
+  backend.AddDestination("office");
+  backend.defaultName = "office";
+  const std::string doc = f.inst.Path("notes.txt");
+  testing::WriteText(doc, "first line\nsecond line\n");
+  ASSERT_TRUE(ShellPrint(backend, doc)) << f.Traces();
+  ASSERT_EQ(backend.jobs().size(), 1u);
+  const auto job = backend.jobs()[0];
+  EXPECT_EQ(job.job.mimeType, "application/pdf");
+  EXPECT_TRUE(job.data.starts_with("%PDF")) << "rendered, not the text as it is";
+  EXPECT_EQ(job.job.title, "notes.txt");
+  for (const std::string& name : testing::Names(platform::TempFolder()))
+    EXPECT_FALSE(name.starts_with("Ferrule-")) << name << " left behind";
 }
 
 }  // namespace

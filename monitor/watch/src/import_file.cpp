@@ -357,6 +357,9 @@ void InsertFile(WatchFrame& frame, const FileJob& job, const std::string& stamp,
     std::string why;
     result = CopyIntoPlainFolder(job.path, s.targetBinder, why);
     Copy(message, why);
+    // Printed like any other import: from a copy of its own, made before
+    // the source is moved away.
+    if (result == 0 && s.print > 0) Copy(printCopy, MakePrintCopy(job.path));
     frame.imports.fetch_add(1);
   } else if (s.workDesk == 1) {
     WorkDeskRequest request;

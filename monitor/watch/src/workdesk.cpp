@@ -73,6 +73,16 @@ std::string GetWorkDeskFolder(bool* loaded) {
   return platform::TrimTrailingSeparator(folder);
 }
 
+std::string MakePrintCopy(const std::string& source) {
+  const std::string folder = platform::JoinPath(platform::TempFolder(), "Hopvale");
+  const std::string copy = platform::JoinPath(folder, platform::LastComponent(source));
+  if (!platform::TempFolder().empty() && copy.size() < DRAVEL_PATH_MAX &&
+      (platform::IsFolder(folder) || platform::MakeFolders(folder)) && platform::CopyFile(source, copy, true, false))
+    return copy;
+  ZV_WATCH_TRACE("MakePrintFile() Error: " + copy);
+  return {};
+}
+
 WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
   WorkDeskOutcome out;
   if (platform::EqualsNoCase(platform::Extension(request.source), "pdf")) {
@@ -103,16 +113,7 @@ WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request) {
   }
   // 4: the print copy, in the folder where the library's insertion puts its
   // own. Without it the document is filed all the same, only not printed.
-  if (request.print > 0) {
-    const std::string folder = platform::JoinPath(platform::TempFolder(), "Hopvale");
-    const std::string copy = platform::JoinPath(folder, platform::LastComponent(request.source));
-    if (!platform::TempFolder().empty() && copy.size() < DRAVEL_PATH_MAX &&
-        (platform::IsFolder(folder) || platform::MakeFolders(folder)) &&
-        platform::CopyFile(request.source, copy, true, false))
-      out.printCopy = copy;
-    else
-      ZV_WATCH_TRACE("WorkDesk: MakePrintFile() Error: " + copy);
-  }
+  if (request.print > 0) out.printCopy = MakePrintCopy(request.source);
 
   // 5: the import; a busy work desk is asked again.
   const std::int64_t first = platform::SteadyMs();

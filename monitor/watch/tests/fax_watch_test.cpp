@@ -314,6 +314,8 @@ TEST_F(Fax, ModeOneCopiesIntoAPlainFolderUnderAFreeName) {
   AddSetting("q*.pdf", "unused");
   Set("ImpMode2", "1");
   Set("TarBinder2", inst.Path("missing"));
+  Set("Print1", "2");
+  Set("Print2", "1");
   pf::MakeFolders(plain);
   WriteText(pf::JoinPath(plain, "p.pdf"), "old");
   WriteText(pf::JoinPath(plain, "p_002.pdf"), "old");
@@ -324,7 +326,14 @@ TEST_F(Fax, ModeOneCopiesIntoAPlainFolderUnderAFreeName) {
   const std::int64_t now = pf::UnixSeconds();
   pf::MakeFolders(pf::JoinPath(F("Success"), DayText(now - 40 * 86400)));
   pf::MakeFolders(pf::JoinPath(F("Fail"), DayText(now - 20 * 86400)));
+  std::vector<std::string> printed;  // "<mode>:<content>", the copy gone afterwards
+  engine->frame.print = [&](const std::string& copy, int mode) {
+    printed.push_back(std::to_string(mode) + ":" + ReadText(copy));
+    return true;
+  };
   engine->Cycle();
+  EXPECT_EQ(printed, std::vector<std::string>{"2:new"}) << "the filed one printed, the failed one not";
+  EXPECT_EQ(test::ReadTree(pf::JoinPath(pf::TempFolder(), "Hopvale"), ""), "") << "print copy deleted";
   EXPECT_TRUE(gHanded.empty()) << "no binder insertion";
   EXPECT_EQ(ReadText(pf::JoinPath(plain, "p_003.pdf")), "new");
   EXPECT_EQ(Dated(F("Success")), std::vector<std::string>{"p.pdf"});
@@ -332,6 +341,22 @@ TEST_F(Fax, ModeOneCopiesIntoAPlainFolderUnderAFreeName) {
   EXPECT_EQ(Names(F("Fail")), (std::vector<std::string>{DayText(now - 20 * 86400), DayText(now)}));
   EXPECT_EQ(Names(pf::JoinPath(F("Fail"), DayText(now))), std::vector<std::string>{"q.pdf"}) << "kept, not deleted";
   EXPECT_EQ(test::ReadTree(pf::JoinPath(inst.program(), "Rslt"), "ImpRslt_"), "") << "no result file";
+}
+
+TEST_F(Fax, AFaxFolderOnAShareThatDoesNotAnswerIsLeftForTheCycle) {
+  AddSetting("*.pdf", "A");
+  WriteText(F("a.pdf"), "a");
+  // The fax folder's share hangs; only the probe's limit is waited for.
+  pf::SetPathStallForTesting([this](const std::string& p) { return p.rfind(fax_, 0) == 0; }, 200);
+  Start();
+  engine->Cycle();
+  pf::SetPathStallForTesting(nullptr);
+  ASSERT_EQ(engine->frame.fax.onNetwork, 1) << "a folder that does not answer counts as network";
+  EXPECT_TRUE(gHanded.empty());
+  EXPECT_EQ(Names(fax_), std::vector<std::string>{"a.pdf"}) << "no work folder, no save folder, no clean-up";
+  EXPECT_NE(SkipLog().find("62120: "), std::string::npos) << SkipLog();
+  engine->Cycle();
+  EXPECT_EQ(gHanded, std::vector<std::string>{Named("A", "a.pdf")}) << "filed once the share answers";
 }
 
 TEST_F(Fax, BinderSearchIsWrittenBackAndReadAtTheNextCycleStart) {

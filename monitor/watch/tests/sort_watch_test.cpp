@@ -84,6 +84,25 @@ TEST_F(SortWatch, SavedLinksAreTakenOverBeforeTheNextPass) {
   EXPECT_FALSE(pf::IsHidden(pf::JoinPath(Folder("Inbox"), "Success"))) << "ShowSaveFolder 1 shows them";
 }
 
+TEST_F(SortWatch, ASortFolderThatDoesNotAnswerHoldsThePassBackAtItsRoot) {
+  SaveLinks({{Folder("Inbox"), inst.binder()}, {Folder("Other"), other}});
+  testing::MakePdf(pf::JoinPath(Folder("Inbox"), "a.pdf"), 1);
+  const std::string root = inst.Path("sort");
+  pf::SetPathStallForTesting([root](const std::string& p) { return p.rfind(root, 0) == 0; }, 200);
+  Start();
+  engine->Cycle();
+  pf::SetPathStallForTesting(nullptr);
+  EXPECT_EQ(Pages(inst.binder()), 0u);
+  const std::string skips = test::ReadTree(pf::JoinPath(inst.program(), "AutoImpInfo"), "_skip");
+  // One look at the root, not one wait per link below it.
+  EXPECT_NE(skips.find("61050: "), std::string::npos) << skips;
+  EXPECT_NE(skips.find(root), std::string::npos) << skips;
+  EXPECT_EQ(skips.find(Folder("Inbox")), std::string::npos) << skips;
+  EXPECT_FALSE(pf::Exists(pf::JoinPath(Folder("Inbox"), "Success")));
+  engine->Cycle();
+  EXPECT_EQ(Pages(inst.binder()), 1u) << "filed once the share answers";
+}
+
 TEST_F(SortWatch, RecreatedBinderIsToldByItsOwnStamp) {
   inst.SetOption("RecreateBinder", "0");
   inst.SetOption("BinderINISetDateSec", "BinderInfo");

@@ -85,8 +85,10 @@ struct PrintContext {
 // null) is set when the scheduler did not answer.
 int PrintFile(PrintContext& context, const std::string& path, int mode, bool* schedulerDown = nullptr);
 
-// The print verb: the document as it is to the default destination with that
-// destination's own settings. True when the scheduler took it.
+// The print verb: the document to the default destination with that
+// destination's own settings; an image or office document rendered to a PDF
+// first, as the plug-in renders it (one that cannot be rendered is not
+// printed). True when the scheduler took it.
 bool ShellPrint(platform::print::Backend& backend, const std::string& path);
 
 // The print step after an import: PrintFile, and when it fails the print
@@ -96,9 +98,12 @@ bool PrintImportedFile(PrintContext& context, const std::string& path, int mode)
 
 // The watch thread's printer: the plug-in connection is opened on the first
 // print and closed with this object; the system's scheduler unless the
-// context names a backend.
+// context names a backend. A plug-in that could not be opened is tried again
+// at a later print, at most once every kPluginRetryMs of the process's clock
+// (installed meanwhile, or its connection refused only for a while).
 class ImportPrinter {
  public:
+  static constexpr std::int64_t kPluginRetryMs = 60'000;
   ImportPrinter(std::string programFolder, PrintContext context);
   bool Print(const std::string& path, int mode);
 
@@ -108,6 +113,7 @@ class ImportPrinter {
   PrintContext context_;
   std::unique_ptr<OutputPlugin> plugin_;
   bool tried_ = false;
+  std::int64_t triedAtMs_ = 0;
 };
 
 // The paper of a document as job options ("media=iso_a4_210x297mm

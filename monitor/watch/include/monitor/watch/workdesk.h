@@ -50,4 +50,10 @@ struct WorkDeskOutcome {
 // the unloading. Every wait goes through the platform clock.
 WorkDeskOutcome ImportToWorkDesk(const WorkDeskRequest& request);
 
+// The copy of a document that is printed after its import and deleted then,
+// in the temporary folder's "Hopvale" (where the library's insertion puts
+// its own). "" when it cannot be made (traced): the document is filed all
+// the same, only not printed.
+std::string MakePrintCopy(const std::string& source);
+
 }  // namespace zv::monitor
