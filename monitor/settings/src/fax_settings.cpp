@@ -217,6 +217,7 @@ bool WriteFaxSettings(const std::string& f, const FaxSettings& s, bool writeOthe
   I("checkTimer", s.checkTimer);
   I("SetTotalMax", s.setTotalMax);
   I("SetTotal", static_cast<int>(s.entries.size()));
+  if (!s.currentFolder.empty()) ok = ProfileWrite("Option", "CurrentFolder", s.currentFolder, f) && ok;
   for (std::size_t i = 0; i < s.entries.size(); ++i) {
     const int n = static_cast<int>(i) + 1;
     const int previous = Int(f, "SendUser" + std::to_string(n) + "count", 0);

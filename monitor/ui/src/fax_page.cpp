@@ -80,6 +80,7 @@ CFaxWatchProPage::CFaxWatchProPage(CZorvanProSheet& sheet) : SheetPage(sheet) {
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
   list_->setHeaderLabels({Tr(kIdsColumnNo), Tr(kIdsColumnName), Tr(kLblImportedName), Tr(kIdsColumnMonitoring)});
+  list_->header()->setStretchLastSection(false);
   list_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
   list_->setUniformRowHeights(true);
   layout->addWidget(list_, 1);
@@ -236,6 +237,7 @@ bool CFaxWatchProPage::Load() {
   otherBinder_->setText(Q(fax_.other.targetBinder));
   otherNotice_->SetMode(fax_.other.sendResult);
   filling_ = false;
+  for (int column : {0, 1, 3}) list_->resizeColumnToContents(column);  // names are not cut
   Select(count > 0 ? 0 : -1);
 
   // Settings whose binder went away or was made anew since: one warning.
@@ -389,6 +391,7 @@ std::vector<int> CFaxWatchProPage::SavingLines() const {
 // The whole section is built in the ".new" copy and replaces the file in one
 // step: no pause per setting, one commit for a thousand.
 bool CFaxWatchProPage::Write(const std::string& file) {
+  fax_.currentFolder = sheet_.currentFolder();
   return WriteFaxSettings(file, fax_, otherEdited_) && WriteChangeFlag(file, ChangeFlag::FaxModified);
 }
 

@@ -56,7 +56,7 @@ void SheetPage::SetModified(bool on) {
 }
 
 CZorvanProSheet::CZorvanProSheet(SheetContext context, QWidget* parent)
-    : QDialog(parent), context_(std::move(context)) {
+    : QDialog(parent), context_(std::move(context)), currentFolder_(context_.options.currentFolder) {
   setObjectName("CZorvanProSheet");
   const std::string product =
       context_.options.productName.empty() ? MonitorText(kIdsProductName) : context_.options.productName;
@@ -65,6 +65,7 @@ CZorvanProSheet::CZorvanProSheet(SheetContext context, QWidget* parent)
   tabs_ = new QTabWidget(this);
   layout->addWidget(tabs_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+  NameButtons(buttons);
   apply_ = buttons->button(QDialogButtonBox::Apply);
   apply_->setEnabled(false);
   connect(buttons, &QDialogButtonBox::accepted, this, &CZorvanProSheet::accept);

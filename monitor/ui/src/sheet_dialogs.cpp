@@ -15,6 +15,7 @@
 #include "dravel/dravel.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/text_ids.h"
+#include "monitor/ui/settings_sheet.h"
 #include "platform/fs.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -36,11 +37,28 @@ int Warn(const std::string& text, int style = companion::kMbOk | companion::kMbI
 
 QString Tr(int id) { return Q(MonitorText(id)); }
 
-std::string BrowseFolder(QWidget* parent, const std::string& current, bool serviceMode) {
-  QFileDialog dlg(parent, Tr(kLblSelectFolder));
+void NameButtons(QDialogButtonBox* box) {
+  const std::pair<QDialogButtonBox::StandardButton, int> names[] = {
+      {QDialogButtonBox::Ok, kLblOk}, {QDialogButtonBox::Cancel, kLblCancel}, {QDialogButtonBox::Apply, kLblApply}};
+  for (const auto& [which, id] : names)
+    if (QPushButton* b = box->button(which)) b->setText(Tr(id));
+}
+
+void PrepareFolderDialog(QFileDialog& dlg) {
+  dlg.setWindowTitle(Tr(kLblSelectFolder));
   dlg.setFileMode(QFileDialog::Directory);
   dlg.setOption(QFileDialog::ShowDirsOnly, true);
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+  dlg.setLabelText(QFileDialog::LookIn, Tr(kLblLookIn));
+  dlg.setLabelText(QFileDialog::FileName, Tr(kLblFolderName));
+  dlg.setLabelText(QFileDialog::FileType, Tr(kLblFileType));
+  dlg.setLabelText(QFileDialog::Accept, Tr(kLblChoose));
+  dlg.setLabelText(QFileDialog::Reject, Tr(kLblCancel));
+}
+
+std::string BrowseFolder(QWidget* parent, const std::string& current, bool serviceMode) {
+  QFileDialog dlg(parent);
+  PrepareFolderDialog(dlg);
   std::string start = current;
   if (start.empty() || !platform::IsFolder(start)) start = serviceMode ? "/" : S(QDir::homePath());
   dlg.setDirectory(Q(start));
@@ -57,7 +75,10 @@ std::string BrowseFolder(QWidget* parent, const std::string& current, bool servi
   QObject::connect(&dlg, &QFileDialog::directoryEntered, &dlg, gate);
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return "";
   const std::string chosen = S(dlg.selectedFiles().first());
-  return platform::MayWriteFolder(chosen) ? chosen : "";
+  if (!platform::MayWriteFolder(chosen)) return "";
+  for (QWidget* w = parent; w != nullptr; w = w->parentWidget())
+    if (auto* sheet = qobject_cast<CZorvanProSheet*>(w)) sheet->NoteFolder(chosen);
+  return chosen;
 }
 
 // ---- attach information ----------------------------------------------------------
@@ -79,6 +100,7 @@ CTextInfoDlg::CTextInfoDlg(QWidget* parent) : QDialog(parent) {
   row->addWidget(bytes_);
   layout->addLayout(row);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  NameButtons(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
@@ -144,6 +166,7 @@ CSendResult::CSendResult(int maxUser, QWidget* parent) : QDialog(parent), maxUse
   row->addStretch();
   layout->addLayout(row);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  NameButtons(buttons);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   connect(buttons, &QDialogButtonBox::accepted, this, &CSendResult::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -267,6 +290,7 @@ CInputFileDlg::CInputFileDlg(const std::string& kind, const SaveFolderValues& su
     sync();
   }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  NameButtons(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &CInputFileDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
@@ -327,6 +351,7 @@ CUnmatchedFoldersDlg::CUnmatchedFoldersDlg(QWidget* parent) : QDialog(parent) {
   row->addWidget(new QLabel(Tr(kLblUnmatchedText), this), 1);
   layout->addLayout(row);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  NameButtons(buttons);
   auto* list = buttons->addButton(Tr(kLblFolderList), QDialogButtonBox::ActionRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(list, &QPushButton::clicked, this, [] { OpenFolderList(); });

@@ -82,6 +82,7 @@ CReadFileProPage::CReadFileProPage(CZorvanProSheet& sheet) : SheetPage(sheet) {
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
   list_->setHeaderLabels({Tr(kIdsColumnNo), Tr(kIdsColumnName), Tr(kIdsColumnFolder), Tr(kIdsColumnMonitoring)});
+  list_->header()->setStretchLastSection(false);
   list_->header()->setSectionResizeMode(2, QHeaderView::Stretch);
   layout->addWidget(list_, 1);
   auto* row = new QHBoxLayout;
@@ -193,6 +194,7 @@ bool CReadFileProPage::Load() {
     RefreshRow(static_cast<int>(i));
   }
   filling_ = false;
+  for (int column : {0, 1, 3}) list_->resizeColumnToContents(column);  // names are not cut
   Select(data_.entries.empty() ? -1 : 0);
   return true;
 }
@@ -360,7 +362,10 @@ std::vector<int> CReadFileProPage::SavingLines() const {
   return {kIdsTargetSaving, kIdsSavingWait, data_.entries.size() >= 100 ? kIdsSavingLong : kIdsBlank};
 }
 
-bool CReadFileProPage::Write(const std::string& file) { return WriteTargetPage(file, data_); }
+bool CReadFileProPage::Write(const std::string& file) {
+  if (!sheet_.currentFolder().empty()) data_.option["CurrentFolder"] = sheet_.currentFolder();
+  return WriteTargetPage(file, data_);
+}
 
 void CReadFileProPage::Saved() {
   CopyAfterTargetSave(sheet_.context().env, data_);

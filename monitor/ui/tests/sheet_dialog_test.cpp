@@ -1,15 +1,19 @@
 // The settings dialog as a window: Cancel, Apply, a no-op OK, the one box of
-// errors, a recreated binder kept, the wait for an import, PropertyFlag, and
-// the balloon switch reaching the running tray at once.
+// errors, a recreated binder kept, the wait for an import, PropertyFlag, the
+// balloon switch reaching the running tray at once, and its labels in the
+// user's language.
+#include <QGroupBox>
 #include <QtTest>
 
 #include "companion/common.h"
+#include "companion/strings.h"
 #include "monitor/settings/fax_settings.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/sort_links.h"
 #include "monitor/ui/main_frame.h"
 #include "monitor/ui/printer_setup.h"
 #include "monitor/ui/settings_sheet.h"
+#include "monitor/ui/sheet_dialogs.h"
 #include "monitor/ui/sheet_pages.h"
 #include "platform/fs.h"
 #include "support/ui_fakes.h"
@@ -72,6 +76,25 @@ std::vector<std::string> Tree(const std::string& folder) {
   }
   return out;
 }
+
+// Every text a window shows: its title, labels, buttons, group boxes, tab
+// titles and list headers.
+QStringList ShownTexts(QWidget& w) {
+  QStringList out{w.windowTitle()};
+  for (auto* l : w.findChildren<QLabel*>()) out << l->text();
+  for (auto* b : w.findChildren<QAbstractButton*>()) out << b->text();
+  for (auto* g : w.findChildren<QGroupBox*>()) out << g->title();
+  for (auto* t : w.findChildren<QTabWidget*>())
+    for (int i = 0; i < t->count(); ++i) out << t->tabText(i);
+  for (auto* t : w.findChildren<QTreeWidget*>())
+    for (int i = 0; i < t->columnCount(); ++i) out << t->headerItem()->text(i);
+  return out;
+}
+
+struct LanguageScope {
+  explicit LanguageScope(zv::companion::Language l) { zv::companion::ForceLanguage(l); }
+  ~LanguageScope() { zv::companion::ResetLanguage(); }
+};
 
 }  // namespace
 
@@ -213,6 +236,18 @@ class SheetDialogTest : public QObject {
     context.env = EnvFiles::ForFolder(inst.program());
     context.options = ReadMonitorOptions(context.env.settings, "user");
     std::string summary;
+    // A folder without a binder: OK on the dialog that lists it refuses the
+    // save.
+    zv::platform::MakeFolders(top + "/Lib/Cab/Nobinder");
+    int unmatchedShown = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&unmatchedShown] {
+      if (auto* dlg = qobject_cast<CUnmatchedFoldersDlg*>(QApplication::activeModalWidget())) {
+        ++unmatchedShown;
+        dlg->accept();
+      }
+    });
+    answer.start(20);
     SheetHooks hooks;
     hooks.run = [&](CZorvanProSheet& sheet) {
       auto* page = sheet.page<CSortFolderProPage>();
@@ -221,6 +256,11 @@ class SheetDialogTest : public QObject {
       emit page->topEdit()->textEdited(page->topEdit()->text());
       page->linkCombo()->setCurrentIndex(0);
       emit page->linkCombo()->activated(0);
+      sheet.accept();
+      if (unmatchedShown != 1 || sheet.result() == QDialog::Accepted ||
+          ProfileRead("option", "SortModified", 0, inst.settings()) != 0)
+        return -2;
+      zv::platform::RemoveFolder(top + "/Lib/Cab/Nobinder");
       sheet.accept();
       summary = zv::testing::ReadText(page->WriteSummary());
       return sheet.result();
@@ -253,6 +293,7 @@ class SheetDialogTest : public QObject {
       if (fax == nullptr) return -5;
       fax->Select(2);
       fax->MoveSetting(-1);
+      sheet.NoteFolder("/last/browsed");
       sheet.accept();
       return sheet.result();
     };
@@ -263,7 +304,47 @@ class SheetDialogTest : public QObject {
     QCOMPARE(read.entries[1].targetName, std::string("mask3*"));
     QCOMPARE(read.entries[2].targetName, std::string("mask2*"));
     QCOMPARE(ProfileRead("Option", "FaxModified", 0, s.folder.env().settings), 1);
+    QCOMPARE(ProfileRead("Option", "CurrentFolder", "", s.folder.env().settings), std::string("/last/browsed"));
   }
+  void labelsFollowTheUsersLanguage() {
+    Setup s;
+    Boxes boxes;
+    ProfileWrite("Option", "FaxMonitorSet", 1, s.folder.env().settings);
+    {
+      LanguageScope english(zv::companion::Language::English);
+      CZorvanProSheet sheet(s.Context());
+      QVERIFY(sheet.Init());
+      QCOMPARE(sheet.tabs()->tabText(0), QString("Target Folders"));
+      QCOMPARE(sheet.applyButton()->text(), QString("Apply"));
+    }
+    LanguageScope japanese(zv::companion::Language::Japanese);
+    CZorvanProSheet sheet(s.Context());
+    QVERIFY(sheet.Init());
+    QCOMPARE(sheet.tabs()->tabText(0), QString("監視フォルダ"));
+    QCOMPARE(sheet.tabs()->tabText(1), QString("仕分けフォルダ"));
+    QCOMPARE(sheet.tabs()->tabText(3), QString("その他"));
+    QCOMPARE(sheet.applyButton()->text(), QString("適用"));
+    QVERIFY(ShownTexts(sheet).contains("通知しない"));
+    // No label is left in English: a text without a Japanese character is
+    // one that reads the same in both (or the product's name, a number, a
+    // path).
+    CTextInfoDlg text;
+    CSendResult recipients(50);
+    CInputFileDlg input(MonitorText(kIdsKindFax), {}, {}, 0, 0, 30, sheet.Places(), false);
+    CUnmatchedFoldersDlg unmatched;
+    QWidget* windows[] = {&sheet, &text, &recipients, &input, &unmatched};
+    const QStringList same{"", "OK", "FAX", "No.", "*", Tr(kIdsProductName)};
+    for (QWidget* w : windows) {
+      for (const QString& t : ShownTexts(*w)) {
+        bool ascii = true;
+        for (QChar c : t) ascii = ascii && c.unicode() < 0x80;
+        const bool neutral =
+            same.contains(t) || t.startsWith('/') || QRegularExpression("^[0-9 ]*$").match(t).hasMatch();
+        QVERIFY2(!ascii || neutral, qPrintable(w->objectName() + ": " + t));
+      }
+    }
+  }
+
   void printerOptionsComeBackAsStored() {
     QPrinter printer;
     ApplyJobOptions(printer, "copies=3 collate=false orientation-requested=4 media=A5");

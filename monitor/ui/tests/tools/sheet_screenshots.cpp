@@ -1,5 +1,6 @@
 // Pictures of the settings dialog's pages and dialogs for the documentation:
-// "sheet_screenshots <output folder>", run on a desktop (or a virtual one).
+// "sheet_screenshots <output folder> [en]", run on a desktop (or a virtual
+// one); in Japanese unless "en" is given.
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "companion/common.h"
+#include "companion/strings.h"
 #include "dravel/dravel.h"
 #include "monitor/settings/profile.h"
 #include "monitor/settings/sheet_checks.h"
@@ -38,8 +40,10 @@ void Save(QWidget& w, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  if (argc != 2 && argc != 3) return 2;
   gOut = argv[1];
+  const bool japanese = argc == 2 || std::string(argv[2]) != "en";
+  zv::companion::ForceLanguage(japanese ? zv::companion::Language::Japanese : zv::companion::Language::English);
   zv::platform::MakeFolders(gOut);
   zv::testing::Installation inst;
   inst.WriteSettings();
@@ -56,18 +60,19 @@ int main(int argc, char** argv) {
   for (const char* f : {"scan/front", "scan/back", "mail", "fax", "sort/Sales/Orders/Inbox"})
     zv::platform::MakeFolders(root + "/" + f);
   const char* names[] = {"Front desk scanner", "Back office scanner", "Mail room"};
+  const char* namesJa[] = {"受付スキャナー", "事務所スキャナー", "郵便室"};
   const char* folders[] = {"scan/front", "scan/back", "mail"};
   ProfileWrite("AutoFileRead", "SetTotal", 3, s);
   ProfileWrite("AutoFileRead", "SetTotalMax", 30, s);
   for (int n = 1; n <= 3; ++n) {
     const std::string N = std::to_string(n);
     ProfileWrite("AutoFileRead", "bCheck" + N, n == 3 ? 0 : 1, s);
-    ProfileWrite("AutoFileRead", "SetName" + N, std::string("\"") + names[n - 1] + "\"", s);
+    ProfileWrite("AutoFileRead", "SetName" + N, std::string("\"") + (japanese ? namesJa : names)[n - 1] + "\"", s);
     ProfileWrite("AutoFileRead", "TarFolder" + N, root + "/" + folders[n - 1], s);
     ProfileWrite("AutoFileRead", "TarBinder" + N, binder, s);
     ProfileWrite("AutoFileRead", "checkTimer" + N, 5 * n, s);
     ProfileWrite("AutoFileRead", "TextInfoFlag" + N, 5, s);
-    ProfileWrite("AutoFileRead", "TextInfo" + N, "Scanned", s);
+    ProfileWrite("AutoFileRead", "TextInfo" + N, japanese ? "スキャン" : "Scanned", s);
   }
   ProfileWrite("Option", "FaxMonitorSet", 1, s);
   ProfileWrite("FaxMonitor", "Enabled", 1, s);
@@ -77,7 +82,8 @@ int main(int argc, char** argv) {
   for (int n = 1; n <= 2; ++n) {
     const std::string N = std::to_string(n);
     ProfileWrite("FaxMonitor", "bCheck" + N, 1, s);
-    ProfileWrite("FaxMonitor", "SetName" + N, n == 1 ? "\"Orders\"" : "\"Invoices\"", s);
+    ProfileWrite("FaxMonitor", "SetName" + N,
+                 n == 1 ? (japanese ? "\"注文書\"" : "\"Orders\"") : (japanese ? "\"請求書\"" : "\"Invoices\""), s);
     ProfileWrite("FaxMonitor", "TargetName" + N, masks[n - 1], s);
     ProfileWrite("FaxMonitor", "TarBinder" + N, binder, s);
   }
@@ -105,7 +111,7 @@ int main(int argc, char** argv) {
   }
 
   CTextInfoDlg text;
-  text.SetTextInfoParam(5, "Scanned at the front desk");
+  text.SetTextInfoParam(5, japanese ? "受付でスキャン" : "Scanned at the front desk");
   Save(text, "attach-info");
   CSendResult recipients(50);
   recipients.SetSendResultParam(1, {"bob"});
@@ -123,10 +129,9 @@ int main(int argc, char** argv) {
   errors.Add(kIdsChkBinderWrong, {MonitorText(kIdsKindAutoFile), "2"});
   QMessageBox box(QMessageBox::Warning, Tr(kIdsProductName), QString::fromStdString(errors.BoxText()), QMessageBox::Ok);
   Save(box, "errors");
-  QFileDialog browser(nullptr, Tr(kLblSelectFolder), QString::fromStdString(root));
-  browser.setFileMode(QFileDialog::Directory);
-  browser.setOption(QFileDialog::ShowDirsOnly, true);
-  browser.setOption(QFileDialog::DontUseNativeDialog, true);
+  QFileDialog browser;
+  PrepareFolderDialog(browser);
+  browser.setDirectory(QString::fromStdString(root));
   Save(browser, "folder-browser");
   QPrinter printer;
   QPrintDialog print(&printer);

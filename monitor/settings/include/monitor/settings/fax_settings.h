@@ -56,6 +56,9 @@ struct FaxSettings {
   FaxEntry other;
   // The fax folder, or its save folders, on a network drive (wait choice).
   int onNetwork = 0;
+  // [Option] CurrentFolder, the folder the settings dialog last browsed to:
+  // written with the section ("" leaves the key as it is); not read.
+  std::string currentFolder;
 
   // The retention the clean-up uses: the own term, or the [Option] one.
   int EffectiveSucceededTerm(const MonitorOptions& options) const;
@@ -85,7 +88,7 @@ bool ReadFaxSettings(const EnvFiles& env, const MonitorOptions& options, const S
 // Writes [FaxMonitor] as the settings sheet saves it, into `file` (the
 // caller holds the environment lock; the safe write passes its ".new"
 // copy): Enabled first (false at once when that write fails), the general
-// keys, SetTotal, every entry's keys in order, and the other setting's
+// keys, SetTotal, [Option] CurrentFolder, every entry's keys in order, and the other setting's
 // keys when `writeOther`; recipient keys beyond a count are removed. The
 // change flag is the caller's (WriteChangeFlag). False when a write failed.
 bool WriteFaxSettings(const std::string& file, const FaxSettings& settings, bool writeOther = true);

@@ -165,6 +165,13 @@ inline constexpr int kLblOtherEnabled = 64165;
 inline constexpr int kLblPrintFitted = 64166;
 inline constexpr int kLblSelectFolder = 64167;
 inline constexpr int kLblWorking = 64168;
+inline constexpr int kLblOk = 64169;
+inline constexpr int kLblCancel = 64170;
+inline constexpr int kLblApply = 64171;
+inline constexpr int kLblLookIn = 64172;
+inline constexpr int kLblFolderName = 64173;
+inline constexpr int kLblChoose = 64174;
+inline constexpr int kLblFileType = 64175;
 
 // The sort-folder summary file's lines.
 inline constexpr int kIdsSummaryLinking = 63287;

@@ -89,6 +89,10 @@ class CZorvanProSheet : public QDialog {
   }
   void ShowPage(SheetPage* page);
   void PageChanged();
+  // The folder last chosen in the folder browser ([Option] CurrentFolder,
+  // which the target-folder and fax pages save).
+  void NoteFolder(const std::string& folder) { currentFolder_ = folder; }
+  const std::string& currentFolder() const { return currentFolder_; }
 
  signals:
   // After OK or Apply saved something.
@@ -102,6 +106,7 @@ class CZorvanProSheet : public QDialog {
   QPushButton* apply_;
   std::vector<SheetPage*> pages_;
   int current_ = 0;
+  std::string currentFolder_;
 };
 
 // Ways to run the sheet and what to tell its owner (replaced in the tests).

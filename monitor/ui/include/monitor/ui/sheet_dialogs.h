@@ -5,6 +5,8 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +21,13 @@
 namespace zv::monitor::ui {
 
 QString Tr(int id);
+
+// Names the standard buttons of a button box (OK, Cancel, Apply) in the
+// user's language.
+void NameButtons(QDialogButtonBox* box);
+
+// The folder browser's look: folders only, its labels in the user's language.
+void PrepareFolderDialog(QFileDialog& dlg);
 
 // The folder browser: starts at `current` (else the home folder, or "/" in
 // service mode); a folder that may not be written cannot be chosen. "" when
