@@ -368,6 +368,13 @@ TEST_F(Window, NoticesNeverHoldUpCollection) {
   std::mutex mu;
   std::vector<std::string> boxes;
   bool drainedMeanwhile = false;
+  struct Restore {
+    ~Restore() {
+      companion::SetMessageBoxHook(nullptr);
+      platform::SetPathStallForTesting(nullptr);
+      companion::SetProcessTraceSettings({});
+    }
+  } restore;  // also when an assertion ends the test early
   companion::SetMessageBoxHook([&](const std::string& text, const std::string&, int style) {
     if (text == TextStd(kTxtFirstUse)) {  // the window thread, as under a modal box
       const std::int64_t end = platform::SteadyMs() + 10'000;
@@ -407,7 +414,6 @@ TEST_F(Window, NoticesNeverHoldUpCollection) {
   ASSERT_NE(at, std::string::npos) << trace;
   const std::string ms = trace.substr(at + std::string("取り込み結果表示更新,0,1,").size());
   EXPECT_EQ(std::stoll(ms) % 10, 0) << ms;
-  companion::SetProcessTraceSettings({});
 
   const std::string silent = platform::TrimTrailingSeparator(link);
   auto stall = [&](bool on) {
@@ -428,7 +434,6 @@ TEST_F(Window, NoticesNeverHoldUpCollection) {
   ASSERT_EQ(boxCount(), 3u);
   EXPECT_EQ(boxes[1], platform::FillInOrder(TextStd(kTxtLinkUnreachable), {silent}));
   EXPECT_EQ(boxes[2], boxes[1]);
-  companion::SetMessageBoxHook(nullptr);
 
   const QString changed = Text(kTxtMonitorSettingsChanged);
   ini::WriteString(quibbin, "ImpListSettings", "SetFlag", "1");
