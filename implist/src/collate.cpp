@@ -67,6 +67,15 @@ platform::HeldLock TakeLock(const std::string& folder, const std::string& name, 
   }
 }
 
+}  // namespace
+
+std::string PerformanceLine(const PassResult& r, std::int64_t elapsedMs) {
+  return "取り込み結果表示更新," + std::to_string(r.gathered) + "," + std::to_string(r.taken) + "," +
+         std::to_string(std::max<std::int64_t>(elapsedMs, 0) / 10 * 10);
+}
+
+namespace {
+
 // Age in whole days from a record's Time to now; -1 when it has none.
 std::int64_t AgeDays(const Record& r) {
   const std::int64_t t = r.TimeSeconds();
@@ -152,15 +161,17 @@ std::string OwnLinkFolder(const SurveyConfig& c, const std::vector<std::string>&
 }
 
 // The link folders that answer within the network time limit (a dead share
-// must not hang the pass).
-std::vector<std::string> AnsweringLinkFolders(const SurveyConfig& c) {
+// must not hang the pass); the others go to `silent` when it is given.
+std::vector<std::string> AnsweringLinkFolders(const SurveyConfig& c, std::vector<std::string>* silent = nullptr) {
   std::vector<std::string> out;
   for (const auto& l : c.linkFolders)
     if (!l.empty() && platform::ProbePath(l, platform::NetworkProbeLimitMs()) != platform::PathReach::Unreachable &&
-        platform::IsFolder(l))
+        platform::IsFolder(l)) {
       out.push_back(l);
-    else if (!l.empty())
+    } else if (!l.empty()) {
       ZV_IMPLIST_TRACE("Link folder does not answer - " + l);
+      if (silent != nullptr) silent->push_back(l);
+    }
   return out;
 }
 
@@ -247,7 +258,8 @@ struct Pending {
   bool drop = false;  // nothing more to deliver (or expired)
 };
 
-int Transport(const SurveyConfig& c, const std::atomic<bool>& stop, PassResult& result) {
+int Transport(const SurveyConfig& c, const std::vector<std::string>& answering, const std::atomic<bool>& stop,
+              PassResult& result) {
   const std::string listData = platform::JoinPath(c.rslt(), "ListData.ini");
   if (!platform::IsFile(listData)) return 1;
   std::vector<Pending> pending;
@@ -271,7 +283,6 @@ int Transport(const SurveyConfig& c, const std::atomic<bool>& stop, PassResult& 
   std::map<std::pair<std::string, std::string>, Inbox> inboxes;
   std::vector<const Record*> local;
   std::vector<std::size_t> localItems;
-  const std::vector<std::string> answering = AnsweringLinkFolders(c);
   for (std::size_t i = 0; i < pending.size(); ++i) {
     Pending& p = pending[i];
     if (p.drop) continue;
@@ -387,13 +398,14 @@ int Transport(const SurveyConfig& c, const std::atomic<bool>& stop, PassResult& 
 
 // --- draining ------------------------------------------------------------
 
-int Drain(const SurveyConfig& c, const std::atomic<bool>& stop, PassResult& result) {
+int Drain(const SurveyConfig& c, const std::vector<std::string>& answering, const std::atomic<bool>& stop,
+          PassResult& result) {
   if (c.user.empty()) {
     ZV_IMPLIST_TRACE("ServFileToImpListDataEx: no valid user name, inboxes are not drained.");
     return 1;
   }
   const std::string local = platform::JoinPath(c.rslt(), "ImpListData.ini");
-  for (const auto& link : AnsweringLinkFolders(c)) {
+  for (const auto& link : answering) {
     if (stop.load()) break;
     const std::string rslt = platform::JoinPath(link, "Rslt");
     if (!platform::IsFolder(rslt)) {
@@ -586,6 +598,7 @@ SurveyConfig SurveyConfig::Load() {
   c.dispListMax = ini::GetInt(q, "ImpListSettings", "DispListMax", 50);
   c.periodCheck = ini::GetInt(q, "ImpListSettings", "PeriodCheck", 1);
   c.listDataPeriodDays = ini::GetInt(q, "ImpListSettings", "ListDataPeriod", 30);
+  c.performFlag = ini::GetInt(q, "ImpListSettings", "PerformFlag", 0);
   return c;
 }
 
@@ -607,11 +620,14 @@ PassResult RunPass(const SurveyConfig& c, const std::atomic<bool>& stop) {
 
   ZV_IMPLIST_TRACE("Thread_FileSurvey: ReadAllDeliveryDataFiles2");
   result.gathered = Gather(c);
+  // One look at the link folders per pass: a dead share costs the probe's
+  // time limit once, and the window learns which folders are silent.
+  const std::vector<std::string> answering = AnsweringLinkFolders(c, &result.unreachable);
   ZV_IMPLIST_TRACE("Thread_FileSurvey: ListDataIniTransport");
-  if (!Transport(c, stop, result))
+  if (!Transport(c, answering, stop, result))
     ZV_IMPLIST_TRACE("Thread_FileSurvey: ListDataIniTransport was Failed.\n " + rslt + " to link folders");
   ZV_IMPLIST_TRACE("Thread_FileSurvey:ServFileToImpListDataEx");
-  Drain(c, stop, result);
+  Drain(c, answering, stop, result);
   const std::string local = platform::JoinPath(rslt, "ImpListData.ini");
   if (c.dispListMax >= 1 && c.dispListMax <= 1500) CleanupListDataIni(local, c.dispListMax, c.dispListMax);
   if (result.taken > 0) {
@@ -691,6 +707,7 @@ void RunFileSurvey(const std::atomic<bool>& stop, const SurveyHooks& hooks) {
       continue;
     }
     if (hooks.runNow != nullptr) hooks.runNow->store(false);
+    const std::int64_t started = platform::SteadyMs();
     const PassResult r = RunPass(c, stop);
     if (hooks.onPass) hooks.onPass(r);
     if (!r.ran) {
@@ -702,6 +719,7 @@ void RunFileSurvey(const std::atomic<bool>& stop, const SurveyHooks& hooks) {
       ZV_IMPLIST_TRACE("Thread_FileSurvey:Post Message to ImpList");
       hooks.onNews(r);
     }
+    if (r.taken > 0 && c.performFlag == 1) ZV_IMPLIST_TRACE(PerformanceLine(r, platform::SteadyMs() - started));
     const std::string day = StampNow().substr(0, 8);
     if (day != lastDay) {
       lastDay = day;

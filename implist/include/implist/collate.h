@@ -67,6 +67,7 @@ struct SurveyConfig {
   int dispListMax = 50;
   int periodCheck = 1;
   int listDataPeriodDays = 30;
+  int performFlag = 0;  // 1: a timing line in the trace log for every pass that brought news
   // Reads P/EnvSetInfo.ini, P/Quibbin.ini [ImpListSettings], the user
   // settings and the viewer's folder list.
   static SurveyConfig Load();
@@ -79,7 +80,14 @@ struct PassResult {
   int delivered = 0;                     // record copies written into inboxes
   int taken = 0;                         // records new in the local list
   std::vector<std::string> failedUsers;  // still owed a record after this pass
+  std::vector<std::string> unreachable;  // link folders that did not answer in this pass
 };
+
+// The timing line of a pass that brought news (written with PerformFlag 1):
+// "取り込み結果表示更新,<result files gathered>,<records taken into the local
+// list>,<milliseconds from the start of the pass to the news, rounded down
+// to tens>".
+std::string PerformanceLine(const PassResult& r, std::int64_t elapsedMs);
 
 // One pass. Waits are bounded and end early once `stop` is set.
 PassResult RunPass(const SurveyConfig& config, const std::atomic<bool>& stop);

@@ -208,11 +208,13 @@ void ImpListModel::SetRows(std::vector<ListRow> rows) {
 
 void ImpListModel::SetRows(std::vector<ListRow> rows, int column, Qt::SortOrder order) {
   if (column < 0 || column > 3) column = 0;
+  // The titles carry the sort mark: the header is told only when it moved.
+  const bool marks = column != sortColumn_ || order != sortOrder_;
   beginResetModel();
   rows_ = std::move(rows);
   SortRows(column, order);
   endResetModel();
-  emit headerDataChanged(Qt::Horizontal, 0, 3);
+  if (marks) emit headerDataChanged(Qt::Horizontal, 0, 3);
 }
 
 }  // namespace zv::implist::ui

@@ -12,11 +12,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "companion/common.h"
 #include "companion/services.h"
 #include "companion/trace.h"
 #include "implist/ui/settings_dialog.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 #define ZV_IMPLIST_UI_TRACE(msg) ZV_TRACE("_ImpList", (msg))
 
@@ -123,7 +125,8 @@ void ImpListWindow::AddTrayIcon() {
   trayShown_ = parts_.tray->Add(icon, Text(kTxtWindowTitle));
   if (!trayShown_) {
     ZV_IMPLIST_UI_TRACE(TextStd(kTxtTrayFailed));
-    status_->setText(Text(kTxtTrayFailed));
+    trayNote_ = Text(kTxtTrayFailed);
+    UpdateStatus();
   }
 }
 
@@ -131,8 +134,8 @@ void ImpListWindow::Start() {
   CleanImpListData(SurveyConfig::Load());
   AddTrayIcon();
   Refill();
-  if (settings_.setFlag != 1) status_->setText(Text(kTxtFirstUse));
-  if (SurveyConfig::Load().linkFolders.empty()) status_->setText(Text(kTxtNoLinkFolder));
+  monitorChanged_ = MonitorSettingsChanged(SettingsFile(), MonitorSettingsFile());
+  UpdateStatus();
   // A window nobody can reach is no use: without an icon it is shown.
   if (settings_.popup == 2) {
     show();
@@ -154,6 +157,7 @@ void ImpListWindow::Start() {
     };
     hooks.onPass = [this](const PassResult& r) {
       busy_ = false;
+      NoticeSilentLinks(r);
       QMetaObject::invokeMethod(
           this, [this, r] { OnPass(r); }, Qt::QueuedConnection);
     };
@@ -164,6 +168,40 @@ void ImpListWindow::Start() {
     hooks.runNow = &runNow_;
     RunFileSurvey(stop_, hooks);
   });
+  // Asked once the event loop runs: a message box waits for its answer, the
+  // worker does not wait for it.
+  QMetaObject::invokeMethod(
+      this, [this] { ShowStartNotices(); }, Qt::QueuedConnection);
+}
+
+void ImpListWindow::ShowStartNotices() {
+  const std::string caption = TextStd(kTxtWindowTitle);
+  if (SurveyConfig::Load().linkFolders.empty())
+    companion::ComShowMessageBox(TextStd(kTxtNoLinkFolder), caption, companion::kMbOk | companion::kMbIconWarning);
+  if (settings_.setFlag != 1)
+    companion::ComShowMessageBox(TextStd(kTxtFirstUse), caption, companion::kMbOk | companion::kMbIconInfo);
+}
+
+void ImpListWindow::NoticeSilentLinks(const PassResult& r) {
+  if (!r.ran) return;
+  // Named once when a folder stops answering, not at every pass; once it
+  // answered again, a new outage is named again.
+  std::string fresh;
+  for (const std::string& l : r.unreachable)
+    if (std::find(silentShown_.begin(), silentShown_.end(), l) == silentShown_.end()) fresh += l + "\n";
+  silentShown_ = r.unreachable;
+  if (fresh.empty()) return;
+  fresh.pop_back();
+  companion::ComShowMessageBox(platform::FillInOrder(TextStd(kTxtLinkUnreachable), {fresh}), TextStd(kTxtWindowTitle),
+                               companion::kMbOk | companion::kMbIconWarning);
+}
+
+void ImpListWindow::UpdateStatus() {
+  QStringList lines;
+  if (!trayNote_.isEmpty()) lines << trayNote_;
+  if (monitorChanged_) lines << Text(kTxtMonitorSettingsChanged);
+  if (!passNotes_.isEmpty()) lines << passNotes_;
+  status_->setText(lines.join(u'\n'));
 }
 
 void ImpListWindow::StopWorker() {
@@ -207,13 +245,10 @@ void ImpListWindow::OnPass(const PassResult& r) {
       ZV_IMPLIST_UI_TRACE("UpdateImpListData: --------------- Data Update and display end ---------------");
     }
   }
-  if (!notes.isEmpty()) {
-    status_->setText(notes.trimmed());
-    passNotice_ = true;
-  } else if (passNotice_ && r.ran) {
-    status_->clear();
-    passNotice_ = false;
-  }
+  // A pass that could not run leaves the last report standing.
+  if (!notes.isEmpty() || r.ran) passNotes_ = notes.trimmed();
+  monitorChanged_ = MonitorSettingsChanged(SettingsFile(), MonitorSettingsFile());
+  UpdateStatus();
   emit passFinished();
 }
 
@@ -270,7 +305,9 @@ void ImpListWindow::OpenSettings() {
   const bool saved = dialog.exec() == QDialog::Accepted;
   held_ = false;
   if (saved) {
-    status_->clear();
+    passNotes_.clear();
+    monitorChanged_ = MonitorSettingsChanged(SettingsFile(), MonitorSettingsFile());
+    UpdateStatus();
     Refill();
     runNow_ = true;
   }

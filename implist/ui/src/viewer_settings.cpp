@@ -1,5 +1,6 @@
 #include "implist/ui/viewer_settings.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 
@@ -173,6 +174,15 @@ ListFilter ListFilter::Make(const ViewerSettings& s, std::string computer, std::
     }
   }
   return f;
+}
+
+bool MonitorSettingsChanged(const std::string& settingsFile, const std::string& monitorSettings) {
+  // Before the first save the first-use notice says what to do.
+  if (Int(settingsFile, "SetFlag", 0) != 1) return false;
+  auto stamp = [](const std::string& f, const char* section) {
+    return std::strtoll(ini::GetString(f, section, "LastModified", "0").c_str(), nullptr, 10);
+  };
+  return stamp(monitorSettings, "Product") > stamp(settingsFile, kSettingsSection);
 }
 
 int MonitorSettingState(const std::string& monitorSettings, int n) {

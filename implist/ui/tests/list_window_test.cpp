@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -14,7 +15,10 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 
+#include "companion/common.h"
+#include "companion/trace.h"
 #include "implist/ui/list_window.h"
 #include "implist/ui/settings_dialog.h"
 #include "platform/clock.h"
@@ -23,6 +27,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "testing/files.h"
 #include "testing/installation.h"
 
@@ -343,6 +348,102 @@ TEST_F(Window, UpdateRunsAPassAndClosingDoesNotWaitForAHeldInbox) {
   answer = QMessageBox::No;  // "No" minimises and keeps running
   EXPECT_FALSE(w2->close());
   EXPECT_TRUE(w2->isMinimized());
+}
+
+// The start message waits for its answer while the worker already collects;
+// PerformFlag times a pass that brought news; a link folder that stops
+// answering is named once per outage; monitor settings saved after the
+// viewer's show in the status line until the viewer's are saved.
+TEST_F(Window, NoticesNeverHoldUpCollection) {
+  platform::MakeFolders(platform::JoinPath(link, "Rslt"));
+  AppendRecord(platform::JoinPath(link, "Rslt/ImpListData_taro.ini"), MakeRecord(DaysAgo(0), "d-new", "", link), 1);
+  ini::WriteString(quibbin, "ImpListSettings", "PerformFlag", "1");
+  const std::string traces = inst.Path("trace");
+  companion::SetProcessTraceSettings({traces, 1, 7});
+  auto drained = [&] {
+    for (const auto& s : ini::SectionNames(local))
+      if (ini::GetString(local, s, "Name", "") == "d-new") return true;
+    return false;
+  };
+  std::mutex mu;
+  std::vector<std::string> boxes;
+  bool drainedMeanwhile = false;
+  struct Restore {
+    ~Restore() {
+      companion::SetMessageBoxHook(nullptr);
+      platform::SetPathStallForTesting(nullptr);
+      companion::SetProcessTraceSettings({});
+    }
+  } restore;  // also when an assertion ends the test early
+  companion::SetMessageBoxHook([&](const std::string& text, const std::string&, int style) {
+    if (text == TextStd(kTxtFirstUse)) {  // the window thread, as under a modal box
+      const std::int64_t end = platform::SteadyMs() + 10'000;
+      while (!(drainedMeanwhile = drained()) && platform::SteadyMs() < end) platform::SleepMs(20);
+    }
+    std::lock_guard<std::mutex> lock(mu);
+    boxes.push_back(text);
+    return companion::DefaultButton(style);
+  });
+  auto w = Make();
+  auto waitFor = [&](const std::function<bool()>& done) {
+    const std::int64_t end = platform::SteadyMs() + 15'000;
+    while (!done() && platform::SteadyMs() < end) {
+      QApplication::processEvents();
+      platform::SleepMs(20);
+    }
+  };
+  auto boxCount = [&] {
+    std::lock_guard<std::mutex> lock(mu);
+    return boxes.size();
+  };
+  auto pass = [&] {
+    const int before = w->passes();
+    w->RequestPass(false);
+    waitFor([&] { return w->passes() > before; });
+  };
+  w->Start();
+  waitFor([&] { return boxCount() >= 1 && w->passes() >= 1; });
+  EXPECT_TRUE(drainedMeanwhile);
+  ASSERT_EQ(boxes, std::vector<std::string>{TextStd(kTxtFirstUse)});  // a link folder is set: no other message
+  std::string trace;
+  waitFor([&] {
+    trace = testing::ReadText(platform::JoinPath(traces, "ImpList_trace_" + DaysAgo(0).substr(0, 8) + ".log"));
+    return trace.find("取り込み結果表示更新,") != std::string::npos;
+  });
+  const std::size_t at = trace.find("取り込み結果表示更新,0,1,");
+  ASSERT_NE(at, std::string::npos) << trace;
+  const std::string ms = trace.substr(at + std::string("取り込み結果表示更新,0,1,").size());
+  EXPECT_EQ(std::stoll(ms) % 10, 0) << ms;
+
+  const std::string silent = platform::TrimTrailingSeparator(link);
+  auto stall = [&](bool on) {
+    platform::SetPathStallForTesting(
+        on ? std::function<bool(const std::string&)>([silent](const std::string& p) { return p.starts_with(silent); })
+           : nullptr,
+        200);
+  };
+  stall(true);
+  pass();
+  pass();
+  EXPECT_EQ(boxCount(), 2u);
+  stall(false);
+  pass();
+  stall(true);
+  pass();
+  stall(false);
+  ASSERT_EQ(boxCount(), 3u);
+  EXPECT_EQ(boxes[1], platform::FillInOrder(TextStd(kTxtLinkUnreachable), {silent}));
+  EXPECT_EQ(boxes[2], boxes[1]);
+
+  const QString changed = Text(kTxtMonitorSettingsChanged);
+  ini::WriteString(quibbin, "ImpListSettings", "SetFlag", "1");
+  ini::WriteString(quibbin, "ImpListSettings", "LastModified", "1765000000");
+  ini::WriteString(inst.settings(), "Product", "LastModified", "1765000100");
+  pass();
+  EXPECT_TRUE(w->status()->text().contains(changed)) << w->status()->text().toStdString();
+  ini::WriteString(quibbin, "ImpListSettings", "LastModified", "1765000200");
+  pass();
+  EXPECT_FALSE(w->status()->text().contains(changed));
 }
 
 TEST_F(Window, SettingsDialogRangesAndOnlyItsKeysWritten) {

@@ -76,6 +76,13 @@ class ImpListWindow : public QWidget {
 
  private:
   void OnPass(const PassResult& result);
+  // Worker thread: names the link folders that stopped answering.
+  void NoticeSilentLinks(const PassResult& result);
+  // The first-use and no-link-folder messages, once the worker runs.
+  void ShowStartNotices();
+  // The status line: tray trouble, the monitor's changed settings, what the
+  // last pass reported.
+  void UpdateStatus();
   void ApplyPopup();
   void RunOperation(RowOperation operation);
   // Row buttons off while an operation runs, on again at its end.
@@ -95,7 +102,10 @@ class ImpListWindow : public QWidget {
   bool operating_ = false;
   bool trayShown_ = false;
   bool quitting_ = false;
-  bool passNotice_ = false;  // the status line shows what a pass reported
+  QString trayNote_;
+  QString passNotes_;                     // what the last pass that ran reported
+  bool monitorChanged_ = false;           // the monitor's settings were saved after the viewer's
+  std::vector<std::string> silentShown_;  // worker thread only: silent link folders already named
   int passes_ = 0;
 
   std::thread worker_;

@@ -80,6 +80,11 @@ struct ListFilter {
   std::set<std::string> displayImp_[3];  // each entry's DisplayImp numbers
 };
 
+// Whether the monitor's settings were saved (EnvSetInfo.ini [Product]
+// LastModified) after this user last saved the viewer's settings
+// (LastModified of ImpListSettings); false until the first save.
+bool MonitorSettingsChanged(const std::string& settingsFile, const std::string& monitorSettings);
+
 // The monitor's setting n: 0 usable, -2 switched off, -9 missing.
 int MonitorSettingState(const std::string& monitorSettings, int n);
 
