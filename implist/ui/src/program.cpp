@@ -15,6 +15,7 @@
 #include "platform/single_instance.h"
 #include "ui/common/instance_channel.h"
 #include "ui/common/message_box.h"
+#include "ui/common/translations.h"
 
 namespace zv::implist::ui {
 
@@ -59,6 +60,7 @@ std::unique_ptr<QLabel> Notice(int first, int second) {
 
 int QuibbinMain(int argc, char** argv) {
   QApplication app(argc, argv);
+  zv::ui::InstallQtTranslations(app);
   QApplication::setQuitOnLastWindowClosed(false);
   const QString platformName = QGuiApplication::platformName();
   const bool realDesktop = platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");

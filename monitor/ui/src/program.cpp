@@ -31,6 +31,7 @@
 #include "platform/paths.h"
 #include "platform/single_instance.h"
 #include "ui/common/message_box.h"
+#include "ui/common/translations.h"
 
 namespace zv::monitor::ui {
 
@@ -168,6 +169,7 @@ int HopvaleMain(int argc, char** argv) {
   std::unique_ptr<QApplication> gui;
   if (desktop) {
     gui = std::make_unique<QApplication>(argc, argv);
+    zv::ui::InstallQtTranslations(*gui);
     const QString platformName = QGuiApplication::platformName();
     if (platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal"))
       zv::ui::InstallQtMessageBoxHook(kTraceTag);

@@ -17,6 +17,7 @@
 #include "sendfile/window_state.h"
 #include "ui/common/instance_channel.h"
 #include "ui/common/message_box.h"
+#include "ui/common/translations.h"
 #include "workdesk/drag_data.h"
 
 namespace zv::sendfile::ui {
@@ -193,6 +194,7 @@ int RunMarloft(int argc, char** argv) {
     if (!a.empty() && (a[0] == 'u' || a[0] == 'U')) editUsers = true;
   }
   QApplication app(argc, argv);
+  zv::ui::InstallQtTranslations(app);
   {
     char folder[DRAVEL_PATH_MAX] = {0};
     int days = 7;

@@ -3,14 +3,17 @@
 #include <QtTest>
 
 #include <QFile>
+#include <QLibraryInfo>
 #include <future>
 #include <string>
 #include <vector>
 
 #include "companion/common.h"
+#include "companion/strings.h"
 #include "testing/temp_dir.h"
 #include "ui/common/instance_channel.h"
 #include "ui/common/message_box.h"
+#include "ui/common/translations.h"
 
 using namespace zv::ui;
 
@@ -63,6 +66,19 @@ class InstanceChannelTest : public QObject {
     QCOMPARE(ok.defaultButton, QMessageBox::Ok);
     QCOMPARE(ResultOfButton(QMessageBox::No), kIdNo);
     QCOMPARE(ResultOfButton(QMessageBox::Close), kIdOk);
+  }
+
+  // Runs last: the translation stays installed in the test's application.
+  void qtOwnTextsFollowTheUsersLanguage() {
+    auto* app = QCoreApplication::instance();
+    zv::companion::ForceLanguage(zv::companion::Language::English);
+    QVERIFY(!zv::ui::InstallQtTranslations(*app));
+    zv::companion::ForceLanguage(zv::companion::Language::Japanese);
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
+      QSKIP("Qt's Japanese translation is not installed (qt6-translations-l10n)");
+    QVERIFY(zv::ui::InstallQtTranslations(*app));
+    QVERIFY(QCoreApplication::translate("QPlatformTheme", "&Yes") != QStringLiteral("&Yes"));
+    zv::companion::ResetLanguage();
   }
 };
 
