@@ -6,6 +6,7 @@
 #include "companion/export_guard.h"
 #include "companion/strings.h"
 #include "dravel/core.h"
+#include "platform/clock.h"
 #include "platform/filelock.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
@@ -35,14 +36,7 @@ bool IsStamp(std::string_view s) {
 
 }  // namespace
 
-std::string FormatStamp(std::int64_t unixSeconds) {
-  const std::time_t t = static_cast<std::time_t>(unixSeconds);
-  std::tm tm{};
-  if (localtime_r(&t, &tm) == nullptr) return {};
-  char buf[32];
-  if (std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm) == 0) return {};
-  return buf;
-}
+std::string FormatStamp(std::int64_t unixSeconds) { return platform::LocalTimeText(unixSeconds, "%Y%m%d%H%M%S"); }
 
 std::vector<std::string> GroupReceivers(const char* userList) {
   std::vector<std::string> groups;

@@ -22,14 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string Stamp(std::int64_t s) {
-  const std::time_t t = static_cast<std::time_t>(s);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
-  return buf;
-}
+std::string Stamp(std::int64_t s) { return zv::platform::LocalTimeText(s, "%Y%m%d%H%M%S"); }
 
 std::string Users(int i) {
   std::string s;

@@ -44,13 +44,7 @@ bool IsDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string StampNow() {
-  const std::time_t t = static_cast<std::time_t>(platform::UnixSeconds());
-  std::tm tm{};
-  char buf[32] = {};
-  if (localtime_r(&t, &tm) != nullptr) std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
-  return buf;
-}
+std::string StampNow() { return platform::LocalTimeText(platform::UnixSeconds(), "%Y%m%d%H%M%S"); }
 
 // A lock file taken with polls 100 ms apart, given up after timeoutSeconds
 // or as soon as `stop` is set.

@@ -1,6 +1,8 @@
 // The process clock: real time, optionally sped up for tests, or an injected one.
 #include "platform/clock.h"
 
+#include <ctime>
+
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -61,5 +63,14 @@ Clock& GetClock() {
 }
 
 void SetClock(Clock* clock) { g_clock.store(clock, std::memory_order_release); }
+
+std::string LocalTimeText(std::int64_t unixSeconds, const char* format) {
+  const std::time_t t = static_cast<std::time_t>(unixSeconds);
+  std::tm tm{};
+  if (localtime_r(&t, &tm) == nullptr) return {};
+  char buf[128];
+  const std::size_t n = std::strftime(buf, sizeof buf, format, &tm);
+  return std::string(buf, n);
+}
 
 }  // namespace zv::platform

@@ -1,6 +1,7 @@
 // The insertion of dropped pages, in the order the checks must run: nothing
 // in the binder changes before every check passed and the work desk agreed.
 #include "sendfile/send.h"
+#include "platform/clock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,14 +52,7 @@ void ToolLog(const char* file, int line, const std::string& message, int code) {
   companion::TraceLogWriteCode(1, "Marloft.exe", platform::LastComponent(file), line, nullptr, code, 0, message);
 }
 
-std::string SendStamp(std::int64_t unixSeconds) {
-  const std::time_t t = static_cast<std::time_t>(unixSeconds);
-  std::tm tm{};
-  if (localtime_r(&t, &tm) == nullptr) return {};
-  char buf[32];
-  if (std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm) == 0) return {};
-  return buf;
-}
+std::string SendStamp(std::int64_t unixSeconds) { return platform::LocalTimeText(unixSeconds, "%Y%m%d%H%M%S"); }
 
 SendOutcome SendDroppedPages(const DropRequest& drop, const SendTarget& target, int insertPosition,
                              std::int64_t sendTime, const SendHooks& hooks) {

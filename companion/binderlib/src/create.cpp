@@ -26,14 +26,7 @@ bool GetBinderTitle(const std::string& binderFolder, std::string& title) {
 
 namespace {
 
-std::string NowText() {
-  const std::time_t t = static_cast<std::time_t>(platform::UnixSeconds());
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &tm);
-  return buf;
-}
+std::string NowText() { return platform::LocalTimeText(platform::UnixSeconds(), "%Y/%m/%d %H:%M:%S"); }
 
 bool UsableName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&

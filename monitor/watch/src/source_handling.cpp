@@ -28,14 +28,7 @@ std::string BaseFolder(const FileJob& job, bool success) {
 }
 
 }  // namespace
-std::string StampText(std::int64_t unixSeconds) {
-  std::time_t t = static_cast<std::time_t>(unixSeconds);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
-  return buf;
-}
+std::string StampText(std::int64_t unixSeconds) { return platform::LocalTimeText(unixSeconds, "%Y%m%d%H%M%S"); }
 
 std::string DayText(std::int64_t unixSeconds) { return StampText(unixSeconds).substr(0, 8); }
 

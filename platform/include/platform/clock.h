@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace zv::platform {
 
@@ -28,6 +29,10 @@ void SetClock(Clock* clock);
 inline void SleepMs(std::int64_t ms) { GetClock().SleepMs(ms); }
 inline std::int64_t SteadyMs() { return GetClock().SteadyMs(); }
 inline std::int64_t UnixSeconds() { return GetClock().UnixSeconds(); }
+
+// A time (seconds since 1970) in local time, formatted with strftime's
+// `format`; "" when it cannot be converted or the text would exceed 127 bytes.
+std::string LocalTimeText(std::int64_t unixSeconds, const char* format);
 
 // A fake clock for tests: sleeping advances time instantly.
 class FakeClock : public Clock {
