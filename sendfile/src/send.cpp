@@ -1,11 +1,12 @@
 // The insertion of dropped pages, in the order the checks must run: nothing
 // in the binder changes before every check passed and the work desk agreed.
 #include "sendfile/send.h"
-#include "platform/clock.h"
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <mutex>
 
 #include "binderlib/binderini.h"
 #include "binderlib/format.h"
@@ -13,6 +14,7 @@
 #include "companion/services.h"
 #include "companion/trace.h"
 #include "dravel/dravel.h"
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/library.h"
@@ -54,16 +56,37 @@ void ToolLog(const char* file, int line, const std::string& message, int code) {
 
 std::string SendStamp(std::int64_t unixSeconds) { return platform::LocalTimeText(unixSeconds, "%Y%m%d%H%M%S"); }
 
+namespace {
+
+// The library of the program folder, loaded at the first send and kept for
+// the life of the process: unloading it after each send would orphan what
+// it keeps for its own lifetime (the ini layer's parse cache) once per send.
+// nullptr when it cannot be loaded; a later send tries again.
+const platform::SharedLibrary* DravelLibrary() {
+  static std::mutex mutex;
+  static auto* loaded = new std::map<std::string, platform::SharedLibrary>;  // never destroyed
+  const std::string path = platform::JoinPath(platform::ProgramFolder(), "libDravel.so");
+  const std::lock_guard<std::mutex> guard(mutex);
+  auto it = loaded->find(path);
+  if (it == loaded->end()) {
+    platform::SharedLibrary library = platform::SharedLibrary::Open(path);
+    if (!library) return nullptr;
+    it = loaded->emplace(path, std::move(library)).first;
+  }
+  return &it->second;
+}
+
+}  // namespace
+
 SendOutcome SendDroppedPages(const DropRequest& drop, const SendTarget& target, int insertPosition,
                              std::int64_t sendTime, const SendHooks& hooks) {
   // 1. The library's two functions, loaded by name from the program folder.
-  const platform::SharedLibrary dravel =
-      platform::SharedLibrary::Open(platform::JoinPath(platform::ProgramFolder(), "libDravel.so"));
+  const platform::SharedLibrary* dravel = DravelLibrary();
   AddPagesFn addPages = nullptr;
   TotalPageFn totalPage = nullptr;
-  if (!dravel || !dravel.Bind("AddPagesToBinderForSendFile2", addPages))
+  if (dravel == nullptr || !dravel->Bind("AddPagesToBinderForSendFile2", addPages))
     return Fail(-101, "Load Dravel.dll AddPagesToBinderForSendFile function failed.");
-  if (!dravel.Bind("GetFileTotalPageForSendFile", totalPage))
+  if (!dravel->Bind("GetFileTotalPageForSendFile", totalPage))
     return Fail(-101, "Load Dravel.dll GetFileTotalPageForSendFile function failed.");
   const std::string& folder = target.binderFolder;
   if (folder.empty()) return Fail(-100, "pBinderInfo pointer is null.");
