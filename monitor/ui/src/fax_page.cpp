@@ -15,6 +15,7 @@
 #include "monitor/ui/sheet_pages.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "setting_rows.h"
 
 namespace zv::monitor::ui {
 
@@ -332,25 +333,20 @@ void CFaxWatchProPage::AddSetting() {
 }
 
 void CFaxWatchProPage::DeleteSetting() {
-  if (selected_ < 0) return;
-  const std::string text = platform::FillInOrder(MonitorText(kIdsDeleteSetting), {std::to_string(selected_ + 1)});
-  if (companion::ComShowMessageBox(text, MonitorText(kIdsDeleteCaption),
-                                   companion::kMbOkCancel | companion::kMbIconQuestion) != companion::kIdOk)
-    return;
-  fax_.entries.erase(fax_.entries.begin() + selected_);
-  delete list_->takeTopLevelItem(selected_);
+  const std::optional<int> next = DeleteSettingRow(fax_.entries, list_, selected_);
+  if (!next) return;
   for (int i = 0; i < list_->topLevelItemCount(); ++i) RefreshRow(i);
-  Select(std::min(selected_, static_cast<int>(fax_.entries.size()) - 1));
+  Select(*next);
   SetModified();
 }
 
 void CFaxWatchProPage::MoveSetting(int delta) {
-  const int to = selected_ + delta;
-  if (selected_ < 0 || to < 0 || to >= static_cast<int>(fax_.entries.size())) return;
-  std::swap(fax_.entries[static_cast<std::size_t>(selected_)], fax_.entries[static_cast<std::size_t>(to)]);
-  RefreshRow(selected_);
-  RefreshRow(to);
-  Select(to);
+  const int from = selected_;
+  const std::optional<int> to = MoveSettingRow(fax_.entries, selected_, delta);
+  if (!to) return;
+  RefreshRow(from);
+  RefreshRow(*to);
+  Select(*to);
   SetModified();
 }
 

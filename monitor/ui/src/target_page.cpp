@@ -11,6 +11,7 @@
 #include "monitor/ui/sheet_dialogs.h"
 #include "monitor/ui/sheet_pages.h"
 #include "platform/text.h"
+#include "setting_rows.h"
 
 namespace zv::monitor::ui {
 
@@ -287,25 +288,20 @@ void CReadFileProPage::AddSetting() {
 }
 
 void CReadFileProPage::DeleteSetting() {
-  if (selected_ < 0) return;
-  const std::string text = platform::FillInOrder(MonitorText(kIdsDeleteSetting), {std::to_string(selected_ + 1)});
-  if (companion::ComShowMessageBox(text, MonitorText(kIdsDeleteCaption),
-                                   companion::kMbOkCancel | companion::kMbIconQuestion) != companion::kIdOk)
-    return;
-  data_.entries.erase(data_.entries.begin() + selected_);
-  delete list_->takeTopLevelItem(selected_);
+  const std::optional<int> next = DeleteSettingRow(data_.entries, list_, selected_);
+  if (!next) return;
   for (int i = 0; i < list_->topLevelItemCount(); ++i) RefreshRow(i);
-  Select(std::min(selected_, static_cast<int>(data_.entries.size()) - 1));
+  Select(*next);
   SetModified();
 }
 
 void CReadFileProPage::MoveSetting(int delta) {
-  const int to = selected_ + delta;
-  if (selected_ < 0 || to < 0 || to >= static_cast<int>(data_.entries.size())) return;
-  std::swap(data_.entries[static_cast<std::size_t>(selected_)], data_.entries[static_cast<std::size_t>(to)]);
-  RefreshRow(selected_);
-  RefreshRow(to);
-  Select(to);
+  const int from = selected_;
+  const std::optional<int> to = MoveSettingRow(data_.entries, selected_, delta);
+  if (!to) return;
+  RefreshRow(from);
+  RefreshRow(*to);
+  Select(*to);
   SetModified();
 }
 
